@@ -1,0 +1,11 @@
+# Sanitizer builds apply to every target of the tree.
+if(WAYFETCH_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+elseif(WAYFETCH_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT WAYFETCH_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "WAYFETCH_SANITIZE must be '', 'address' or 'thread'")
+endif()

@@ -1,0 +1,220 @@
+#include "core/error_log.h"
+
+#include <chrono>
+#include <string>
+
+#include "core/message_table.h"
+#include "core/string.h"
+#include "platform/code_page.h"
+
+namespace wayfetch {
+
+std::atomic<ErrorLog*> ErrorLog::instance_{nullptr};
+
+namespace {
+constexpr auto mutex_wait = std::chrono::milliseconds(100);
+
+// Code groups that take a line number and a context slot.
+bool error_has_line(int32_t code) {
+  return (code >= 16 && code <= 36) || (code >= 40 && code <= 49) || (code >= 55 && code <= 71);
+}
+bool warning_has_line(int32_t code) {
+  return (code >= 7 && code <= 9) || (code >= 12 && code <= 20) || (code >= 24 && code <= 33);
+}
+}  // namespace
+
+// Builds one record in a fixed buffer of UTF-16LE bytes: writing a record
+// allocates nothing. A record is at most a message, a second message, a line
+// number and one slot text, well inside the buffer.
+class ErrorLog::RecordBuilder {
+ public:
+  void text(std::string_view ascii) {
+    for (char c : ascii) unit(static_cast<char16_t>(static_cast<unsigned char>(c)));
+  }
+  void entry(int32_t index) { text(messages::entry(index)); }
+  void units(const char16_t* units) {
+    for (; *units != 0; ++units) unit(*units);
+  }
+  // "line: " and the last seven decimal digits of `line`, with leading zeros.
+  void line_number(int32_t line) {
+    entry(messages::line_label);
+    uint32_t value = static_cast<uint32_t>(line) % 10000000u;
+    char digits[7];
+    for (int i = 6; i >= 0; --i) {
+      digits[i] = static_cast<char>('0' + value % 10);
+      value /= 10;
+    }
+    for (char d : digits) entry(messages::digit_zero + (d - '0'));
+  }
+  const uint8_t* data() const { return bytes_.data(); }
+  int32_t size() const { return size_; }
+
+ private:
+  void unit(char16_t u) {
+    if (size_ + 2 > static_cast<int32_t>(bytes_.size())) return;
+    bytes_[static_cast<std::size_t>(size_++)] = static_cast<uint8_t>(u & 0xFF);
+    bytes_[static_cast<std::size_t>(size_++)] = static_cast<uint8_t>(u >> 8);
+  }
+  std::array<uint8_t, 2048> bytes_{};
+  int32_t size_ = 0;
+};
+
+ErrorLog::ErrorLog(const String& path, bool unicode) : unicode_(unicode) {
+  open_ = file_.open(path, File::write_new_shared);
+  if (open_ && unicode_) {
+    const uint8_t mark[2] = {0xFF, 0xFE};
+    file_.write(mark, 2);
+  }
+  instance_.store(this, std::memory_order_release);
+}
+
+ErrorLog::~ErrorLog() {
+  ErrorLog* self = this;
+  instance_.compare_exchange_strong(self, nullptr, std::memory_order_acq_rel);
+}
+
+void ErrorLog::reset() {
+  if (!open_) return;
+  std::unique_lock lock(mutex_);
+  slot_states_.fill(0);
+  int64_t keep = unicode_ ? 2 : 0;
+  file_.truncate(keep);
+  file_.seek(keep, File::Origin::start);
+}
+
+void ErrorLog::flush() {
+  if (!open_) return;
+  std::unique_lock lock(mutex_, mutex_wait);
+  if (lock.owns_lock()) file_.flush();
+}
+
+bool ErrorLog::slot_in_use(int32_t slot) const {
+  return slot >= 0 && slot < slot_count && slot_states_[static_cast<std::size_t>(slot)] != 0;
+}
+
+int32_t ErrorLog::register_context(const String& text, int32_t retention) {
+  std::u16string units;
+  std::string_view bytes = text.window_bytes();
+  switch (text.encoding()) {
+    case TextEncoding::Unicode:
+      for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        units.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
+                                              (static_cast<uint8_t>(bytes[i + 1]) << 8)));
+      }
+      break;
+    case TextEncoding::Multibyte:
+      if (text.code_page() == -1) return -1;
+      [[fallthrough]];
+    case TextEncoding::SingleByte: {
+      int32_t code_page = text.code_page() == -1 ? platform::system_code_page : text.code_page();
+      if (!platform::to_utf16(code_page, reinterpret_cast<const uint8_t*>(bytes.data()),
+                              bytes.size(), units)) {
+        return -1;
+      }
+      break;
+    }
+    default:
+      return -1;
+  }
+  if (units.size() > static_cast<std::size_t>(slot_characters)) units.resize(slot_characters);
+
+  std::unique_lock lock(mutex_, mutex_wait);
+  if (!lock.owns_lock()) return -1;
+  int32_t chosen = -1;
+  for (int32_t wanted : {0, retention_transient, retention_keep}) {
+    for (int32_t i = 0; i < slot_count && chosen < 0; ++i) {
+      if (slot_states_[static_cast<std::size_t>(i)] == wanted) chosen = i;
+    }
+    if (chosen >= 0) break;
+  }
+  if (chosen < 0) chosen = 0;  // slots hold other retention values only
+  auto& slot = slots_[static_cast<std::size_t>(chosen)];
+  slot.fill(0);
+  units.copy(slot.data(), units.size());
+  slot_states_[static_cast<std::size_t>(chosen)] = retention;
+  return chosen;
+}
+
+void ErrorLog::write_error(int32_t code, int32_t a, int32_t b) {
+  if (!open_ || !unicode_) return;
+  if (code < 0 || code >= 127 || code == 80) return;
+  RecordBuilder record;
+  if (code >= 100 && code <= 112) record.entry(messages::internet_prefix);
+  record.entry(code);
+  record.entry(messages::line_break);
+  // Slots change only under the mutex, so the location part is read under it.
+  std::unique_lock lock(mutex_, mutex_wait);
+  if (!lock.owns_lock()) return;
+  if (error_has_line(code)) {
+    if (a != -1) {
+      record.entry(messages::error_indent);
+      record.line_number(a);
+    }
+    if (slot_in_use(b)) {
+      record.entry(messages::in_file);
+      record.units(slots_[static_cast<std::size_t>(b)].data());
+      record.entry(messages::line_break);
+    } else if (a != -1) {
+      record.entry(messages::line_break);
+    }
+  } else if (code >= 1 && code <= 10) {
+    if (slot_in_use(a)) {
+      record.entry(messages::error_indent);
+      record.entry(messages::in_file);
+      record.units(slots_[static_cast<std::size_t>(a)].data());
+      record.entry(messages::line_break);
+    }
+  } else if (code >= 100 && code <= 112) {
+    if (slot_in_use(a)) {
+      record.entry(messages::error_indent);
+      record.entry(messages::url_label);
+      record.units(slots_[static_cast<std::size_t>(a)].data());
+      record.entry(messages::line_break);
+    }
+  }
+  file_.write(record.data(), record.size());
+}
+
+void ErrorLog::write_warning(int32_t code, int32_t a, int32_t b) {
+  if (!open_ || !unicode_) return;
+  if (code < 0 || code >= 52 || code == 2 || code == 22) return;
+  RecordBuilder record;
+  record.entry(messages::warning_base + code);
+  if (code == 35 && b >= 100 && b <= 112) {
+    record.entry(messages::space);
+    record.entry(b);
+  }
+  record.entry(messages::line_break);
+  std::unique_lock lock(mutex_, mutex_wait);
+  if (!lock.owns_lock()) return;
+  if (warning_has_line(code)) {
+    if (a != -1) {
+      record.entry(messages::warning_indent);
+      record.line_number(a);
+    }
+    if (slot_in_use(b)) {
+      record.entry(messages::in_file);
+      record.units(slots_[static_cast<std::size_t>(b)].data());
+      record.entry(messages::line_break);
+    } else if (a != -1) {
+      record.entry(messages::line_break);
+    }
+  } else if (code == 10 || code == 11) {
+    if (slot_in_use(a)) {
+      record.entry(messages::warning_indent);
+      record.entry(messages::in_file);
+      record.units(slots_[static_cast<std::size_t>(a)].data());
+      record.entry(messages::line_break);
+    }
+  } else if (code >= 34 && code <= 38) {
+    if (slot_in_use(a)) {
+      record.entry(messages::warning_indent);
+      record.entry(messages::url_label);
+      record.units(slots_[static_cast<std::size_t>(a)].data());
+      record.entry(messages::line_break);
+    }
+  }
+  file_.write(record.data(), record.size());
+}
+
+}  // namespace wayfetch

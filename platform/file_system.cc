@@ -1,0 +1,90 @@
+#include "platform/file_system.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace wayfetch::platform {
+
+int open_flags_for(uint8_t code) {
+  int flags = 0;
+  switch (code & 0x03) {
+    case 0:
+    case 1:
+      flags = O_RDONLY;
+      break;
+    case 2:
+      flags = O_WRONLY;
+      break;
+    default:
+      flags = O_RDWR;
+      break;
+  }
+  switch (code & 0x1C) {
+    case 4:  // create new: fail when it exists
+      flags |= O_CREAT | O_EXCL;
+      break;
+    case 8:  // open existing
+      break;
+    case 12:  // open always
+      flags |= O_CREAT;
+      break;
+    case 16:  // truncate existing: needs write access, as on the original system
+      if ((code & 0x02) == 0) return -1;
+      flags |= O_TRUNC;
+      break;
+    case 20:  // create always
+      flags |= O_CREAT | O_TRUNC;
+      break;
+    default:
+      return -1;
+  }
+  return flags | O_CLOEXEC;
+}
+
+int open_with_code(const std::string& path, uint8_t code, bool read_only_attribute) {
+  int flags = open_flags_for(code);
+  if (flags < 0 || path.empty()) return -1;
+  mode_t mode = read_only_attribute ? 0444 : 0666;
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags, mode);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+  // open(2) happily opens folders for reading; a file is wanted.
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+std::string temporary_folder() {
+  const char* tmpdir = std::getenv("TMPDIR");
+  if (tmpdir != nullptr && tmpdir[0] != '\0') return tmpdir;
+  return "/tmp";
+}
+
+int create_temporary_file(const std::string& prefix, std::string& path_out) {
+  std::string pattern = temporary_folder();
+  if (pattern.back() != '/') pattern += '/';
+  pattern += prefix;
+  pattern += "XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  int fd = mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) {
+    path_out.clear();
+    return -1;
+  }
+  path_out.assign(name.data());
+  return fd;
+}
+
+bool remove_file(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+}  // namespace wayfetch::platform

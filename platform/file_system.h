@@ -1,0 +1,36 @@
+// Files on POSIX: the program's one-byte open-mode code mapped onto open(2),
+// temporary files, and the few folder operations the core needs.
+//
+// Open-mode code: bits 0-1 access (0 none, 1 read, 2 write, 3 both); bits 2-4
+// creation (4 create new, 8 open existing, 12 open always, 16 truncate
+// existing, 20 create always; anything else is invalid); bits 5-6 sharing
+// (recorded by callers, not enforced: Linux has no mandatory sharing modes);
+// bit 7 delete on close (handled by the caller). Thread-safe.
+#ifndef WAYFETCH_PLATFORM_FILE_SYSTEM_H
+#define WAYFETCH_PLATFORM_FILE_SYSTEM_H
+
+#include <cstdint>
+#include <string>
+
+namespace wayfetch::platform {
+
+// The open(2) flags for an open-mode code, or -1 when the creation bits are invalid.
+int open_flags_for(uint8_t code);
+
+// Opens `path` with the open-mode code; `read_only_attribute` makes a newly
+// created file read-only (mode 0444 before the umask). Returns the descriptor or -1.
+int open_with_code(const std::string& path, uint8_t code, bool read_only_attribute);
+
+// The folder for temporary files: $TMPDIR when set and non-empty, else "/tmp".
+std::string temporary_folder();
+
+// Creates a new empty file with a unique name "<folder>/<prefix>XXXXXX",
+// opened for reading and writing. Returns the descriptor (or -1) and the name.
+int create_temporary_file(const std::string& prefix, std::string& path_out);
+
+// Removes a file; returns whether it was removed.
+bool remove_file(const std::string& path);
+
+}  // namespace wayfetch::platform
+
+#endif
