@@ -15,6 +15,7 @@
 #ifndef WAYFETCH_CORE_SYNC_H
 #define WAYFETCH_CORE_SYNC_H
 
+#include <chrono>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -43,6 +44,15 @@ class Mutex {
   bool wait(int32_t timeout_ms);
   void close() { object_.reset(); }
   WaitHandle handle() const { return object_.get(); }
+
+  // Timed lockable, for std::unique_lock: lock() does nothing without a handle.
+  void lock() { wait(-1); }
+  void unlock() { release(); }
+  bool try_lock() { return wait(0); }
+  template <typename Rep, typename Period>
+  bool try_lock_for(const std::chrono::duration<Rep, Period>& time) {
+    return wait(static_cast<int32_t>(std::chrono::ceil<std::chrono::milliseconds>(time).count()));
+  }
 
  private:
   std::unique_ptr<platform::MutexObject> object_;
