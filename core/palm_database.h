@@ -69,16 +69,16 @@ struct PalmHeader {
 
 // Header information; in a change, fields left empty keep their value.
 struct PalmInfo {
-  std::optional<uint16_t> attributes;
-  std::optional<uint16_t> version;
-  std::optional<uint32_t> modification_number;
-  std::optional<std::array<char, 4>> type;
-  std::optional<std::array<char, 4>> creator;
+  std::optional<uint16_t> attributes{};
+  std::optional<uint16_t> version{};
+  std::optional<uint32_t> modification_number{};
+  std::optional<std::array<char, 4>> type{};
+  std::optional<std::array<char, 4>> creator{};
 };
 struct PalmDates {
-  std::optional<uint32_t> creation;
-  std::optional<uint32_t> modification;
-  std::optional<uint32_t> backup;
+  std::optional<uint32_t> creation{};
+  std::optional<uint32_t> modification{};
+  std::optional<uint32_t> backup{};
 };
 
 struct PalmRecordInfo {
