@@ -1,6 +1,7 @@
 // Record access, editing and sorting of a PalmDatabase.
 #include <algorithm>
 #include <new>
+#include <utility>
 
 #include "core/palm_database.h"
 
@@ -27,7 +28,9 @@ std::span<uint8_t> PalmRecord::data() {
 }
 
 std::span<const uint8_t> PalmRecord::data() const {
-  return const_cast<PalmRecord*>(this)->data();  // NOLINT: same lookup, read-only view
+  if (database_ == nullptr) return own_data_;
+  const PalmDatabase::Entry* entry = std::as_const(*database_).entry(index_);
+  return entry != nullptr ? std::span<const uint8_t>(entry->data) : std::span<const uint8_t>();
 }
 
 bool PalmRecord::write(uint32_t offset, const void* bytes, uint32_t length) {
