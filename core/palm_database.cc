@@ -21,7 +21,9 @@ constexpr uint8_t code_open_existing = 0x08;
 constexpr uint8_t code_write = 0x02;
 constexpr uint8_t code_read_write = 0x03;
 
-uint16_t get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+uint16_t get16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] << 8 | p[1]);
+}
 uint32_t get32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
          static_cast<uint32_t>(p[2]) << 8 | p[3];
@@ -50,7 +52,8 @@ bool read_exactly(File& file, int64_t offset, uint8_t* buffer, int64_t count) {
 }
 
 bool write_all(File& file, const uint8_t* bytes, std::size_t count) {
-  return count == 0 || file.write(bytes, static_cast<int32_t>(count)) == static_cast<int32_t>(count);
+  return count == 0 ||
+         file.write(bytes, static_cast<int32_t>(count)) == static_cast<int32_t>(count);
 }
 
 // A header offset that points into the block moves with it.
@@ -62,14 +65,15 @@ uint32_t moved(uint32_t offset, uint32_t block_start, std::size_t block_size, in
 }  // namespace
 
 std::unique_ptr<PalmDatabase> PalmDatabase::create(const std::string& path, uint8_t open_code,
-                                                   std::string_view creator,
-                                                   std::string_view type, int32_t mode) {
+                                                   std::string_view creator, std::string_view type,
+                                                   int32_t mode) {
   // A created database exists only in memory until it is written back, which
   // mode 0 alone does; header-only or on-demand access to it makes no sense.
   if (mode == mode_by_access) mode = mode_memory;
   if (mode != mode_memory) return nullptr;
   std::unique_ptr<PalmDatabase> database(new PalmDatabase());
-  if (!database->file_.open(path, static_cast<uint8_t>(open_code | code_read_write))) return nullptr;
+  if (!database->file_.open(path, static_cast<uint8_t>(open_code | code_read_write)))
+    return nullptr;
   database->path_ = path;
   database->mode_ = mode_memory;
   database->header_.creator = four_bytes(creator);
@@ -80,8 +84,8 @@ std::unique_ptr<PalmDatabase> PalmDatabase::create(const std::string& path, uint
 }
 
 std::unique_ptr<PalmDatabase> PalmDatabase::create(const String& path, uint8_t open_code,
-                                                   std::string_view creator,
-                                                   std::string_view type, int32_t mode) {
+                                                   std::string_view creator, std::string_view type,
+                                                   int32_t mode) {
   return create(path.to_utf8(), open_code, creator, type, mode);
 }
 
@@ -109,7 +113,9 @@ std::unique_ptr<PalmDatabase> PalmDatabase::open(const String& path, uint8_t ope
   return open(path.to_utf8(), open_code, mode);
 }
 
-PalmDatabase::~PalmDatabase() { close(); }
+PalmDatabase::~PalmDatabase() {
+  close();
+}
 
 bool PalmDatabase::load(int32_t requested_mode) {
   int64_t size = file_.size();

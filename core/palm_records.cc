@@ -75,10 +75,9 @@ std::unique_ptr<PalmRecord> PalmDatabase::get_record(int32_t i) {
     return nullptr;
   }
   // The file may have changed since it was opened: a short read refuses.
-  if (found->size > 0 &&
-      (file_.seek(found->offset, File::Origin::start) != found->offset ||
-       file_.read(record->own_data_.data(), static_cast<int32_t>(found->size)) !=
-           static_cast<int32_t>(found->size))) {
+  if (found->size > 0 && (file_.seek(found->offset, File::Origin::start) != found->offset ||
+                          file_.read(record->own_data_.data(), static_cast<int32_t>(found->size)) !=
+                              static_cast<int32_t>(found->size))) {
     return nullptr;
   }
   return record;
@@ -100,7 +99,8 @@ std::unique_ptr<PalmRecord> PalmDatabase::new_record(int32_t i, uint32_t size) {
     return nullptr;
   }
   if (file_size_with(8 + static_cast<int64_t>(size)) > max_file_size) return nullptr;
-  auto at = static_cast<int32_t>(std::min<std::size_t>(static_cast<std::size_t>(i), entries_.size()));
+  auto at =
+      static_cast<int32_t>(std::min<std::size_t>(static_cast<std::size_t>(i), entries_.size()));
   try {
     Entry added;
     added.data.resize(size);

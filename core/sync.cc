@@ -12,9 +12,13 @@ bool Mutex::create(std::string_view name) {
   return object_ != nullptr;
 }
 
-bool Mutex::release() { return object_ != nullptr && object_->release(); }
+bool Mutex::release() {
+  return object_ != nullptr && object_->release();
+}
 
-bool Mutex::wait(int32_t timeout_ms) { return object_ != nullptr && object_->wait(timeout_ms); }
+bool Mutex::wait(int32_t timeout_ms) {
+  return object_ != nullptr && object_->wait(timeout_ms);
+}
 
 bool Event::create(std::string_view name) {
   object_.reset();
@@ -30,7 +34,9 @@ void Event::reset() {
   if (object_) object_->reset();
 }
 
-bool Event::wait(int32_t timeout_ms) { return object_ != nullptr && object_->wait(timeout_ms); }
+bool Event::wait(int32_t timeout_ms) {
+  return object_ != nullptr && object_->wait(timeout_ms);
+}
 
 bool Semaphore::create(int64_t initial, std::string_view name) {
   object_.reset();
@@ -39,11 +45,17 @@ bool Semaphore::create(int64_t initial, std::string_view name) {
   return object_ != nullptr;
 }
 
-bool Semaphore::release() { return object_ != nullptr && object_->release(); }
+bool Semaphore::release() {
+  return object_ != nullptr && object_->release();
+}
 
-bool Semaphore::wait(int32_t timeout_ms) { return object_ != nullptr && object_->wait(timeout_ms); }
+bool Semaphore::wait(int32_t timeout_ms) {
+  return object_ != nullptr && object_->wait(timeout_ms);
+}
 
-bool Semaphore::remove_name(std::string_view name) { return platform::remove_named_semaphore(name); }
+bool Semaphore::remove_name(std::string_view name) {
+  return platform::remove_named_semaphore(name);
+}
 
 int32_t wait_any(std::span<const WaitHandle> handles, int32_t timeout_ms) {
   int32_t result = platform::wait_for_any(handles, timeout_ms);
@@ -55,6 +67,8 @@ int32_t wait_all(std::span<const WaitHandle> handles, int32_t timeout_ms) {
   return result >= 0 ? result : -1;
 }
 
-void sleep(int32_t ms) { platform::sleep_ms(ms); }
+void sleep(int32_t ms) {
+  platform::sleep_ms(ms);
+}
 
 }  // namespace wayfetch

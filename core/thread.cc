@@ -34,7 +34,9 @@ void Thread::entry(void* self) {
   thread->done_->set();
 }
 
-bool Thread::wait(int32_t timeout_ms) { return done_ != nullptr && done_->wait(timeout_ms); }
+bool Thread::wait(int32_t timeout_ms) {
+  return done_ != nullptr && done_->wait(timeout_ms);
+}
 
 void Thread::close() {
   if (done_ == nullptr) return;

@@ -84,9 +84,8 @@ std::unique_ptr<Thread> ThreadManager::wait_next() {
     warning = 22;
     return nullptr;
   }
-  int32_t result = wait_any(std::span<const WaitHandle>(running_handles_.begin(),
-                                                        static_cast<std::size_t>(running)),
-                            -1);
+  int32_t result = wait_any(
+      std::span<const WaitHandle>(running_handles_.begin(), static_cast<std::size_t>(running)), -1);
   if (result < 0) {
     raise_error(53);
     return nullptr;

@@ -72,7 +72,9 @@ class ThreadManager : public ErrorState {
 
  protected:
   // The task at `i`, nullptr when out of range or already returned.
-  Thread* task(int32_t i) const { return i >= 0 && i < tasks_.size() ? tasks_.get(i).get() : nullptr; }
+  Thread* task(int32_t i) const {
+    return i >= 0 && i < tasks_.size() ? tasks_.get(i).get() : nullptr;
+  }
   int32_t task_state(int32_t i) const { return task_states_.get(i); }
   void set_task_state(int32_t i, int32_t state) {
     if (i >= 0 && i < task_states_.size()) task_states_.at(i) = state;
@@ -82,9 +84,9 @@ class ThreadManager : public ErrorState {
   bool start_admitted();
 
   Storage<std::unique_ptr<Thread>> tasks_;  // in the order added
-  Storage<int32_t> task_states_;           // parallel to tasks_
-  Storage<WaitHandle> running_handles_;    // what wait_next waits for
-  Storage<int32_t> running_tasks_;         // task index of each running handle
+  Storage<int32_t> task_states_;            // parallel to tasks_
+  Storage<WaitHandle> running_handles_;     // what wait_next waits for
+  Storage<int32_t> running_tasks_;          // task index of each running handle
 };
 
 }  // namespace wayfetch

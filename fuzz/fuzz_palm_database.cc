@@ -24,8 +24,8 @@ struct Record {
 
 const std::string& scratch_folder() {
   static const std::string folder = [] {
-    std::string pattern = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
-                          std::string("/fuzz-palm-XXXXXX");
+    std::string pattern =
+        (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/fuzz-palm-XXXXXX");
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
     return pattern;
   }();
@@ -46,7 +46,8 @@ bool read_all(const std::string& path, uint8_t code, int32_t mode, std::vector<R
     auto record = db->get_record(i);
     auto info = db->record_info(i);
     if (record == nullptr || !info || record->size() != db->record_size(i)) std::abort();
-    out.push_back({{record->data().begin(), record->data().end()}, info->attributes, info->unique_id});
+    out.push_back(
+        {{record->data().begin(), record->data().end()}, info->attributes, info->unique_id});
   }
   if (db->get_record(db->record_count()) != nullptr) std::abort();
   (void)db->name();

@@ -86,7 +86,9 @@ int create_temporary_file(const std::string& prefix, std::string& path_out) {
   return fd;
 }
 
-bool remove_file(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool remove_file(const std::string& path) {
+  return ::unlink(path.c_str()) == 0;
+}
 
 namespace {
 

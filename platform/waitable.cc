@@ -105,7 +105,8 @@ int32_t wait_for_all(std::span<Waitable* const> objects, int32_t timeout_ms) {
   if (objects.empty()) return wait_failed;
   std::vector<Waitable*> sorted(objects.begin(), objects.end());
   std::sort(sorted.begin(), sorted.end());
-  if (sorted.front() == nullptr || std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) {
+  if (sorted.front() == nullptr ||
+      std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) {
     return wait_failed;  // the same object twice cannot be "all signalled" in one instant
   }
   Deadline deadline(timeout_ms);

@@ -18,8 +18,12 @@ constexpr uint8_t create_always = 0x14;  // plus read/write added by create()
 constexpr uint8_t read_only = 0x09;
 constexpr uint8_t read_write = 0x0B;
 
-std::string be16(uint16_t v) { return {static_cast<char>(v >> 8), static_cast<char>(v)}; }
-std::string be32(uint32_t v) { return be16(static_cast<uint16_t>(v >> 16)) + be16(static_cast<uint16_t>(v)); }
+std::string be16(uint16_t v) {
+  return {static_cast<char>(v >> 8), static_cast<char>(v)};
+}
+std::string be32(uint32_t v) {
+  return be16(static_cast<uint16_t>(v >> 16)) + be16(static_cast<uint16_t>(v));
+}
 
 // A database file: a header with `count` entries at the given offsets, then `tail`.
 std::string database_bytes(const std::vector<uint32_t>& offsets, const std::string& tail,
@@ -249,10 +253,12 @@ TEST_F(PalmDatabaseTest, SortsAndSortedPositions) {
 
   const uint8_t c = 'c';
   const uint8_t e = 'e';
-  SearchResult found = db->find_sort_position({std::span<const uint8_t>(&c, 1), {}}, by_first_byte, &calls);
+  SearchResult found =
+      db->find_sort_position({std::span<const uint8_t>(&c, 1), {}}, by_first_byte, &calls);
   EXPECT_TRUE(found.found);
   EXPECT_EQ(found.position, 2);
-  SearchResult after = db->find_sort_position({std::span<const uint8_t>(&e, 1), {}}, by_first_byte, &calls);
+  SearchResult after =
+      db->find_sort_position({std::span<const uint8_t>(&e, 1), {}}, by_first_byte, &calls);
   EXPECT_FALSE(after.found);
   EXPECT_EQ(after.position, 5);
 

@@ -13,7 +13,8 @@ namespace {
 // A task that receives itself and reports through its own fields.
 class SquareTask : public Thread {
  public:
-  explicit SquareTask(uint32_t input) : Thread(&Thread::member_routine<&SquareTask::run>), input_(input) {}
+  explicit SquareTask(uint32_t input)
+      : Thread(&Thread::member_routine<&SquareTask::run>), input_(input) {}
   ~SquareTask() override { close(); }
   uint32_t result() const { return result_; }
 

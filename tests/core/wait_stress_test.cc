@@ -101,7 +101,8 @@ class Worker : public Thread {
     std::vector<WaitHandle> handles;
     std::vector<int32_t> which;
     pick_semaphores(handles, which);
-    if (pick(3) == 0) handles.push_back(shared_.events[static_cast<std::size_t>(pick(event_count))].handle());
+    if (pick(3) == 0)
+      handles.push_back(shared_.events[static_cast<std::size_t>(pick(event_count))].handle());
     int32_t time_out = random_time_out();
     auto start = Clock::now();
     int32_t result = wait_all(handles, time_out);
@@ -119,7 +120,8 @@ class Worker : public Thread {
     int32_t s = pick(semaphore_count);
     WaitHandle semaphore = shared_.semaphores[static_cast<std::size_t>(s)].handle();
     if (pick(2) == 0) {
-      if (wait_all({child.handle(), semaphore}, 10) == 0) ++shared_.taken[static_cast<std::size_t>(s)];
+      if (wait_all({child.handle(), semaphore}, 10) == 0)
+        ++shared_.taken[static_cast<std::size_t>(s)];
     } else if (wait_any({semaphore, child.handle()}, -1) == 0) {
       ++shared_.taken[static_cast<std::size_t>(s)];
     }

@@ -15,7 +15,9 @@ namespace wayfetch::platform {
 namespace {
 
 // Names unique to this test process: the suite runs test cases in parallel.
-std::string unique(const char* base) { return std::string(base) + "_" + std::to_string(getpid()); }
+std::string unique(const char* base) {
+  return std::string(base) + "_" + std::to_string(getpid());
+}
 
 int32_t any(std::initializer_list<Waitable*> objects, int32_t timeout_ms) {
   return wait_for_any(std::span<Waitable* const>(objects.begin(), objects.size()), timeout_ms);
@@ -23,7 +25,8 @@ int32_t any(std::initializer_list<Waitable*> objects, int32_t timeout_ms) {
 
 TEST(NamedObjectsTest, NamesAreSafeAndPrivate) {
   std::string prefix = "wayfetch-" + std::to_string(geteuid()) + "-";
-  EXPECT_EQ(named_object_name("Wayfetch_conduit_pipeR_lock"), prefix + "Wayfetch_conduit_pipeR_lock");
+  EXPECT_EQ(named_object_name("Wayfetch_conduit_pipeR_lock"),
+            prefix + "Wayfetch_conduit_pipeR_lock");
   EXPECT_EQ(named_object_name("a/../b c"), prefix + "a%2F%2E%2E%2Fb%20c");
   EXPECT_EQ(named_object_name("\xC3\xA9"), prefix + "%C3%A9");
   EXPECT_EQ(named_object_name(""), "");
