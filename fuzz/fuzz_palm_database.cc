@@ -27,6 +27,11 @@ const std::string& scratch_folder() {
     std::string pattern =
         (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/fuzz-palm-XXXXXX");
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    std::atexit([] {
+      std::string input = scratch_folder() + "/input.pdb";
+      unlink(input.c_str());
+      rmdir(scratch_folder().c_str());
+    });
     return pattern;
   }();
   return folder;

@@ -23,23 +23,13 @@ int32_t any(std::initializer_list<Waitable*> objects, int32_t timeout_ms) {
   return wait_for_any(std::span<Waitable* const>(objects.begin(), objects.size()), timeout_ms);
 }
 
-TEST(NamedObjectsTest, NamesAreSafeAndPrivate) {
-  std::string prefix = "wayfetch-" + std::to_string(geteuid()) + "-";
-  EXPECT_EQ(named_object_name("Wayfetch_conduit_pipeR_lock"),
-            prefix + "Wayfetch_conduit_pipeR_lock");
-  EXPECT_EQ(named_object_name("a/../b c"), prefix + "a%2F%2E%2E%2Fb%20c");
-  EXPECT_EQ(named_object_name("\xC3\xA9"), prefix + "%C3%A9");
-  EXPECT_EQ(named_object_name(""), "");
-  EXPECT_EQ(named_object_name(std::string(200, 'x')), prefix + std::string(200, 'x'));
-  EXPECT_EQ(named_object_name(std::string(201, 'x')), "");
-  EXPECT_EQ(named_object_name(std::string(67, '/')), "");  // 201 bytes once escaped
-}
-
-class RuntimeFolderTest : public ::testing::Test {
+// Each test gets its own runtime folder, removed afterwards.
+class NamedObjectsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     saved_runtime_ = std::getenv("XDG_RUNTIME_DIR") ? std::getenv("XDG_RUNTIME_DIR") : "";
     saved_tmp_ = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+    setenv("XDG_RUNTIME_DIR", dir_.path().c_str(), 1);
   }
   void TearDown() override {
     restore("XDG_RUNTIME_DIR", saved_runtime_);
@@ -56,15 +46,26 @@ class RuntimeFolderTest : public ::testing::Test {
   std::string saved_runtime_, saved_tmp_;
 };
 
-TEST_F(RuntimeFolderTest, CreatesAPrivateFolder) {
-  setenv("XDG_RUNTIME_DIR", dir_.path().c_str(), 1);
+TEST_F(NamedObjectsTest, NamesAreSafeAndPrivate) {
+  std::string prefix = "wayfetch-" + std::to_string(geteuid()) + "-";
+  EXPECT_EQ(named_object_name("Wayfetch_conduit_pipeR_lock"),
+            prefix + "Wayfetch_conduit_pipeR_lock");
+  EXPECT_EQ(named_object_name("a/../b c"), prefix + "a%2F%2E%2E%2Fb%20c");
+  EXPECT_EQ(named_object_name("\xC3\xA9"), prefix + "%C3%A9");
+  EXPECT_EQ(named_object_name(""), "");
+  EXPECT_EQ(named_object_name(std::string(200, 'x')), prefix + std::string(200, 'x'));
+  EXPECT_EQ(named_object_name(std::string(201, 'x')), "");
+  EXPECT_EQ(named_object_name(std::string(67, '/')), "");  // 201 bytes once escaped
+}
+
+TEST_F(NamedObjectsTest, CreatesAPrivateFolder) {
   EXPECT_EQ(runtime_folder(), dir_.path() + "/wayfetch");
   struct stat info {};
   ASSERT_EQ(stat((dir_.path() + "/wayfetch").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0700u);
 }
 
-TEST_F(RuntimeFolderTest, RefusesAFolderOthersCanUse) {
+TEST_F(NamedObjectsTest, RefusesAFolderOthersCanUse) {
   unsetenv("XDG_RUNTIME_DIR");
   setenv("TMPDIR", dir_.path().c_str(), 1);
   std::string folder = dir_.path() + "/wayfetch-" + std::to_string(geteuid());
@@ -76,7 +77,7 @@ TEST_F(RuntimeFolderTest, RefusesAFolderOthersCanUse) {
   EXPECT_EQ(runtime_folder(), folder);
 }
 
-TEST(NamedObjectsTest, EventIsSharedAndForgottenWithItsLastHolder) {
+TEST_F(NamedObjectsTest, EventIsSharedAndForgottenWithItsLastHolder) {
   std::string name = unique("event");
   auto first = open_named_event(name);
   auto second = open_named_event(name);
@@ -98,7 +99,7 @@ TEST(NamedObjectsTest, EventIsSharedAndForgottenWithItsLastHolder) {
   EXPECT_FALSE(again->wait(0));  // nobody held it: starts non-signalled
 }
 
-TEST(NamedObjectsTest, EventWakesAPollingWaitFromAnotherThread) {
+TEST_F(NamedObjectsTest, EventWakesAPollingWaitFromAnotherThread) {
   auto waiting = open_named_event(unique("wake"));
   auto setter = open_named_event(unique("wake"));
   auto local = create_event();
@@ -110,7 +111,7 @@ TEST(NamedObjectsTest, EventWakesAPollingWaitFromAnotherThread) {
   other.join();
 }
 
-TEST(NamedObjectsTest, SemaphoreKeepsItsCountAcrossOpens) {
+TEST_F(NamedObjectsTest, SemaphoreKeepsItsCountAcrossOpens) {
   std::string name = unique("semaphore");
   remove_named_semaphore(name);
   auto first = open_named_semaphore(name, 1);
@@ -130,7 +131,7 @@ TEST(NamedObjectsTest, SemaphoreKeepsItsCountAcrossOpens) {
   EXPECT_EQ(open_named_semaphore(name, -1), nullptr);
 }
 
-TEST(NamedObjectsTest, SemaphoreJoinsWaitsWithLocalObjects) {
+TEST_F(NamedObjectsTest, SemaphoreJoinsWaitsWithLocalObjects) {
   std::string name = unique("mixed");
   remove_named_semaphore(name);
   auto named = open_named_semaphore(name, 0);
