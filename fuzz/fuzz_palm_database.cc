@@ -22,19 +22,21 @@ struct Record {
   bool operator==(const Record&) const = default;
 };
 
+// A private folder for the input file, removed at exit. Never destroyed, so
+// that the exit handler can still use it.
 const std::string& scratch_folder() {
-  static const std::string folder = [] {
-    std::string pattern =
-        (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/fuzz-palm-XXXXXX");
+  static const std::string* folder = [] {
+    std::string pattern = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
+                          std::string("/fuzz-palm-XXXXXX");
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    auto* made = new std::string(pattern);
     std::atexit([] {
-      std::string input = scratch_folder() + "/input.pdb";
-      unlink(input.c_str());
+      unlink((scratch_folder() + "/input.pdb").c_str());
       rmdir(scratch_folder().c_str());
     });
-    return pattern;
+    return made;
   }();
-  return folder;
+  return *folder;
 }
 
 void write_file(const std::string& path, const uint8_t* data, size_t size) {
