@@ -9,3 +9,9 @@ elseif(WAYFETCH_SANITIZE STREQUAL "thread")
 elseif(NOT WAYFETCH_SANITIZE STREQUAL "")
   message(FATAL_ERROR "WAYFETCH_SANITIZE must be '', 'address' or 'thread'")
 endif()
+
+# Fuzz builds instrument every library for coverage, so that the fuzzers see
+# the code they exercise; the fuzz targets add the fuzzer's own main.
+if(WAYFETCH_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()

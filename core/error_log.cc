@@ -61,6 +61,10 @@ class ErrorLog::RecordBuilder {
 
 ErrorLog::ErrorLog(const String& path, bool unicode) : unicode_(unicode) {
   open_ = file_.open(path, File::write_new_shared);
+  if (open_ && !mutex_.create()) {
+    file_.close();
+    open_ = false;
+  }
   if (open_ && unicode_) {
     const uint8_t mark[2] = {0xFF, 0xFE};
     file_.write(mark, 2);

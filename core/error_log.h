@@ -16,9 +16,9 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 
 #include "core/file.h"
+#include "core/sync.h"
 
 namespace wayfetch {
 
@@ -64,7 +64,7 @@ class ErrorLog {
   static std::atomic<ErrorLog*> instance_;
 
   File file_;
-  std::timed_mutex mutex_;
+  Mutex mutex_;
   bool open_ = false;
   bool unicode_ = false;
   std::array<std::array<char16_t, slot_characters + 1>, slot_count> slots_{};

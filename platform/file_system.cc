@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <vector>
 
@@ -85,6 +86,54 @@ int create_temporary_file(const std::string& prefix, std::string& path_out) {
   return fd;
 }
 
-bool remove_file(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool remove_file(const std::string& path) {
+  return ::unlink(path.c_str()) == 0;
+}
+
+namespace {
+
+// The folder part of a path ("." when there is none).
+std::string folder_of(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+std::string resolve_path(const std::string& path) {
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return path;
+  std::string out(resolved);
+  std::free(resolved);
+  return out;
+}
+
+std::string create_file_beside(const std::string& target) {
+  if (target.empty() || target.back() == '/') return "";
+  std::size_t slash = target.rfind('/');
+  std::string folder = folder_of(target);
+  std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  std::string pattern = (folder == "/" ? "" : folder) + "/." + base + ".XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  int fd = mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) return "";
+  struct stat info {};
+  if (::stat(target.c_str(), &info) == 0) ::fchmod(fd, info.st_mode & 07777);
+  ::close(fd);
+  return std::string(name.data());
+}
+
+bool replace_file(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) return false;
+  // The rename itself lives in the folder: sync it so it survives a crash.
+  int folder = ::open(folder_of(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    ::fsync(folder);
+    ::close(folder);
+  }
+  return true;
+}
 
 }  // namespace wayfetch::platform

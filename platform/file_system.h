@@ -31,6 +31,20 @@ int create_temporary_file(const std::string& prefix, std::string& path_out);
 // Removes a file; returns whether it was removed.
 bool remove_file(const std::string& path);
 
+// Safe replacement of a file: write a new file beside the old one, then
+// replace the old one by renaming, so that a failure half-way (disk full, an
+// I/O error) leaves the old file whole.
+//
+// The path with symbolic links resolved when it exists, else unchanged (so
+// that a replacement goes to the linked file, not over the link).
+std::string resolve_path(const std::string& path);
+// Creates a new empty file "<folder of target>/.<name of target>.XXXXXX"
+// with the permission bits of `target` (0600 when it does not exist).
+// Returns its path, or "" when the folder does not allow it.
+std::string create_file_beside(const std::string& target);
+// Renames `from` over `to` and syncs their folder; false when it fails.
+bool replace_file(const std::string& from, const std::string& to);
+
 }  // namespace wayfetch::platform
 
 #endif

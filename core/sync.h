@@ -1,0 +1,144 @@
+// Synchronisation wrappers: Mutex, Event, Semaphore, CriticalSection, and
+// the waits on several of them at once.
+//
+// Each wrapper owns one object of platform/waitable.h (its handle), null until
+// created; create() on a created wrapper replaces its object. A wait on a
+// wrapper without a handle returns false at once; release/set/reset do
+// nothing. Named events and semaphores are shared with other processes of
+// the same user (platform/named_objects.h); names are UTF-8. How several
+// objects are waited for together, and what that can promise, is in
+// docs/waiting.md.
+//
+// Thread-safe: once created, any thread may wait on or signal a wrapper.
+// Creating, closing and destroying a wrapper belong to its owner, and no
+// wait may include a wrapper while it is closed or destroyed.
+#ifndef WAYFETCH_CORE_SYNC_H
+#define WAYFETCH_CORE_SYNC_H
+
+#include <chrono>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string_view>
+
+#include "platform/waitable.h"
+
+namespace wayfetch {
+
+// What wait_any and wait_all wait on: a wrapper's or a Thread's handle().
+using WaitHandle = platform::Waitable*;
+
+// A mutex owned by the thread that obtained it; the owner may obtain it
+// again and must release it as often. A thread must release it before it
+// ends (an owner that ends keeps it owned).
+class Mutex {
+ public:
+  // Creates the mutex, not owned. Named mutexes are not offered (nothing in
+  // the program shares one between processes): a non-empty name fails.
+  bool create(std::string_view name = {});
+  // False when the calling thread does not own the mutex.
+  bool release();
+  // True when obtained within `timeout_ms` (-1 = no limit).
+  bool wait(int32_t timeout_ms);
+  void close() { object_.reset(); }
+  WaitHandle handle() const { return object_.get(); }
+
+  // Timed lockable, for std::unique_lock: lock() does nothing without a handle.
+  void lock() { wait(-1); }
+  void unlock() { release(); }
+  bool try_lock() { return wait(0); }
+  template <typename Rep, typename Period>
+  bool try_lock_for(const std::chrono::duration<Rep, Period>& time) {
+    return wait(static_cast<int32_t>(std::chrono::ceil<std::chrono::milliseconds>(time).count()));
+  }
+
+ private:
+  std::unique_ptr<platform::MutexObject> object_;
+};
+
+// An event with manual reset, created non-signalled. With a name it is
+// created, or opened when another holder has it open.
+class Event {
+ public:
+  bool create(std::string_view name = {});
+  void set();
+  void reset();
+  // True when signalled within `timeout_ms` (-1 = no limit); leaves it set.
+  bool wait(int32_t timeout_ms);
+  void close() { object_.reset(); }
+  WaitHandle handle() const { return object_.get(); }
+
+ private:
+  std::unique_ptr<platform::EventObject> object_;
+};
+
+// A counting semaphore with maximum count 0x7FFFFFFF. With a name it is
+// created with `initial` counts, or opened with the count it has.
+class Semaphore {
+ public:
+  bool create(int64_t initial, std::string_view name = {});
+  // Adds one count; false at the maximum count or without a handle.
+  bool release();
+  // True when a count was taken within `timeout_ms` (-1 = no limit).
+  bool wait(int32_t timeout_ms);
+  void close() { object_.reset(); }
+  WaitHandle handle() const { return object_.get(); }
+
+  // Removes a named semaphore left by an ended process, so that the next
+  // create() starts it afresh; holders keep theirs. False when none existed.
+  static bool remove_name(std::string_view name);
+
+ private:
+  std::unique_ptr<platform::SemaphoreObject> object_;
+};
+
+// A lock for short sections inside this process; the owner may enter again
+// and leaves as often. Not waitable with the others.
+class CriticalSection {
+ public:
+  void init() { mutex_ = std::make_unique<std::recursive_mutex>(); }
+  void enter() {
+    if (mutex_) mutex_->lock();
+  }
+  void leave() {
+    if (mutex_) mutex_->unlock();
+  }
+
+  // Holds the section for one scope.
+  class Guard {
+   public:
+    explicit Guard(CriticalSection& section) : section_(section) { section_.enter(); }
+    ~Guard() { section_.leave(); }
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+
+   private:
+    CriticalSection& section_;
+  };
+
+ private:
+  std::unique_ptr<std::recursive_mutex> mutex_;
+};
+
+// Waits until one handle is signalled and takes it (a semaphore count, a
+// mutex); returns its index (the lowest when several are), or -1 on
+// time-out or failure (an empty list, a null handle). -1 = no time limit.
+int32_t wait_any(std::span<const WaitHandle> handles, int32_t timeout_ms);
+inline int32_t wait_any(std::initializer_list<WaitHandle> handles, int32_t timeout_ms) {
+  return wait_any(std::span<const WaitHandle>(handles.begin(), handles.size()), timeout_ms);
+}
+// Waits until all handles are signalled at once and takes them all; returns
+// 0, or -1 on time-out or failure (also for a handle listed twice).
+int32_t wait_all(std::span<const WaitHandle> handles, int32_t timeout_ms);
+inline int32_t wait_all(std::initializer_list<WaitHandle> handles, int32_t timeout_ms) {
+  return wait_all(std::span<const WaitHandle>(handles.begin(), handles.size()), timeout_ms);
+}
+
+// Suspends the calling thread for `ms` milliseconds.
+void sleep(int32_t ms);
+
+}  // namespace wayfetch
+
+#endif
