@@ -53,6 +53,7 @@ class LinkPath {
   // UTF-16 text is taken in the system code page (UTF-8).
   void set(const String& text);
   void set(std::string_view text);
+  void set(const char* text) { set(text == nullptr ? std::string_view() : std::string_view(text)); }
 
   // The path as text, at most 511 characters. http: "http://host/dir/file";
   // others: "//host" for a server, then "/" and each directory, then "/" and
