@@ -9,3 +9,9 @@ elseif(WAYFETCH_SANITIZE STREQUAL "thread")
 elseif(NOT WAYFETCH_SANITIZE STREQUAL "")
   message(FATAL_ERROR "WAYFETCH_SANITIZE must be '', 'address' or 'thread'")
 endif()
+
+# Fuzz builds instrument every library for libFuzzer's coverage; the fuzz
+# targets themselves add -fsanitize=fuzzer (fuzz/CMakeLists.txt).
+if(WAYFETCH_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()

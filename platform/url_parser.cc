@@ -45,7 +45,8 @@ bool handled_by_curl(const UrlReference& ref) {
 }
 
 // libcurl reads C strings: a zero byte would silently cut the address, and a
-// control character or space in a host is refused by browsers too. The other
+// control character or space in a host is refused by browsers too. Checked
+// for every address we write, not only for those libcurl sees; the other
 // parts have been percent-encoded by then.
 UrlStatus check_authority(const UrlReference& ref) {
   for (char c : ref.authority) {
@@ -72,18 +73,44 @@ UrlStatus fix_special_authority(UrlReference& ref) {
 }
 
 // The address libcurl holds, written as a browser writes it: without the
-// scheme's default port.
-UrlStatus read_url(CURLU* handle, std::string& out) {
+// scheme's default port and, for special schemes, with the host in lower
+// case. libcurl decodes "%41" in a host only after our own lowering, so the
+// host is lowered again here; it also lets a decoded DEL through, which is
+// refused like any control character.
+UrlStatus read_url(CURLU* handle, bool special, std::string& out) {
+  if (special) {
+    char* host = nullptr;
+    CURLUcode code = curl_url_get(handle, CURLUPART_HOST, &host, 0);
+    CurlText owned_host(host);
+    if (code == CURLUE_OK && owned_host) {
+      std::string lowered(owned_host.get());
+      lower_case_host(lowered);
+      if (lowered != owned_host.get()) {
+        code = curl_url_set(handle, CURLUPART_HOST, lowered.c_str(), 0);
+        if (code != CURLUE_OK) return curl_failure(code);
+      }
+    }
+  }
   char* text = nullptr;
   CURLUcode code = curl_url_get(handle, CURLUPART_URL, &text, CURLU_NO_DEFAULT_PORT);
   CurlText owned(text);
   if (code != CURLUE_OK) return curl_failure(code);
   out = owned.get();
+  for (char c : out) {
+    auto byte = static_cast<uint8_t>(c);
+    if (byte <= 0x20 || byte == 0x7F) {
+      out.clear();
+      return failure(UrlError::rejected, "bad character in host");
+    }
+  }
   return {};
 }
 
-UrlStatus set_url(CURLU* handle, const UrlReference& ref) {
+// Hands an address to libcurl; `special` says whether it is one of the
+// schemes whose host names browsers write in lower case (libcurl keeps case).
+UrlStatus set_url(CURLU* handle, UrlReference ref, bool special) {
   if (UrlStatus status = check_authority(ref); !status.ok()) return status;
+  if (special) lower_case_host(ref.authority);
   CURLUcode code = curl_url_set(handle, CURLUPART_URL, ref.to_string().c_str(), set_flags);
   return code == CURLUE_OK ? UrlStatus{} : curl_failure(code);
 }
@@ -102,9 +129,14 @@ UrlStatus absolute_form(UrlReference ref, std::string& out) {
   if (handled_by_curl(ref)) {
     CurlUrl handle(curl_url());
     if (!handle) return failure(UrlError::out_of_memory, "no URL handle");
-    if (UrlStatus status = set_url(handle.get(), ref); !status.ok()) return status;
-    if (UrlStatus status = read_url(handle.get(), out); !status.ok()) return status;
+    if (UrlStatus status = set_url(handle.get(), ref, ref.is_special()); !status.ok()) {
+      return status;
+    }
+    if (UrlStatus status = read_url(handle.get(), ref.is_special(), out); !status.ok()) {
+      return status;
+    }
   } else {
+    if (UrlStatus status = check_authority(ref); !status.ok()) return status;
     normalize_own_reference(ref);
     out = ref.to_string();
   }
@@ -127,7 +159,9 @@ std::optional<std::string> get_part(CURLU* handle, CURLUPart part, unsigned int 
 UrlStatus crack_with_curl(const UrlReference& ref, UrlComponents& out) {
   CurlUrl handle(curl_url());
   if (!handle) return failure(UrlError::out_of_memory, "no URL handle");
-  if (UrlStatus status = set_url(handle.get(), ref); !status.ok()) return status;
+  if (UrlStatus status = set_url(handle.get(), ref, ref.is_special()); !status.ok()) {
+      return status;
+    }
   CURLUcode error = CURLUE_OK;
   CURLU* h = handle.get();
   out.scheme = get_part(h, CURLUPART_SCHEME, 0, error).value_or("");
@@ -139,6 +173,10 @@ UrlStatus crack_with_curl(const UrlReference& ref, UrlComponents& out) {
   std::optional<std::string> query = get_part(h, CURLUPART_QUERY, 0, error);
   std::optional<std::string> fragment = get_part(h, CURLUPART_FRAGMENT, 0, error);
   if (error != CURLUE_OK) return curl_failure(error);
+  for (char c : out.host) {
+    auto byte = static_cast<uint8_t>(c);
+    if (byte <= 0x20 || byte == 0x7F) return failure(UrlError::rejected, "bad character in host");
+  }
   // libcurl has checked the port (0-65535).
   std::from_chars(port.data(), port.data() + port.size(), out.port);
   out.has_query = query.has_value();
@@ -185,19 +223,25 @@ UrlStatus resolve_url(std::string_view base_text, std::string_view reference_tex
     fragment_only.has_fragment = ref.has_fragment;
     fragment_only.fragment = ref.fragment;
     ref.drop_fragment();
+    // A first segment with ":" that is no scheme ("..a:b", "1x:y") would be
+    // read by libcurl as a scheme; "./" keeps it a path (RFC 3986, 4.2).
+    if (!ref.has_authority && !ref.path.empty() && ref.path[0] != '/' &&
+        ref.path.substr(0, ref.path.find('/')).find(':') != std::string::npos) {
+      ref.path.insert(0, "./");
+    }
     // A fresh handle per resolution: libcurl resolves a relative address
     // against whatever the handle last held.
     CurlUrl handle(curl_url());
     if (!handle) return failure(UrlError::out_of_memory, "no URL handle");
-    status = set_url(handle.get(), base);
-    if (status.ok()) status = set_url(handle.get(), ref);
-    if (status.ok()) status = read_url(handle.get(), out);
+    status = set_url(handle.get(), base, base.is_special());
+    if (status.ok()) status = set_url(handle.get(), ref, base.is_special());
+    if (status.ok()) status = read_url(handle.get(), base.is_special(), out);
     if (status.ok()) append_fragment(fragment_only, out);
   } else {
     normalize_own_reference(base);
-    UrlReference target = merge_references(base, ref);
-    normalize_own_reference(target);
-    out = target.to_string();
+    // The result may name a host although the base had none ("foo:/a" and
+    // "//h/b"): it is written as such an address is written on its own.
+    status = absolute_form(merge_references(base, ref), out);
   }
   if (!status.ok()) out.clear();
   return status;
@@ -213,6 +257,7 @@ UrlStatus crack_url(std::string_view address, UrlComponents& out) {
     if (!status.ok()) out = UrlComponents();
     return status;
   }
+  if (UrlStatus status = check_authority(ref); !status.ok()) return status;
   normalize_own_reference(ref);
   out.scheme = ref.scheme;
   out.host = ref.authority;

@@ -59,6 +59,15 @@ std::string percent_encode(std::string_view text, Part part) {
   return out;
 }
 
+// a + b + c. (Written with append: GCC 12 at -O3 warns falsely about
+// overlapping copies in "literal" + std::string.)
+std::string joined(std::string_view a, std::string_view b, std::string_view c = {}) {
+  std::string out;
+  out.reserve(a.size() + b.size() + c.size());
+  out.append(a).append(b).append(c);
+  return out;
+}
+
 // "C:" or "C|": a Windows drive letter as a path segment.
 bool is_drive(std::string_view segment) {
   return segment.size() == 2 && is_alpha(segment[0]) && (segment[1] == ':' || segment[1] == '|');
@@ -124,16 +133,6 @@ UrlReference UrlReference::parse(std::string_view text, bool special_base) {
     if (end == std::string::npos) end = rest.size();
     ref.has_authority = true;
     ref.authority = rest.substr(2, end - 2);
-    if (special && !is_drive(ref.authority)) {
-      // Host names compare without case; browsers write them in lower case.
-      // The user information before the last "@" keeps its case, and so does
-      // a drive letter written where the host would be ("file://C:/x").
-      std::size_t at_sign = ref.authority.rfind('@');
-      std::size_t host_start = at_sign == std::string::npos ? 0 : at_sign + 1;
-      for (std::size_t i = host_start; i < ref.authority.size(); ++i) {
-        ref.authority[i] = lower(ref.authority[i]);
-      }
-    }
     pos = end;
   }
   std::size_t path_end = rest.find_first_of("?#", pos);
@@ -162,7 +161,14 @@ std::string UrlReference::to_string() const {
   std::string out;
   out.reserve(scheme.size() + authority.size() + path.size() + query.size() + fragment.size() + 6);
   if (!scheme.empty()) out += scheme + ":";
-  if (has_authority) out += "//" + authority;
+  if (has_authority) {
+    out += "//";
+    out += authority;
+  } else if (path.starts_with("//")) {
+    // Without a host, a path starting with an empty segment would read back
+    // as a host; "/." keeps it a path (dot segments drop it again).
+    out += "/.";
+  }
   out += path;
   if (has_query) out += "?" + query;
   if (has_fragment) out += "#" + fragment;
@@ -231,10 +237,10 @@ UrlReference merge_references(const UrlReference& base, const UrlReference& refe
         // A root-relative link on a drive stays on that drive.
         std::string_view drive = first_segment(base.path);
         if (file && is_drive(drive) && !is_drive(first_segment(reference.path))) {
-          target.path = "/" + std::string(drive) + reference.path;
+          target.path = joined("/", drive, reference.path);
         }
       } else if (base.has_authority && base.path.empty()) {
-        target.path = "/" + reference.path;
+        target.path = joined("/", reference.path);
       } else {
         std::size_t slash = base.path.rfind('/');
         target.path = (slash == std::string::npos ? std::string() : base.path.substr(0, slash + 1)) +
@@ -250,6 +256,13 @@ UrlReference merge_references(const UrlReference& base, const UrlReference& refe
   return target;
 }
 
+void lower_case_host(std::string& authority) {
+  // The user information before the last "@" keeps its case.
+  std::size_t at_sign = authority.rfind('@');
+  std::size_t host_start = at_sign == std::string::npos ? 0 : at_sign + 1;
+  for (std::size_t i = host_start; i < authority.size(); ++i) authority[i] = lower(authority[i]);
+}
+
 void normalize_own_reference(UrlReference& reference) {
   if (reference.scheme != "file") {
     if (reference.has_authority || (!reference.path.empty() && reference.path[0] == '/')) {
@@ -258,13 +271,15 @@ void normalize_own_reference(UrlReference& reference) {
     return;
   }
   if (is_drive(reference.authority)) {
-    reference.path = "/" + reference.authority + reference.path;
-    reference.authority.clear();
-  } else if (reference.authority == "localhost") {
+    reference.path = joined("/", reference.authority, reference.path);
     reference.authority.clear();
   }
+  lower_case_host(reference.authority);
+  if (reference.authority == "localhost") reference.authority.clear();
   reference.has_authority = true;
-  if (reference.path.empty() || reference.path[0] != '/') reference.path.insert(0, "/");
+  if (reference.path.empty() || reference.path[0] != '/') {
+    reference.path = joined("/", reference.path);
+  }
   if (is_drive(first_segment(reference.path))) reference.path[2] = ':';
   reference.path = remove_dot_segments(reference.path, true);
 }

@@ -55,6 +55,10 @@ std::string clean_url_text(std::string_view text);
 // http, https, ftp, ws, wss and file.
 bool is_special_scheme(std::string_view scheme);
 
+// Host names compare without case; browsers write them in lower case. Lowers
+// the host and port of an authority; user information keeps its case.
+void lower_case_host(std::string& authority);
+
 // Applies RFC 3986's dot-segment removal to an absolute path. With
 // `keep_drive`, a leading Windows drive segment ("/C:") is never removed by
 // "..", as browsers do for file addresses.
@@ -69,7 +73,8 @@ UrlReference merge_references(const UrlReference& base, const UrlReference& refe
 // Brings an absolute address that libcurl does not handle into the form a
 // browser gives it: dot segments removed, and for file addresses the host
 // "localhost" dropped, a drive letter moved into the path ("file://C:/x" is
-// "file:///C:/x", "C|" becomes "C:") and the path made absolute.
+// "file:///C:/x", "C|" becomes "C:"), the host in lower case and the path
+// made absolute.
 void normalize_own_reference(UrlReference& reference);
 
 }  // namespace wayfetch::platform

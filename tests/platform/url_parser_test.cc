@@ -121,6 +121,9 @@ TEST(UrlParserTest, WebAddresses) {
       {"http://h/a/", "q?a b&c='\"<>", "http://h/a/q?a%20b&c=%27%22%3C%3E"},
       {"http://h/a/", "caf\xE9.html", "http://h/a/caf%E9.html"},
       {"http://h/a/", "x%20y%zz", "http://h/a/x%20y%zz"},
+      // A colon in a first segment that is no scheme keeps it a path.
+      {"http://h/a/", "1x:y", "http://h/a/1x:y"},
+      {"http://h/a/", "..a:b/c", "http://h/a/..a:b/c"},
       // Opaque addresses are taken as they stand.
       {"http://h/a/", "javascript:void(0)", "javascript:void(0)"},
       {"http://h/a/", "mailto:Someone@Example.com", "mailto:Someone@Example.com"},
@@ -131,6 +134,8 @@ TEST(UrlParserTest, WebAddresses) {
       {"foo://h/a/b", "../c", "foo://h/c"},
       {"foo:///a/b", "c", "foo:///a/c"},
       {"foo:/a/b", "../../c", "foo:/c"},
+      {"foo:/a/b", "..//c", "foo:/.//c"},
+      {"", "foo:/.//c", "foo:/.//c"},
       // An empty base resolves only absolute references.
       {"", "http://h/x/../y", "http://h/y"},
       {"", "page.html", ""},
@@ -142,7 +147,12 @@ TEST(UrlParserTest, WebAddresses) {
       {"http://h/", "//", ""},
       {"http://h/", "http://h:65536/", ""},
       {"http://h/", "http://bad host/", ""},
+      {"http://h/", "http://%41b.example/", "http://ab.example/"},
+      {"http://h/", "http://a%7Fb/", ""},
+      {"", "http:/%7F", ""},
       {"http://h/", std::string_view("http://h\0x/", 11), ""},
+      {"foo:/a", std::string_view("//h\0x/", 7), ""},
+      {"file:///a", "//h\x01/", ""},
   });
 }
 

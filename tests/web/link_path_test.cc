@@ -88,18 +88,20 @@ TEST(LinkPathTest, FragmentsAndScriptLinks) {
 TEST(LinkPathTest, LimitsHold) {
   LinkPath path;
   std::string deep = "/";
-  for (int i = 1; i <= 12; ++i) deep += "d" + std::to_string(i) + "/";
+  for (int i = 1; i <= 12; ++i) deep.append("d").append(std::to_string(i)).append("/");
   // Relative texts drop directories past the ninth.
-  path.set(deep + "f.html");
+  path.set(std::string(deep).append("f.html"));
   EXPECT_EQ(path.directory_count(), 9u);
   EXPECT_EQ(path.directory(8), "d9");
   // Absolute texts overwrite the ninth.
-  path.set("http://h" + deep + "f.html");
+  path.set(std::string("http://h").append(deep).append("f.html"));
   EXPECT_EQ(path.directory_count(), 9u);
   EXPECT_EQ(path.directory(8), "d12");
 
   path.clear();
-  path.set("/" + std::string(300, 'd') + "/" + std::string(600, 'f') + "#" + std::string(600, 'g'));
+  std::string long_names = "/";
+  long_names.append(300, 'd').append("/").append(600, 'f').append("#").append(600, 'g');
+  path.set(long_names);
   EXPECT_EQ(path.directory(0).size(), LinkPath::max_directory);
   EXPECT_EQ(path.file_name().size(), LinkPath::max_file_name);
   EXPECT_EQ(path.fragment().size(), LinkPath::max_fragment);
