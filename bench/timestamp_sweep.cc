@@ -25,10 +25,11 @@ int main() {
     }
   }
   double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  std::printf("timestamp_sweep: %lld values from %lld to %lld, %lld failures, %.2f s (%.2f ns each)\n",
-              static_cast<long long>(last - first + 1), static_cast<long long>(first),
-              static_cast<long long>(last), static_cast<long long>(failures), seconds,
-              seconds * 1e9 / static_cast<double>(last - first + 1));
+  std::printf(
+      "timestamp_sweep: %lld values from %lld to %lld, %lld failures, %.2f s (%.2f ns each)\n",
+      static_cast<long long>(last - first + 1), static_cast<long long>(first),
+      static_cast<long long>(last), static_cast<long long>(failures), seconds,
+      seconds * 1e9 / static_cast<double>(last - first + 1));
   if (failures != 0) {
     std::printf("first failure at %lld\n", static_cast<long long>(first_failure));
     return 1;

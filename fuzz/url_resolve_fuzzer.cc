@@ -27,8 +27,10 @@ void check(bool condition) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::string_view input(reinterpret_cast<const char*>(data), size);
   std::size_t newline = input.find('\n');
-  std::string_view base = newline == std::string_view::npos ? std::string_view() : input.substr(0, newline);
-  std::string_view reference = newline == std::string_view::npos ? input : input.substr(newline + 1);
+  std::string_view base =
+      newline == std::string_view::npos ? std::string_view() : input.substr(0, newline);
+  std::string_view reference =
+      newline == std::string_view::npos ? input : input.substr(newline + 1);
 
   std::string out;
   if (platform::resolve_url(base, reference, out).ok()) {

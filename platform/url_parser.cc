@@ -28,7 +28,9 @@ using CurlText = std::unique_ptr<char, CurlTextFree>;
 // because libcurl's own encoder writes a space in a query as "+".
 constexpr unsigned int set_flags = CURLU_NON_SUPPORT_SCHEME;
 
-UrlStatus failure(UrlError code, std::string message) { return {code, std::move(message)}; }
+UrlStatus failure(UrlError code, std::string message) {
+  return {code, std::move(message)};
+}
 
 UrlStatus curl_failure(CURLUcode code) {
   return failure(code == CURLUE_OUT_OF_MEMORY ? UrlError::out_of_memory : UrlError::rejected,
@@ -160,8 +162,8 @@ UrlStatus crack_with_curl(const UrlReference& ref, UrlComponents& out) {
   CurlUrl handle(curl_url());
   if (!handle) return failure(UrlError::out_of_memory, "no URL handle");
   if (UrlStatus status = set_url(handle.get(), ref, ref.is_special()); !status.ok()) {
-      return status;
-    }
+    return status;
+  }
   CURLUcode error = CURLUE_OK;
   CURLU* h = handle.get();
   out.scheme = get_part(h, CURLUPART_SCHEME, 0, error).value_or("");

@@ -6,9 +6,15 @@
 namespace wayfetch::platform {
 namespace {
 
-bool is_alpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+bool is_alpha(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+char lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::string lower_text(std::string_view text) {
   std::string out(text);
@@ -175,7 +181,9 @@ std::string UrlReference::to_string() const {
   return out;
 }
 
-bool UrlReference::is_special() const { return is_special_scheme(scheme); }
+bool UrlReference::is_special() const {
+  return is_special_scheme(scheme);
+}
 
 bool UrlReference::is_opaque() const {
   return !scheme.empty() && !is_special() && !has_authority && (path.empty() || path[0] != '/');
@@ -243,8 +251,9 @@ UrlReference merge_references(const UrlReference& base, const UrlReference& refe
         target.path = joined("/", reference.path);
       } else {
         std::size_t slash = base.path.rfind('/');
-        target.path = (slash == std::string::npos ? std::string() : base.path.substr(0, slash + 1)) +
-                      reference.path;
+        target.path =
+            (slash == std::string::npos ? std::string() : base.path.substr(0, slash + 1)) +
+            reference.path;
       }
       target.has_query = reference.has_query;
       target.query = reference.query;

@@ -6,9 +6,13 @@
 namespace wayfetch {
 namespace {
 
-bool is_separator(char c) { return c == '/' || c == '\\'; }
+bool is_separator(char c) {
+  return c == '/' || c == '\\';
+}
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool equals_ignore_case(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -222,6 +226,8 @@ String LinkPath::text() const {
   return out;
 }
 
-bool LinkPath::same_as(const LinkPath& other) const { return raw_text() == other.raw_text(); }
+bool LinkPath::same_as(const LinkPath& other) const {
+  return raw_text() == other.raw_text();
+}
 
 }  // namespace wayfetch

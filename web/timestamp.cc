@@ -18,9 +18,13 @@ sys_days day_zero() {
   return sys_days{std::chrono::year{1601} / std::chrono::January / std::chrono::day{1}};
 }
 
-bool in_range(int32_t value, int32_t low, int32_t high) { return value >= low && value <= high; }
+bool in_range(int32_t value, int32_t low, int32_t high) {
+  return value >= low && value <= high;
+}
 
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool is_blank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 // a - b in whole seconds, rounded toward zero. Worked on the
 // unsigned distance so that values 2^63 or more apart cannot overflow.
@@ -132,9 +136,9 @@ String Timestamp::format() const {
   TimeFields fields;
   if (!to_fields(fields)) return String();
   char text[64];
-  int length = std::snprintf(text, sizeof text, "%d/%d/%d %d:%d:%d:%d", fields.year, fields.month,
-                             fields.day, fields.hour, fields.minute, fields.second,
-                             fields.milliseconds);
+  int length =
+      std::snprintf(text, sizeof text, "%d/%d/%d %d:%d:%d:%d", fields.year, fields.month,
+                    fields.day, fields.hour, fields.minute, fields.second, fields.milliseconds);
   return String(std::string_view(text, static_cast<std::size_t>(length)));
 }
 

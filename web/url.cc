@@ -82,8 +82,7 @@ UrlScheme scheme_number(std::string_view scheme) {
 bool resolve(const String& base, const String& address, String& absolute) {
   SingleByteText base_text = single_byte(base);
   SingleByteText address_text = single_byte(address);
-  int32_t code_page =
-      address_text.code_page != -1 ? address_text.code_page : base_text.code_page;
+  int32_t code_page = address_text.code_page != -1 ? address_text.code_page : base_text.code_page;
   std::string out;
   if (!platform::resolve_url(base_text.bytes, address_text.bytes, out).ok()) {
     set_single_byte(absolute, "", code_page);

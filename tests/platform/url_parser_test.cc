@@ -87,8 +87,8 @@ TEST(UrlParserTest, ResolvesRfc3986ExamplesLikeBrowsers) {
   for (std::string_view scheme : {"http:", "file:"}) {
     std::string base = std::string(scheme) + "//a/b/c/d;p?q";
     for (const auto& [reference, expected] : rfc_examples) {
-      std::string want =
-          expected.starts_with("//") ? std::string(scheme) + std::string(expected) : std::string(expected);
+      std::string want = expected.starts_with("//") ? std::string(scheme) + std::string(expected)
+                                                    : std::string(expected);
       EXPECT_EQ(resolved(base, reference), want) << base << " + " << reference;
     }
     // Browsers take a reference with the base's own scheme and no "//" as relative.

@@ -14,7 +14,9 @@ namespace {
 constexpr int64_t sample_unix = 984'076'124;
 constexpr uint64_t sample_value = 126'285'497'240'000'000;
 
-std::string text_of(Timestamp t) { return std::string(t.format().window_bytes()); }
+std::string text_of(Timestamp t) {
+  return std::string(t.format().window_bytes());
+}
 
 TEST(TimestampTest, TextForm) {
   Timestamp t;
@@ -34,8 +36,8 @@ TEST(TimestampTest, TextForm) {
     EXPECT_TRUE(ok) << text;
   }
   bool ok = false;
-  EXPECT_EQ(Timestamp::parse("2001/3/8", &ok).value(), sample_value - (18 * 3600 + 28 * 60 + 44) *
-                                                                         Timestamp::units_per_second);
+  EXPECT_EQ(Timestamp::parse("2001/3/8", &ok).value(),
+            sample_value - (18 * 3600 + 28 * 60 + 44) * Timestamp::units_per_second);
   EXPECT_TRUE(ok);
   EXPECT_EQ(Timestamp::parse("2024/2/29 23:59:59:999", &ok),
             Timestamp::from_unix(1'709'251'199, 999));
@@ -43,11 +45,25 @@ TEST(TimestampTest, TextForm) {
 }
 
 TEST(TimestampTest, InvalidDatesFail) {
-  const char* bad[] = {"2001/13/1 0:0:0:0", "2001/1/32 0:0:0:0", "2001/2/29 0:0:0:0",
-                       "1900/2/29 0:0:0:0", "2001/2/30", "2001/4/31", "1600/12/31",
-                       "30828/1/1", "2001/1/1 24:0:0:0", "2001/1/1 0:60:0:0",
-                       "2001/1/1 0:0:60:0", "2001/1/1 0:0:0:1000", "2001", "", "  ",
-                       "2001//3/8", "x2001/3/8", "-5/1/1", "2001/3/8 99999999999999999999"};
+  const char* bad[] = {"2001/13/1 0:0:0:0",
+                       "2001/1/32 0:0:0:0",
+                       "2001/2/29 0:0:0:0",
+                       "1900/2/29 0:0:0:0",
+                       "2001/2/30",
+                       "2001/4/31",
+                       "1600/12/31",
+                       "30828/1/1",
+                       "2001/1/1 24:0:0:0",
+                       "2001/1/1 0:60:0:0",
+                       "2001/1/1 0:0:60:0",
+                       "2001/1/1 0:0:0:1000",
+                       "2001",
+                       "",
+                       "  ",
+                       "2001//3/8",
+                       "x2001/3/8",
+                       "-5/1/1",
+                       "2001/3/8 99999999999999999999"};
   for (const char* text : bad) {
     bool ok = true;
     EXPECT_EQ(Timestamp::parse(text, &ok).value(), 0u) << text;
@@ -123,10 +139,8 @@ TEST(TimestampTest, DifferencesAndOrder) {
   EXPECT_EQ(Timestamp::seconds_between(Timestamp(15'000'000), Timestamp(0)), 1);
   EXPECT_EQ(Timestamp::seconds_between(Timestamp(0), Timestamp(15'000'000)), -1);
   // Values more than 2^63 apart.
-  EXPECT_EQ(Timestamp::seconds_between(Timestamp(~uint64_t{0}), Timestamp(0)),
-            1'844'674'407'370);
-  EXPECT_EQ(Timestamp::seconds_between(Timestamp(0), Timestamp(~uint64_t{0})),
-            -1'844'674'407'370);
+  EXPECT_EQ(Timestamp::seconds_between(Timestamp(~uint64_t{0}), Timestamp(0)), 1'844'674'407'370);
+  EXPECT_EQ(Timestamp::seconds_between(Timestamp(0), Timestamp(~uint64_t{0})), -1'844'674'407'370);
 
   // Ordered by the whole 64-bit value, not by either word.
   Timestamp high_word = Timestamp::from_words(0, 2);

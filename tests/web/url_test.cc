@@ -120,9 +120,9 @@ TEST(UrlTest, SplitGivesSchemeNumbersAndParts) {
   EXPECT_EQ(parts.path.window_bytes(), "/home/u/a.html");
 
   const std::pair<const char*, UrlScheme> schemes[] = {
-      {"ftp://h/x", UrlScheme::ftp},       {"gopher://h/x", UrlScheme::gopher},
-      {"mailto:a@h", UrlScheme::mailto},   {"NEWS://h/x", UrlScheme::news},
-      {"socks://h/x", UrlScheme::socks},   {"rtsp://h/x", UrlScheme::unknown},
+      {"ftp://h/x", UrlScheme::ftp},     {"gopher://h/x", UrlScheme::gopher},
+      {"mailto:a@h", UrlScheme::mailto}, {"NEWS://h/x", UrlScheme::news},
+      {"socks://h/x", UrlScheme::socks}, {"rtsp://h/x", UrlScheme::unknown},
   };
   for (const auto& [address, scheme] : schemes) {
     ASSERT_TRUE(split(address, parts)) << address;
