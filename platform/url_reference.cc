@@ -289,8 +289,9 @@ void normalize_own_reference(UrlReference& reference) {
   if (reference.path.empty() || reference.path[0] != '/') {
     reference.path = joined("/", reference.path);
   }
-  if (is_drive(first_segment(reference.path))) reference.path[2] = ':';
   reference.path = remove_dot_segments(reference.path, true);
+  // After the dot segments: "/a/../C|/x" has its drive only then.
+  if (is_drive(first_segment(reference.path))) reference.path[2] = ':';
 }
 
 }  // namespace wayfetch::platform

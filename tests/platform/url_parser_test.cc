@@ -171,6 +171,7 @@ TEST(UrlParserTest, FileAddresses) {
       {"file:///C:/dir/a.html", "/y.html", "file:///C:/y.html"},
       {"file:///C:/dir/a.html", "sub\\b.html", "file:///C:/dir/sub/b.html"},
       {"file://C|/dir/a.html", "b.html", "file:///C:/dir/b.html"},
+      {"file:///a/b.html", "../x|/../../y.html", "file:///x:/y.html"},
       {"", "file:C:\\dir\\a.html", "file:///C:/dir/a.html"},
       {"http://h/", "file:///tmp/a.html", "file:///tmp/a.html"},
       {"", "file:", "file:///"},
