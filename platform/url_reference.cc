@@ -160,6 +160,15 @@ UrlReference UrlReference::parse(std::string_view text, bool special_base) {
   bool opaque = !ref.scheme.empty() && !special && !ref.has_authority &&
                 (raw_path.empty() || raw_path[0] != '/');
   ref.path = percent_encode(raw_path, opaque ? Part::opaque_path : Part::path);
+  if (opaque) {
+    // Blanks inside an opaque path stay ("data:text/plain,a b"), but blanks
+    // at its end are encoded: without its query or fragment the address
+    // would otherwise lose them to trimming when it is read again.
+    std::size_t kept = ref.path.find_last_not_of(' ') + 1;  // npos + 1 is 0
+    std::size_t blanks = ref.path.size() - kept;
+    ref.path.resize(kept);
+    for (std::size_t i = 0; i < blanks; ++i) ref.path += "%20";
+  }
   return ref;
 }
 

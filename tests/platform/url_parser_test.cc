@@ -130,6 +130,7 @@ TEST(UrlParserTest, WebAddresses) {
       {"http://h/a/", "data:text/plain,a b", "data:text/plain,a b"},
       {"mailto:a@b", "", "mailto:a@b"},
       {"mailto:a@b", "#x", "mailto:a@b#x"},
+      {"data:a b #f", "", "data:a b%20"},
       // Unknown hierarchical schemes.
       {"foo://h/a/b", "../c", "foo://h/c"},
       {"foo:///a/b", "c", "foo:///a/c"},
