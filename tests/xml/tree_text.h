@@ -29,16 +29,16 @@ inline std::string tree_text(const XmlParser& parser, int32_t top = 0) {
     const XmlNode& node = parser.get(i);
     switch (node.kind) {
       case node_attribute:
-        out += "@" + shown(node.attr_name) + "=" + shown(node.name);
+        out.append("@").append(shown(node.attr_name)).append("=").append(shown(node.name));
         return false;
       case node_text:
-        out += "'" + shown(node.name) + "'";
+        out.append("'").append(shown(node.name)).append("'");
         return false;
       case node_comment:
-        out += "#" + shown(node.name);
+        out.append("#").append(shown(node.name));
         return false;
       case node_element:
-        out += shown(node.name) + (node.closed ? "[" : "~[");
+        out.append(shown(node.name)).append(node.closed ? "[" : "~[");
         return true;
       default:
         out += "[";
