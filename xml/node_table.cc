@@ -7,6 +7,31 @@
 
 namespace wayfetch {
 
+XmlNode& XmlNode::operator=(XmlNode&& other) noexcept {
+  if (this == &other) return *this;
+  name = std::move(other.name);
+  attr_name = std::move(other.attr_name);
+  // Moving a Storage gives the source a fresh array; for the empty lists of
+  // leaves there is nothing worth moving.
+  bool other_empty = other.children.size() == 0 && other.children.top() == 1;
+  if (!other_empty) {
+    children = std::move(other.children);
+  } else if (children.size() != 0 || children.top() != 1) {
+    children.clear();
+  }
+  parent = other.parent;
+  kind = other.kind;
+  closed = other.closed;
+  blank = other.blank;
+  index_slot = other.index_slot;
+  request_id = other.request_id;
+  source_start = other.source_start;
+  source_end = other.source_end;
+  source_line = other.source_line;
+  iteration = other.iteration;
+  return *this;
+}
+
 XmlParser::XmlParser() { make_root(); }
 
 void XmlParser::make_root() {

@@ -25,6 +25,15 @@ enum NodeKind : int32_t {
 };
 
 struct XmlNode {
+  XmlNode() = default;
+  XmlNode(const XmlNode&) = default;
+  XmlNode& operator=(const XmlNode&) = default;
+  XmlNode(XmlNode&&) noexcept = default;
+  // Moves leave an empty child list where it is: most nodes have no
+  // children, and a node table that grows moves every record once.
+  XmlNode& operator=(XmlNode&& other) noexcept;
+  ~XmlNode() = default;
+
   // Element name; the text of a text node; a comment's text from its "!" or
   // "?" up to the closing ">" exclusive; an attribute's value.
   String name;
