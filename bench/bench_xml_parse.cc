@@ -50,7 +50,8 @@ std::vector<Page> load_pages(const std::string& folder) {
     std::ifstream in(entry.path(), std::ios::binary);
     pages.push_back({entry.path().string(), std::string(std::istreambuf_iterator<char>(in), {})});
   }
-  std::sort(pages.begin(), pages.end(), [](const Page& a, const Page& b) { return a.path < b.path; });
+  std::sort(pages.begin(), pages.end(),
+            [](const Page& a, const Page& b) { return a.path < b.path; });
   return pages;
 }
 
@@ -84,10 +85,9 @@ double ours(const std::vector<Page>& pages, ParseMode mode, int rounds) {
 double libxml2(const std::vector<Page>& pages, int rounds) {
   return best_seconds(rounds, [&] {
     for (const Page& page : pages) {
-      htmlDocPtr doc = htmlReadMemory(page.bytes.data(), static_cast<int>(page.bytes.size()),
-                                      nullptr, nullptr,
-                                      HTML_PARSE_RECOVER | HTML_PARSE_NOERROR |
-                                          HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
+      htmlDocPtr doc = htmlReadMemory(
+          page.bytes.data(), static_cast<int>(page.bytes.size()), nullptr, nullptr,
+          HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
       xmlFreeDoc(doc);
     }
   });
@@ -98,7 +98,9 @@ double libxml2(const std::vector<Page>& pages, int rounds) {
 void quiet(void*, const char*, ...) {}
 #endif
 
-size_t heap_in_use() { return mallinfo2().uordblks; }
+size_t heap_in_use() {
+  return mallinfo2().uordblks;
+}
 
 void table_memory(const std::vector<Page>& pages) {
   const Page* nearest = nullptr;

@@ -127,8 +127,9 @@ int main(int argc, char** argv) {
     std::printf(" round trip %s; %.1f ms\n", equal ? "same" : "DIFFERENT", seconds * 1000);
   }
   std::filesystem::remove(scratch);
-  std::printf("%zu files, %.1f MB in %.2f s; round trip same %d, different %d; slowest %s %.1f MB/s\n",
-              files.size(), total_bytes / 1048576.0, total_seconds, same, different,
-              slowest_name.c_str(), slowest);
+  std::printf(
+      "%zu files, %.1f MB in %.2f s; round trip same %d, different %d; slowest %s %.1f MB/s\n",
+      files.size(), total_bytes / 1048576.0, total_seconds, same, different, slowest_name.c_str(),
+      slowest);
   return 0;
 }

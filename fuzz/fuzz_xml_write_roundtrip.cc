@@ -49,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool clean = parser.error == 0 && parser.warning == 0;
   bool all_closed = false;
   std::string before = outline(parser, &all_closed);
-  static const std::string path = "/dev/shm/fuzz_xml_roundtrip_" + std::to_string(getpid()) + ".xml";
+  static const std::string path =
+      "/dev/shm/fuzz_xml_roundtrip_" + std::to_string(getpid()) + ".xml";
   int32_t options = size > 1 && (data[1] & 1) != 0 ? XmlParser::write_unicode : 0;
   if (!parser.write_file(String(path.c_str()), options, String())) __builtin_trap();
   TextScanner again;

@@ -32,7 +32,9 @@ XmlNode& XmlNode::operator=(XmlNode&& other) noexcept {
   return *this;
 }
 
-XmlParser::XmlParser() { make_root(); }
+XmlParser::XmlParser() {
+  make_root();
+}
 
 void XmlParser::make_root() {
   XmlNode& root = nodes_.at(0);

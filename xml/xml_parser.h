@@ -41,15 +41,15 @@ namespace wayfetch {
 
 // How a text is parsed (the numbers are part of the program's vocabulary).
 enum class ParseMode : int32_t {
-  xml = 0,                // XML: every tag; content="raw-text" elements are raw
-  xsl_template = 1,       // only "xsl:" tags build structure, the rest is text
+  xml = 0,                  // XML: every tag; content="raw-text" elements are raw
+  xsl_template = 1,         // only "xsl:" tags build structure, the rest is text
   extraction_template = 2,  // XML; "begin", "end", "filter" are raw as well
-  html_head_charset = 3,  // page head up to </head>, then charset from meta elements
+  html_head_charset = 3,    // page head up to </head>, then charset from meta elements
   xml_prolog_encoding = 4,  // comments and declarations up to the first one, then encoding
-  xsl_head_encoding = 5,  // up to the first "xsl:" start tag, then its encoding
-  html_head = 6,          // page head up to </head>
-  xml_prolog = 7,         // as 4 without detection
-  html_tag = 8,           // the first start tag with its attributes
+  xsl_head_encoding = 5,    // up to the first "xsl:" start tag, then its encoding
+  html_head = 6,            // page head up to </head>
+  xml_prolog = 7,           // as 4 without detection
+  html_tag = 8,             // the first start tag with its attributes
 };
 
 class XmlParser : public ErrorState {
@@ -60,7 +60,8 @@ class XmlParser : public ErrorState {
   static constexpr int32_t write_unicode = 1;       // UTF-16LE with byte-order mark
   static constexpr int32_t write_skip_blank = 4;    // leave out nodes flagged blank
   static constexpr int32_t write_unwrap_blank = 8;  // leave out blank leaves, untag blank elements
-  static constexpr int32_t write_lower_case = 16;   // lower-case element and attribute names in place
+  static constexpr int32_t write_lower_case =
+      16;  // lower-case element and attribute names in place
 
   // An empty table holding the root node; mode 0.
   XmlParser();

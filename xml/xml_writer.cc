@@ -128,8 +128,8 @@ void clean_ampersands(String& text) {
     if (count <= 9) {
       std::string_view reference(reinterpret_cast<const char*>(data) + after,
                                  static_cast<std::size_t>(semicolon - after));
-      known = (!reference.empty() && reference[0] == '#' && count >= 3) ||
-              is_entity_name(reference);
+      known =
+          (!reference.empty() && reference[0] == '#' && count >= 3) || is_entity_name(reference);
     }
     if (!known) data[at] = '-';
   }

@@ -60,8 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"<a>\n  <b/>\n</a>", xml, "[a['\n  ',b[],'\n']]", 0, 0},
         Case{"<a>\n  <b/>\n</a>", tmpl, "[a['\n  ',b[],'\n']]", 0, 0},
         // Blanks after "<" are skipped; a "<" that starts no name is text.
-        Case{"< a>x</ a >", xml, "[a['x']]", 0, 0},
-        Case{"1 <5 2", xml, "['1 ','<5 2']", 18, 0},
+        Case{"< a>x</ a >", xml, "[a['x']]", 0, 0}, Case{"1 <5 2", xml, "['1 ','<5 2']", 18, 0},
         Case{"a</ 5>b", xml, "['a','</ 5>b']", 18, 0},
         Case{"<!-- never closed", xml, "[#!-- never closed]", 24, 0},
         Case{"<!DOCTYPE html", xml, "[#!DOCTYPE html]", 24, 0},
@@ -88,17 +87,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     XslText, ParseCases,
-    ::testing::Values(
-        Case{"<p>Hello<xsl:value-of/></p>", xsl, "['<p>Hello',xsl:value-of[],'</p>']", 0, 0},
-        Case{"  <xsl:if select=\"a\"><b>x</b></xsl:if>", xsl,
-             "[xsl:if[@select=a,'<b>x</b>']]", 0, 0},
-        Case{"<XSL:for-each>x</xsl:FOR-EACH>", xsl, "[XSL:for-each['x']]", 0, 0},
-        Case{"a</xsl:if>b", xsl, "['a','>b']", 23, 0},
-        // A text that ends inside a tag keeps all of its last run.
-        Case{"<xsl:if/>abc<", xsl, "[xsl:if[],'abc<']", 0, 0},
-        Case{"<xsl:if/>abc< ", xsl, "[xsl:if[],'abc< ']", 0, 0},
-        Case{"<xsl:if/>abc</", xsl, "[xsl:if[],'abc</']", 0, 0},
-        Case{"abc</ ", xsl, "['abc</ ']", 0, 0}));
+    ::testing::Values(Case{"<p>Hello<xsl:value-of/></p>", xsl, "['<p>Hello',xsl:value-of[],'</p>']",
+                           0, 0},
+                      Case{"  <xsl:if select=\"a\"><b>x</b></xsl:if>", xsl,
+                           "[xsl:if[@select=a,'<b>x</b>']]", 0, 0},
+                      Case{"<XSL:for-each>x</xsl:FOR-EACH>", xsl, "[XSL:for-each['x']]", 0, 0},
+                      Case{"a</xsl:if>b", xsl, "['a','>b']", 23, 0},
+                      // A text that ends inside a tag keeps all of its last run.
+                      Case{"<xsl:if/>abc<", xsl, "[xsl:if[],'abc<']", 0, 0},
+                      Case{"<xsl:if/>abc< ", xsl, "[xsl:if[],'abc< ']", 0, 0},
+                      Case{"<xsl:if/>abc</", xsl, "[xsl:if[],'abc</']", 0, 0},
+                      Case{"abc</ ", xsl, "['abc</ ']", 0, 0}));
 
 TEST(Parser, ImplicitCloseEndsTheMovedElementsAtTheEndTag) {
   XmlParser parser = parsed("<a><b><c>x</a>");
@@ -224,8 +223,9 @@ TEST(Parser, HeadModesStopAtTheEndOfTheHead) {
     parser.set_mode(mode);
     TextScanner text(page);
     parser.parse(text);
-    EXPECT_EQ(tree_text(parser),
-              "[html~[head[meta~[@http-equiv=Content-Type,@content=text/html; charset=shift_jis]]]]");
+    EXPECT_EQ(
+        tree_text(parser),
+        "[html~[head[meta~[@http-equiv=Content-Type,@content=text/html; charset=shift_jis]]]]");
     EXPECT_EQ(text.cursor(), static_cast<int32_t>(page.find("><body")));
     bool detects = mode == ParseMode::html_head_charset;
     EXPECT_EQ(text.encoding(), detects ? TextEncoding::Multibyte : TextEncoding::SingleByte);
@@ -345,8 +345,8 @@ TEST(Parser, SilentModesLeaveTheLogAlone) {
   EXPECT_EQ(testing::read_bytes(dir.file("error_log.txt")).size(), 2u);
 
   XmlParser loud = parsed("\n\n</x>");
-  std::string expected = utf16le(
-      "Error(parsing): Closing an unknown node.\r\n     line: 0000003\r\n");
+  std::string expected =
+      utf16le("Error(parsing): Closing an unknown node.\r\n     line: 0000003\r\n");
   EXPECT_EQ(testing::read_bytes(dir.file("error_log.txt")), "\xFF\xFE" + expected);
 }
 
@@ -383,8 +383,8 @@ TEST(PageQueries, FindRefresh) {
     const char* url;
   };
   for (const Refresh& r : {
-           Refresh{"<meta http-equiv=\"Refresh now\" content=\" 7 ; URL=http://x/y?a=b\">", true,
-                   7, "http://x/y?a=b"},
+           Refresh{"<meta http-equiv=\"Refresh now\" content=\" 7 ; URL=http://x/y?a=b\">", true, 7,
+                   "http://x/y?a=b"},
            Refresh{"<meta content=0 http-equiv=refresh>", true, 0, ""},
            Refresh{"<meta http-equiv=refresh><meta http-equiv=expires content=1>", false, 0, ""},
            Refresh{"<meta http-equiv=refreshing content='1;url=x'>", false, 0, ""},

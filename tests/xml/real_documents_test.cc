@@ -26,7 +26,8 @@ std::vector<std::filesystem::path> documents() {
     std::error_code error;
     std::filesystem::recursive_directory_iterator walk(
         root, std::filesystem::directory_options::skip_permission_denied, error);
-    for (; !error && walk != std::filesystem::recursive_directory_iterator(); walk.increment(error)) {
+    for (; !error && walk != std::filesystem::recursive_directory_iterator();
+         walk.increment(error)) {
       const auto& path = walk->path();
       std::string ext = path.extension().string();
       if ((ext == ".html" || ext == ".htm" || ext == ".xml" || ext == ".xhtml") &&
@@ -69,8 +70,10 @@ std::string outline(const XmlParser& parser, bool* all_closed) {
     int32_t index = record.children.get(next++);
     const XmlNode& child = parser.get(index);
     if (child.kind == node_attribute) {
-      out.append(" ").append(child.attr_name.window_bytes()).append("=").append(
-          child.name.window_bytes());
+      out.append(" ")
+          .append(child.attr_name.window_bytes())
+          .append("=")
+          .append(child.name.window_bytes());
     } else if (child.kind == node_element) {
       *all_closed = *all_closed && child.closed;
       out.append("(").append(child.name.window_bytes());

@@ -39,7 +39,8 @@ TEST_F(WriterTest, UnclosedElementsAreWrittenEmptyBeforeTheirChildren) {
 
 TEST_F(WriterTest, HeaderComesFirstUnchanged) {
   XmlParser parser = parsed("<a/>");
-  EXPECT_EQ(written(parser, 0, "<?xml version=\"1.0\"?>\r\n"), "<?xml version=\"1.0\"?>\r\n<a ></a>");
+  EXPECT_EQ(written(parser, 0, "<?xml version=\"1.0\"?>\r\n"),
+            "<?xml version=\"1.0\"?>\r\n<a ></a>");
 }
 
 TEST_F(WriterTest, Utf16OutputHasAByteOrderMark) {
@@ -51,8 +52,7 @@ TEST_F(WriterTest, Utf16OutputHasAByteOrderMark) {
   // after it are converted, not mixed in as bytes.
   XmlParser mixed;
   TextScanner wide;
-  wide.set_text(utf16le("<r>\xe9</r>").substr(0, 6) + std::string("\xe9\0", 2) +
-                    utf16le("</r>"),
+  wide.set_text(utf16le("<r>\xe9</r>").substr(0, 6) + std::string("\xe9\0", 2) + utf16le("</r>"),
                 TextEncoding::Unicode, -1);
   mixed.parse(wide);
   mixed.create_text(1, String("b&c;"));
