@@ -15,6 +15,13 @@ namespace {
 
 using namespace wayfetch;
 
+// Texts compared through UTF-16, the way a UTF-16 file receives them: bytes
+// that do not decode become U+FFFD on both sides.
+std::string utf8(const String& text) {
+  std::u16string units = text.window_utf16();
+  return std::string(reinterpret_cast<const char*>(units.data()), units.size() * 2);
+}
+
 std::string outline(const XmlParser& parser, bool* all_closed) {
   std::string out;
   std::vector<std::pair<int32_t, int32_t>> stack{{0, 0}};
@@ -30,10 +37,10 @@ std::string outline(const XmlParser& parser, bool* all_closed) {
     const XmlNode& child = parser.get(record.children.get(next));
     int32_t index = record.children.get(next++);
     if (child.kind == node_attribute) {
-      out += " " + child.attr_name.to_utf8() + "=" + child.name.to_utf8();
+      out += " " + utf8(child.attr_name) + "=" + utf8(child.name);
     } else if (child.kind == node_element) {
       if (!child.closed) *all_closed = false;
-      out += "(" + child.name.to_utf8();
+      out += "(" + utf8(child.name);
       stack.emplace_back(index, 0);
     }
   }
