@@ -177,6 +177,8 @@ void ParseMachine::push_open(int32_t element, int32_t name_start_pos, int32_t na
 void ParseMachine::pop_open() {
   Storage<int32_t>& stack = parser_.open_elements_;
   if (stack.top() <= 1) {
+    // Not met by the parser itself: a "/>" always closes the element its
+    // start tag just pushed.
     parser_.raise_warning(warning_empty_stack, line(), context_);
     return;
   }

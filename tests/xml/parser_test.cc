@@ -70,6 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"<a>t</a x>y", xml, "[a['t'],'y']", 0, 13},
         Case{"<a b=1/>t</a>", xml, "[a[@b=1/,'t']]", 0, 0},
         Case{"<a =b>t</a>", xml, "[a[@b=,'t']]", 0, 8},
+        Case{"<a % x=1>t</a>", xml, "[a[@x=1,'t']]", 0, 14},
         // Raw text: content="raw-text" in every mode but the XSL ones.
         Case{"<x content=\"raw-text\"><b>bold</b></x><y/>", xml,
              "[x[@content=raw-text,'<b>bold</b>'],y[]]", 0, 0},
