@@ -11,14 +11,10 @@ XmlNode& XmlNode::operator=(XmlNode&& other) noexcept {
   if (this == &other) return *this;
   name = std::move(other.name);
   attr_name = std::move(other.attr_name);
-  // Moving a Storage gives the source a fresh array; for the empty lists of
-  // leaves there is nothing worth moving.
-  bool other_empty = other.children.size() == 0 && other.children.top() == 1;
-  if (!other_empty) {
-    children = std::move(other.children);
-  } else if (children.size() != 0 || children.top() != 1) {
-    children.clear();
-  }
+  // Moving a Storage allocates a fresh array for the source; exchanging the
+  // two lists does not. The source is left with this node's former list,
+  // which is all a moved-from record needs to be: valid.
+  children.swap(other.children);
   parent = other.parent;
   kind = other.kind;
   closed = other.closed;

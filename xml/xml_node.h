@@ -29,8 +29,8 @@ struct XmlNode {
   XmlNode(const XmlNode&) = default;
   XmlNode& operator=(const XmlNode&) = default;
   XmlNode(XmlNode&&) noexcept = default;
-  // Moves leave an empty child list where it is: most nodes have no
-  // children, and a node table that grows moves every record once.
+  // Moves exchange the child lists instead of allocating: a node table that
+  // grows moves every record once. The source keeps this node's old list.
   XmlNode& operator=(XmlNode&& other) noexcept;
   ~XmlNode() = default;
 
