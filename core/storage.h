@@ -101,6 +101,14 @@ class Storage : public ErrorState {
   }
   // Frees the array and starts again with capacity 6 and the sentinel.
   void clear() { allocate(initial_capacity); }
+  // Exchanges contents and status with `other` without allocating.
+  void swap(Storage& other) noexcept {
+    std::swap(static_cast<ErrorState&>(*this), static_cast<ErrorState&>(other));
+    std::swap(capacity_, other.capacity_);
+    std::swap(top_, other.top_);
+    std::swap(count_, other.count_);
+    data_.swap(other.data_);
+  }
 
   T* begin() { return data_.get() + 1; }
   T* end() { return data_.get() + count_; }

@@ -76,6 +76,24 @@ TEST(StorageTest, OwningElementsSurviveGrowthCopyAndMove) {
   EXPECT_EQ(total, 40000);
 }
 
+TEST(StorageTest, SwapExchangesContentsStacksAndStatus) {
+  Storage<int> a;
+  Storage<int> b;
+  for (int i = 0; i < 20; ++i) a.push(i);
+  b.push(7);
+  b.pop();
+  b.pop();  // warning 5 on b
+  a.swap(b);
+  EXPECT_EQ(a.size(), 1);
+  EXPECT_EQ(a.top(), 1);
+  EXPECT_EQ(a.warning, 5);
+  EXPECT_EQ(b.size(), 20);
+  EXPECT_EQ(b.peek(), 19);
+  EXPECT_EQ(b.warning, 0);
+  b.push(20);
+  EXPECT_EQ(b.get(20), 20);
+}
+
 TEST(StorageTest, HugeIndexFailsWithError12) {
   Storage<std::string> s;
   std::string& slot = s.at(2000000000);

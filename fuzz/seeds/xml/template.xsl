@@ -1,0 +1,1 @@
+<xsl:stylesheet encoding="big5"><p>Hello <xsl:value-of select="a/b"/></p><xsl:for-each select="x" index="i"><b><xsl:ahref/></b></xsl:for-each></xsl:stylesheet>
