@@ -114,6 +114,8 @@ bool StyleSheet::read(ByteSource& in) {
       std::string property = tokens.token(property_ends, delimiter);
       if (property.empty() || delimiter == '}') break;
       std::string value = tokens.token(value_ends, delimiter);
+      // "bold}-->": the closing marker may follow the last rule's brace.
+      if (value.ends_with("-->")) value.resize(value.size() - 3);
       const bool last = !value.empty() && value.back() == '}';
       if (last) value.pop_back();
       if (static_cast<int32_t>(rule.declarations.size()) < max_declarations) {
