@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 
 namespace wayfetch {
 namespace palmdoc {
@@ -19,7 +20,7 @@ namespace {
 class MatchFinder {
  public:
   explicit MatchFinder(std::span<const uint8_t> input)
-      : input_(input), next_(input.size(), -1) {
+      : input_(input), next_(std::make_unique_for_overwrite<int32_t[]>(input.size())) {
     oldest_.fill(-1);
     newest_.fill(-1);
   }
@@ -30,6 +31,7 @@ class MatchFinder {
     for (; inserted_ < p; ++inserted_) {
       if (inserted_ > last) continue;
       uint32_t h = hash(inserted_);
+      next_[static_cast<std::size_t>(inserted_)] = -1;
       if (newest_[h] < 0) {
         oldest_[h] = inserted_;
       } else {
@@ -85,7 +87,7 @@ class MatchFinder {
   }
 
   std::span<const uint8_t> input_;
-  std::vector<int32_t> next_;  // next newer position with the same hash
+  std::unique_ptr<int32_t[]> next_;  // next newer position with the same hash
   std::array<int32_t, std::size_t{1} << hash_bits> oldest_{};
   std::array<int32_t, std::size_t{1} << hash_bits> newest_{};
   int32_t inserted_ = 0;
