@@ -43,8 +43,10 @@ std::string load_pages(const std::filesystem::path& folder, std::size_t limit) {
 }
 
 std::string generated_text(std::size_t size) {
-  const char* words[] = {"the", "news", "of", "today", "<p>", "</p>", "<a href=\"page.html\">",
-                         "</a>", "reader", "handheld", "and", "a", "<br>", "story", "\n"};
+  const char* words[] = {
+      "the",  "news",   "of",       "today", "<p>", "</p>", "<a href=\"page.html\">",
+      "</a>", "reader", "handheld", "and",   "a",   "<br>", "story",
+      "\n"};
   std::mt19937 rng(1);
   std::string text;
   while (text.size() < size) {
@@ -92,7 +94,8 @@ int main(int argc, char** argv) {
   int rounds = 0;
   const auto fast_start = Clock::now();
   do {
-    for (std::size_t i = 0; i < records.size(); ++i) fast[i] = wayfetch::palmdoc::compress_bytes(records[i]);
+    for (std::size_t i = 0; i < records.size(); ++i)
+      fast[i] = wayfetch::palmdoc::compress_bytes(records[i]);
     ++rounds;
   } while (seconds_since(fast_start) < 1.0);
   const double fast_rate = mb * rounds / seconds_since(fast_start);

@@ -9,7 +9,9 @@
 
 namespace wayfetch::ascii {
 
-inline char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+inline char upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 inline std::string upper(std::string_view text) {
   std::string out(text);
@@ -18,8 +20,8 @@ inline std::string upper(std::string_view text) {
 }
 
 inline bool equals_ignoring_case(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return upper(x) == upper(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](char x, char y) { return upper(x) == upper(y); });
 }
 
 }  // namespace wayfetch::ascii

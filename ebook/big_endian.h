@@ -18,7 +18,9 @@ inline void put32(uint8_t* at, uint32_t value) {
   at[3] = static_cast<uint8_t>(value);
 }
 
-inline uint32_t get16(const uint8_t* at) { return (uint32_t{at[0]} << 8) | at[1]; }
+inline uint32_t get16(const uint8_t* at) {
+  return (uint32_t{at[0]} << 8) | at[1];
+}
 
 inline uint32_t get32(const uint8_t* at) {
   return (uint32_t{at[0]} << 24) | (uint32_t{at[1]} << 16) | (uint32_t{at[2]} << 8) | at[3];

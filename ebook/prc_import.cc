@@ -93,8 +93,9 @@ bool PrcConverter::read_import_record(int32_t record, std::vector<uint8_t>& byte
   }
   const int64_t list_end = header_size + 8 * static_cast<int64_t>(n);
   const int64_t start = import_offsets_[static_cast<std::size_t>(record)];
-  const int64_t end =
-      record + 1 < n ? int64_t{import_offsets_[static_cast<std::size_t>(record) + 1]} : import_size_;
+  const int64_t end = record + 1 < n
+                          ? int64_t{import_offsets_[static_cast<std::size_t>(record) + 1]}
+                          : import_size_;
   if (start < list_end || start > end || end > import_size_) {
     why = "is damaged";
     return false;

@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::size_t blank = std::min(line.find(' '), line.size());
     wayfetch::HtmlTag tag;
     tag.name = std::string(line.substr(0, blank));
-    if (blank < line.size()) tag.attributes.push_back({"CLASS", std::string(line.substr(blank + 1))});
+    if (blank < line.size())
+      tag.attributes.push_back({"CLASS", std::string(line.substr(blank + 1))});
     tag.text = "<" + tag.name + ">";
     out.clear();
     const bool written = sheet.rewrite_tag(tag, out);

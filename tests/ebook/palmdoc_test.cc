@@ -16,7 +16,9 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes bytes_of(std::string_view text) { return Bytes(text.begin(), text.end()); }
+Bytes bytes_of(std::string_view text) {
+  return Bytes(text.begin(), text.end());
+}
 
 Bytes compressed(const Bytes& input) {
   RecordBuffer buffer(input);
@@ -48,7 +50,8 @@ TEST(PalmDocTest, CompressesTheDocumentedExamples) {
        {0x61, 0x62, 0x63, 0x20, 0x80, 0x23, 0x63}},
       {"space pair", {0x61, 0x20, 0x62}, {0x61, 0xE2}},
       {"space before a byte below 0x40", {0x61, 0x20, 0x31}, {0x61, 0x20, 0x31}},
-      {"sentence repeated", bytes_of("The cat. The cat."),
+      {"sentence repeated",
+       bytes_of("The cat. The cat."),
        {0x54, 0x68, 0x65, 0xE3, 0x61, 0x74, 0x2E, 0x20, 0x80, 0x4C, 0x2E}},
       {"x and eleven a", bytes_of("xaaaaaaaaaaa"), {0x78, 0x61, 0x80, 0x0E, 0x61}},
       {"fourteen a", bytes_of("aaaaaaaaaaaaaa"), {0x61, 0x80, 0x0F, 0x61, 0x61, 0x61}},
@@ -104,11 +107,11 @@ TEST(PalmDocTest, DecodesEveryCodeKind) {
 
 TEST(PalmDocTest, RefusesMalformedRecords) {
   const Bytes cases[] = {
-      {0x80, 0x08},              // reference before the start of the output
-      {0x41, 0x80, 0x10},        // distance 2 with one byte decoded
-      {0x41, 0x80, 0x00},        // distance 0
-      {0x41, 0x80},              // reference cut off
-      {0x03, 0x41, 0x42},        // escape run cut off
+      {0x80, 0x08},        // reference before the start of the output
+      {0x41, 0x80, 0x10},  // distance 2 with one byte decoded
+      {0x41, 0x80, 0x00},  // distance 0
+      {0x41, 0x80},        // reference cut off
+      {0x03, 0x41, 0x42},  // escape run cut off
   };
   for (const Bytes& c : cases) {
     RecordBuffer buffer(c);
@@ -142,8 +145,19 @@ TEST(PalmDocTest, MatchesTheReferenceOnRandomData) {
 
 TEST(PalmDocTest, MatchesTheReferenceOnTextAndRuns) {
   std::mt19937 rng(7);
-  const char* words[] = {"the ", "cat ", "sat ", "on ", "a ", "mat. ", "<p>", "</p>\n", "  ",
-                         "Stra\xC3\x9F" "e ", "\t", "<a href=\"x.html\">"};
+  const char* words[] = {"the ",
+                         "cat ",
+                         "sat ",
+                         "on ",
+                         "a ",
+                         "mat. ",
+                         "<p>",
+                         "</p>\n",
+                         "  ",
+                         "Stra\xC3\x9F"
+                         "e ",
+                         "\t",
+                         "<a href=\"x.html\">"};
   std::string text;
   while (text.size() < 4096) text += words[rng() % std::size(words)];
   expect_same_as_reference(bytes_of(text.substr(0, 4096)), "words");

@@ -20,9 +20,12 @@ using testing::read_bytes;
 using testing::write_bytes;
 
 uint32_t be16(const std::string& b, std::size_t at) {
-  return (static_cast<uint32_t>(static_cast<uint8_t>(b[at])) << 8) | static_cast<uint8_t>(b[at + 1]);
+  return (static_cast<uint32_t>(static_cast<uint8_t>(b[at])) << 8) |
+         static_cast<uint8_t>(b[at + 1]);
 }
-uint32_t be32(const std::string& b, std::size_t at) { return (be16(b, at) << 16) | be16(b, at + 2); }
+uint32_t be32(const std::string& b, std::size_t at) {
+  return (be16(b, at) << 16) | be16(b, at + 2);
+}
 
 // A picture converter that hands out prepared bytes and fails for unknown paths.
 class FakePictures : public PictureRecordSource {
@@ -63,7 +66,8 @@ ParsedPrc parse(const std::string& path) {
 
 std::string text_of(std::size_t size) {
   std::string text;
-  for (std::size_t i = 0; text.size() < size; ++i) text += "<p>Line " + std::to_string(i) + " of the page.</p>\n";
+  for (std::size_t i = 0; text.size() < size; ++i)
+    text += "<p>Line " + std::to_string(i) + " of the page.</p>\n";
   return text.substr(0, size);
 }
 
@@ -99,7 +103,8 @@ class PrcConverterTest : public ::testing::Test {
     std::fflush(progress_);
     std::rewind(progress_);
     std::string out;
-    for (int c = std::fgetc(progress_); c != EOF; c = std::fgetc(progress_)) out += static_cast<char>(c);
+    for (int c = std::fgetc(progress_); c != EOF; c = std::fgetc(progress_))
+      out += static_cast<char>(c);
     return out;
   }
 
@@ -122,7 +127,7 @@ TEST_F(PrcConverterTest, WritesHeaderRecordListAndRecordZero) {
 
   EXPECT_EQ(b.substr(0, 32), std::string("Daily News") + std::string(22, '\0'));
   EXPECT_EQ(b.substr(32, 4), std::string(4, '\0'));                // attributes, version
-  EXPECT_EQ(b.substr(36, 8), "\x06\xD1\x44\xAE\x06\xD1\x44\xAE");   // fixed dates
+  EXPECT_EQ(b.substr(36, 8), "\x06\xD1\x44\xAE\x06\xD1\x44\xAE");  // fixed dates
   EXPECT_EQ(b.substr(44, 16), std::string(16, '\0'));
   EXPECT_EQ(b.substr(60, 8), "TEXtREAd");
   EXPECT_EQ(b.substr(68, 8), std::string(8, '\0'));
@@ -154,8 +159,29 @@ TEST_F(PrcConverterTest, WritesHeaderRecordListAndRecordZero) {
   EXPECT_EQ(prc.records[5], "BM-second-picture");
 
   std::string expected_progress;
-  for (int i = 1; i <= 5; ++i) expected_progress += "\rconverting record " + std::to_string(i) + " of 5";
+  for (int i = 1; i <= 5; ++i)
+    expected_progress += "\rconverting record " + std::to_string(i) + " of 5";
   EXPECT_EQ(progress_text(), expected_progress);
+}
+
+TEST_F(PrcConverterTest, RecordListStartsWithProvisionalOffsets) {
+  write_bytes(source_, text_of(9000));
+  PrcConverter prc(&pictures_);
+  prc.set_source(source_);
+  prc.set_target(target_);
+  prc.set_progress_output(nullptr);
+  ASSERT_TRUE(prc.open(1));
+  // Before any record is written: record 0 final, record 1 sixteen bytes
+  // later, then 4096 apart. Each is replaced as its record is written.
+  const uint32_t n = 5;
+  const uint32_t expected[] = {8 * n + 80, 8 * n + 96, 8 * n + 96 + 4096, 8 * n + 96 + 8192,
+                               8 * n + 96 + 12288};
+  std::string b = read_bytes(target_);
+  for (uint32_t i = 0; i < n; ++i) EXPECT_EQ(be32(b, 78 + 8 * i), expected[i]) << i;
+  ASSERT_TRUE(prc.next_text_record());
+  b = read_bytes(target_);
+  EXPECT_EQ(be32(b, 86), 8 * n + 80 + 214);
+  EXPECT_EQ(be32(b, 94), expected[2]);
 }
 
 TEST_F(PrcConverterTest, CountsRecordsByTextLength) {
@@ -237,7 +263,8 @@ TEST_F(PrcConverterTest, ReportsOpenFailures) {
   prc.set_source(source_);
   prc.set_target(dir_.file("no/such/folder/book.prc"));
   EXPECT_FALSE(prc.open(0));
-  EXPECT_EQ(prc.error_text(), "Unable to create the PRC target  file : " + dir_.file("no/such/folder/book.prc"));
+  EXPECT_EQ(prc.error_text(),
+            "Unable to create the PRC target  file : " + dir_.file("no/such/folder/book.prc"));
 
   if (std::filesystem::exists("/dev/full")) {
     prc.set_target("/dev/full");

@@ -88,8 +88,10 @@ TEST_F(PrcImportTest, ReadsAWellFormedBook) {
 
 TEST_F(PrcImportTest, RefusesDamagedHeaders) {
   const std::string good = database({record0(2, 1), compressed("text")});
-  const std::string invalid = "Error: unable to import the PRC File: " + path_ + ", not a valid DOC format";
-  const std::string damaged = "Error: unable to import the PRC File: " + path_ + ", the file is damaged";
+  const std::string invalid =
+      "Error: unable to import the PRC File: " + path_ + ", not a valid DOC format";
+  const std::string damaged =
+      "Error: unable to import the PRC File: " + path_ + ", the file is damaged";
 
   struct Case {
     const char* what;
@@ -102,12 +104,43 @@ TEST_F(PrcImportTest, RefusesDamagedHeaders) {
       {"record list cut short", good.substr(0, 84), damaged},
       {"wrong type", std::string(good).replace(60, 4, "BOOK"), invalid},
       {"wrong creator", std::string(good).replace(64, 4, "MOBI"), invalid},
-      {"no records", [&] { std::string b = good; put16(b, 76, 0); return b; }(), invalid},
-      {"more records than the file holds", [&] { std::string b = good; put16(b, 76, 0xFFFF); return b; }(), damaged},
-      {"record 0 beyond the end", [&] { std::string b = good; put32(b, 78, 0x7FFFFFF0); return b; }(), damaged},
-      {"record 0 inside the header", [&] { std::string b = good; put32(b, 78, 10); return b; }(), damaged},
-      {"record 0 of one byte", [&] { std::string b = good; put32(b, 86, be_offset(b, 78) + 1); return b; }(), damaged},
-      {"unknown compression", database({record0(17480, 1), "text"}), "Error: unknown compression type"},
+      {"no records",
+       [&] {
+         std::string b = good;
+         put16(b, 76, 0);
+         return b;
+       }(),
+       invalid},
+      {"more records than the file holds",
+       [&] {
+         std::string b = good;
+         put16(b, 76, 0xFFFF);
+         return b;
+       }(),
+       damaged},
+      {"record 0 beyond the end",
+       [&] {
+         std::string b = good;
+         put32(b, 78, 0x7FFFFFF0);
+         return b;
+       }(),
+       damaged},
+      {"record 0 inside the header",
+       [&] {
+         std::string b = good;
+         put32(b, 78, 10);
+         return b;
+       }(),
+       damaged},
+      {"record 0 of one byte",
+       [&] {
+         std::string b = good;
+         put32(b, 86, be_offset(b, 78) + 1);
+         return b;
+       }(),
+       damaged},
+      {"unknown compression", database({record0(17480, 1), "text"}),
+       "Error: unknown compression type"},
   };
   for (const Case& c : cases) {
     EXPECT_FALSE(import(c.bytes)) << c.what;
@@ -132,7 +165,8 @@ TEST_F(PrcImportTest, RefusesDamagedTextRecords) {
       {"offset beyond the end", beyond, prefix + "is damaged"},
       {"reference before the start", database({record0(2, 1), "\x80\x10"}), prefix + "is damaged"},
       {"escape cut off", database({record0(2, 1), "ab\x05x"}), prefix + "is damaged"},
-      {"record over 64 KB", database({record0(1, 1), std::string(70000, 'x')}), prefix + "is too large"},
+      {"record over 64 KB", database({record0(1, 1), std::string(70000, 'x')}),
+       prefix + "is too large"},
   };
   for (const Case& c : cases) {
     EXPECT_FALSE(import(c.bytes)) << c.what;

@@ -128,7 +128,8 @@ TEST_F(StyleSheetTest, ReadsRulesAsPagesWriteThem) {
   };
   const Case cases[] = {
       {"brace against the selector", "P{font-weight:bold}\nB.x{font-style:italic}", 2},
-      {"rules wrapped in comment markers", "<!--\nP.a { font-weight: bold }\n.b { color: red }\n-->\n</STYLE>", 2},
+      {"rules wrapped in comment markers",
+       "<!--\nP.a { font-weight: bold }\n.b { color: red }\n-->\n</STYLE>", 2},
       {"markers against the rules", "<!--P.a {font-weight:bold}-->", 1},
       {"css comments", "/* head */ P.a /* why */ { /* x */ font-weight: /* y */ bold }", 1},
       {"brace on the next line", "P.a\n{\n  font-weight: bold;\n}\n", 1},
