@@ -11,16 +11,26 @@
 
 namespace {
 
-// One scratch file per process, rewritten for every input.
+std::string scratch;
+
+void remove_scratch() {
+  if (!scratch.empty()) unlink(scratch.c_str());
+}
+
+// One scratch file per process, rewritten for every input and removed at
+// exit; in memory when /dev/shm exists, since rewriting a file on disk
+// thousands of times a second makes the file system flush it each time.
 const std::string& scratch_path() {
-  static const std::string path = [] {
-    std::string p = "/tmp/fuzz_ebook_import_XXXXXX";
-    int fd = mkstemp(p.data());
+  if (scratch.empty()) {
+    std::string p = access("/dev/shm", W_OK) == 0 ? "/dev/shm/fuzz_ebook_import_XXXXXX"
+                                                  : "/tmp/fuzz_ebook_import_XXXXXX";
+    const int fd = mkstemp(p.data());
     if (fd < 0) std::abort();
     close(fd);
-    return p;
-  }();
-  return path;
+    scratch = p;
+    std::atexit(remove_scratch);
+  }
+  return scratch;
 }
 
 }  // namespace
