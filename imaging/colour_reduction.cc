@@ -11,10 +11,12 @@ namespace wayfetch {
 
 namespace {
 
-// A colour as 0xRRGGBB and the number of pixels that have it.
+// A distinct colour of the picture: 0xRRGGBB, its number of pixels and its
+// position in the sorted colour list (cuts reorder the list; `id` does not move).
 struct ColourCount {
   uint32_t rgb;
   uint32_t count;
+  uint32_t id;
 };
 
 int channel(uint32_t rgb, int axis) { return static_cast<int>((rgb >> (16 - 8 * axis)) & 0xFF); }
@@ -56,49 +58,69 @@ Area make_area(const std::vector<ColourCount>& colours, size_t begin, size_t end
   return area;
 }
 
-// The colours of a 24-bit picture with their pixel counts, sorted by colour.
-std::vector<ColourCount> count_colours(const Bitmap& source) {
-  std::vector<uint32_t> pixels;
-  pixels.reserve(static_cast<size_t>(source.width()) * static_cast<size_t>(source.height()));
+// The distinct colours of a 24-bit picture, sorted, with their pixel counts;
+// `colour_of_pixel` receives each pixel's colour id (pixels in stored order).
+// A radix sort over the three colour bytes: pictures here have tens of
+// thousands of pixels, and this is the one step that touches them all.
+std::vector<ColourCount> count_colours(const Bitmap& source, std::vector<uint32_t>& colour_of_pixel) {
+  const size_t n = static_cast<size_t>(source.width()) * static_cast<size_t>(source.height());
+  std::vector<uint64_t> keys;  // colour << 32 | pixel number
+  keys.reserve(n);
   for (int32_t y = 0; y < source.height(); ++y) {
     const uint8_t* p = source.row(y);
     for (int32_t x = 0; x < source.width(); ++x, p += 3) {
-      pixels.push_back(uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0]);
+      const uint64_t rgb = uint64_t{p[2]} << 16 | uint64_t{p[1]} << 8 | p[0];
+      keys.push_back(rgb << 32 | keys.size());
     }
   }
-  std::sort(pixels.begin(), pixels.end());
+  std::vector<uint64_t> scratch(n);
+  for (int shift = 32; shift < 56; shift += 8) {
+    std::array<size_t, 257> start{};
+    for (uint64_t k : keys) ++start[((k >> shift) & 0xFF) + 1];
+    for (size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
+    for (uint64_t k : keys) scratch[start[(k >> shift) & 0xFF]++] = k;
+    keys.swap(scratch);
+  }
   std::vector<ColourCount> colours;
-  for (size_t i = 0; i < pixels.size();) {
+  colour_of_pixel.assign(n, 0);
+  for (size_t i = 0; i < n;) {
+    const uint32_t rgb = static_cast<uint32_t>(keys[i] >> 32);
+    const uint32_t id = static_cast<uint32_t>(colours.size());
     size_t j = i;
-    while (j < pixels.size() && pixels[j] == pixels[i]) ++j;
-    colours.push_back({pixels[i], static_cast<uint32_t>(j - i)});
+    for (; j < n && static_cast<uint32_t>(keys[j] >> 32) == rgb; ++j) {
+      colour_of_pixel[static_cast<uint32_t>(keys[j])] = id;
+    }
+    colours.push_back({rgb, static_cast<uint32_t>(j - i), id});
     i = j;
   }
   return colours;
 }
 
-// Cuts `area` in two at the median pixel of its widest axis.
+// Cuts `area` in two across its widest axis at the value where half of its
+// pixels are reached. Both sides keep at least one colour: an area with two
+// colours has a spread above 0 on its widest axis.
 std::pair<Area, Area> cut(std::vector<ColourCount>& colours, const Area& area) {
   const int axis = area.widest_axis();
-  auto first = colours.begin() + static_cast<std::ptrdiff_t>(area.begin);
-  auto last = colours.begin() + static_cast<std::ptrdiff_t>(area.end);
-  std::sort(first, last, [axis](const ColourCount& a, const ColourCount& b) {
-    const int ca = channel(a.rgb, axis);
-    const int cb = channel(b.rgb, axis);
-    return ca != cb ? ca < cb : a.rgb < b.rgb;
-  });
-  // The first colour at which half of the area's pixels are reached stays
-  // on the lower side; both sides keep at least one colour.
-  uint64_t seen = 0;
-  size_t split = area.begin + 1;
+  std::array<uint64_t, 256> pixels_at{};
   for (size_t i = area.begin; i < area.end; ++i) {
-    seen += colours[i].count;
+    pixels_at[static_cast<size_t>(channel(colours[i].rgb, axis))] += colours[i].count;
+  }
+  int median = area.low[axis];
+  uint64_t seen = 0;
+  for (int v = area.low[axis]; v <= area.high[axis]; ++v) {
+    seen += pixels_at[static_cast<size_t>(v)];
     if (seen * 2 >= area.pixels) {
-      split = i + 1;
+      median = v;
       break;
     }
   }
-  split = std::clamp(split, area.begin + 1, area.end - 1);
+  // The lower side takes the median value unless that leaves nothing above.
+  const int limit = median < area.high[axis] ? median : median - 1;
+  auto first = colours.begin() + static_cast<std::ptrdiff_t>(area.begin);
+  auto last = colours.begin() + static_cast<std::ptrdiff_t>(area.end);
+  const auto middle = std::partition(
+      first, last, [axis, limit](const ColourCount& c) { return channel(c.rgb, axis) <= limit; });
+  const size_t split = static_cast<size_t>(middle - colours.begin());
   std::pair<Area, Area> halves{make_area(colours, area.begin, split),
                                make_area(colours, split, area.end)};
   if (halves.first.pixels + halves.second.pixels != area.pixels) {
@@ -116,7 +138,8 @@ void reduce_colours(const Bitmap& source, Bitmap& destination) {
     destination = std::move(result);
     return;
   }
-  std::vector<ColourCount> colours = count_colours(source);
+  std::vector<uint32_t> colour_of_pixel;
+  std::vector<ColourCount> colours = count_colours(source, colour_of_pixel);
   std::vector<Area> areas{make_area(colours, 0, colours.size())};
   while (areas.size() < 256) {
     int best = -1;
@@ -136,17 +159,16 @@ void reduce_colours(const Bitmap& source, Bitmap& destination) {
     areas.push_back(high);
   }
 
-  // Palette: the pixel-weighted mean of each area. Index lookup: the colour
-  // list re-sorted by colour, each colour carrying its area's index.
-  std::vector<std::pair<uint32_t, uint8_t>> index_of;
-  index_of.reserve(colours.size());
+  // Palette: the pixel-weighted mean of each area; each colour id learns
+  // its area's index.
+  std::vector<int32_t> index_of(colours.size(), -1);
   for (size_t a = 0; a < areas.size(); ++a) {
     uint64_t sum[3] = {0, 0, 0};
     for (size_t i = areas[a].begin; i < areas[a].end; ++i) {
       for (int axis = 0; axis < 3; ++axis) {
         sum[axis] += uint64_t{static_cast<uint32_t>(channel(colours[i].rgb, axis))} * colours[i].count;
       }
-      index_of.emplace_back(colours[i].rgb, static_cast<uint8_t>(a));
+      index_of[colours[i].id] = static_cast<int32_t>(a);
     }
     const uint64_t n = areas[a].pixels;
     if (n == 0) throw EGraphicsException("INTERNAL ERROR - Quantization area pixel count invalid");
@@ -155,22 +177,14 @@ void reduce_colours(const Bitmap& source, Bitmap& destination) {
     entry.green = static_cast<uint8_t>((sum[1] + n / 2) / n);
     entry.blue = static_cast<uint8_t>((sum[2] + n / 2) / n);
   }
-  if (index_of.size() != colours.size()) {
-    throw EGraphicsException("INTERNAL ERROR - Quantization area color count invalid");
-  }
-  std::sort(index_of.begin(), index_of.end());
 
+  size_t pixel = 0;
   for (int32_t y = 0; y < source.height(); ++y) {
-    const uint8_t* in = source.row(y);
     uint8_t* out = result.row(y);
-    for (int32_t x = 0; x < source.width(); ++x, in += 3) {
-      const uint32_t rgb = uint32_t{in[2]} << 16 | uint32_t{in[1]} << 8 | in[0];
-      auto found = std::lower_bound(index_of.begin(), index_of.end(),
-                                    std::pair<uint32_t, uint8_t>(rgb, 0));
-      if (found == index_of.end() || found->first != rgb) {
-        throw EGraphicsException("INTERNAL ERROR - color not quantized");
-      }
-      out[x] = found->second;
+    for (int32_t x = 0; x < source.width(); ++x, ++pixel) {
+      const int32_t index = index_of[colour_of_pixel[pixel]];
+      if (index < 0) throw EGraphicsException("INTERNAL ERROR - color not quantized");
+      out[x] = static_cast<uint8_t>(index);
     }
   }
   destination = std::move(result);
