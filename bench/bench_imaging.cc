@@ -140,10 +140,13 @@ int main(int argc, char** argv) {
     const std::string size = std::to_string(s.width) + "x" + std::to_string(s.height);
     wayfetch::testing::JpegOptions jpeg;
     jpeg.quality = 85;
-    wayfetch::testing::write_file(dir + "/" + size + ".jpg", wayfetch::testing::encode_jpeg(photo, jpeg));
+    wayfetch::testing::write_file(dir + "/" + size + ".jpg",
+                                  wayfetch::testing::encode_jpeg(photo, jpeg));
     wayfetch::testing::write_file(dir + "/" + size + ".png", wayfetch::testing::encode_png(photo));
-    pictures.push_back({"JPEG " + size, dir + "/" + size + ".jpg", wayfetch::record_size(s), false});
-    pictures.push_back({"PNG  " + size, dir + "/" + size + ".png", wayfetch::record_size(s), false});
+    pictures.push_back(
+        {"JPEG " + size, dir + "/" + size + ".jpg", wayfetch::record_size(s), false});
+    pictures.push_back(
+        {"PNG  " + size, dir + "/" + size + ".png", wayfetch::record_size(s), false});
   }
   wayfetch::testing::write_file(dir + "/440x560.gif", make_gif(440, 560));
   pictures.push_back({"GIF  440x560", dir + "/440x560.gif", {220, 280}, true});
@@ -170,8 +173,9 @@ int main(int argc, char** argv) {
         const std::string geometry =
             std::to_string(p.record.width) + "x" + std::to_string(p.record.height) + "!";
         // GIFs are point-sampled into the screen, photos area-resized.
-        theirs.push_back(run({magick, p.gif ? p.path + "[0]" : p.path, p.gif ? "-sample" : "-resize",
-                              geometry, "+dither", "-colors", "256", "BMP3:" + out}));
+        theirs.push_back(
+            run({magick, p.gif ? p.path + "[0]" : p.path, p.gif ? "-sample" : "-resize", geometry,
+                 "+dither", "-colors", "256", "BMP3:" + out}));
       }
     }
     const double a = median(ours), b = median(ours_process);

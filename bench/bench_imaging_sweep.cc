@@ -41,7 +41,9 @@ int main(int argc, char** argv) {
     (record.converted ? converted : placeholders) += 1;
     std::printf("%-60s %s %4dx%-4d %2d bits %7zu bytes %7.2f ms%s%s\n",
                 std::filesystem::relative(path, argv[1]).c_str(),
-                !bmp.valid ? "INVALID" : record.converted ? "ok     " : "placeholder",
+                !bmp.valid         ? "INVALID"
+                : record.converted ? "ok     "
+                                   : "placeholder",
                 bmp.width, bmp.height, bmp.bit_count, record.bytes.size(), ms,
                 record.message.empty() ? "" : "  -- ", record.message.c_str());
   }

@@ -51,7 +51,7 @@ int write_bmp(std::vector<uint8_t>& out, const Bitmap& bitmap,
   put32(out, info_header_bytes);
   put32(out, static_cast<uint32_t>(bitmap.width()));
   put32(out, static_cast<uint32_t>(bitmap.height()));  // positive: rows bottom-up
-  put16(out, 1);                                        // planes
+  put16(out, 1);                                       // planes
   put16(out, static_cast<uint32_t>(bits));
   put32(out, 0);  // no compression
   put32(out, with_image_size ? pixel_bytes : 0);

@@ -19,7 +19,9 @@ struct ColourCount {
   uint32_t id;
 };
 
-int channel(uint32_t rgb, int axis) { return static_cast<int>((rgb >> (16 - 8 * axis)) & 0xFF); }
+int channel(uint32_t rgb, int axis) {
+  return static_cast<int>((rgb >> (16 - 8 * axis)) & 0xFF);
+}
 
 // One area of the cut: a range of the colour list and its bounds per axis
 // (0 red, 1 green, 2 blue).
@@ -41,7 +43,8 @@ struct Area {
 };
 
 Area make_area(const std::vector<ColourCount>& colours, size_t begin, size_t end) {
-  if (begin >= end) throw EGraphicsException("INTERNAL ERROR - Quantization area color count invalid");
+  if (begin >= end)
+    throw EGraphicsException("INTERNAL ERROR - Quantization area color count invalid");
   Area area;
   area.begin = begin;
   area.end = end;
@@ -62,7 +65,8 @@ Area make_area(const std::vector<ColourCount>& colours, size_t begin, size_t end
 // `colour_of_pixel` receives each pixel's colour id (pixels in stored order).
 // A radix sort over the three colour bytes: pictures here have tens of
 // thousands of pixels, and this is the one step that touches them all.
-std::vector<ColourCount> count_colours(const Bitmap& source, std::vector<uint32_t>& colour_of_pixel) {
+std::vector<ColourCount> count_colours(const Bitmap& source,
+                                       std::vector<uint32_t>& colour_of_pixel) {
   const size_t n = static_cast<size_t>(source.width()) * static_cast<size_t>(source.height());
   std::vector<uint64_t> keys;  // colour << 32 | pixel number
   keys.reserve(n);
@@ -166,7 +170,8 @@ void reduce_colours(const Bitmap& source, Bitmap& destination) {
     uint64_t sum[3] = {0, 0, 0};
     for (size_t i = areas[a].begin; i < areas[a].end; ++i) {
       for (int axis = 0; axis < 3; ++axis) {
-        sum[axis] += uint64_t{static_cast<uint32_t>(channel(colours[i].rgb, axis))} * colours[i].count;
+        sum[axis] +=
+            uint64_t{static_cast<uint32_t>(channel(colours[i].rgb, axis))} * colours[i].count;
       }
       index_of[colours[i].id] = static_cast<int32_t>(a);
     }

@@ -8,9 +8,10 @@
 // and every pixel takes its area's index, so a picture of up to 256 colours
 // keeps them exactly. Palette entries beyond the areas stay black.
 //
-// Stateless functions; thread-safe. Failures throw EGraphicsException (the
-// "INTERNAL ERROR - ..." checks guard the cut's own bookkeeping) and
-// EInvalidBitCount for a source of the wrong bit count.
+// reduce_colours needs about 32 bytes of working memory per pixel; records
+// have at most 62000 pixels. Stateless functions; thread-safe. Failures throw EGraphicsException
+// (the "INTERNAL ERROR - ..." checks guard the cut's own bookkeeping) and EInvalidBitCount for a
+// source of the wrong bit count.
 #ifndef WAYFETCH_IMAGING_COLOUR_REDUCTION_H
 #define WAYFETCH_IMAGING_COLOUR_REDUCTION_H
 

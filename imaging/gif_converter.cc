@@ -92,8 +92,9 @@ Bitmap decode_gif_for_record(PictureInput& input, const PictureLimits& limits) {
   const int32_t percent = gif_scale_percent(full);
   const PictureSize size = gif_record_size(full, percent);
   Bitmap bitmap(size.width, size.height, 8);
-  std::fill(bitmap.row(0), bitmap.row(0) + bitmap.pixels().size(),
-            static_cast<uint8_t>(gif->SBackGroundColor));
+  for (int32_t y = 0; y < size.height; ++y) {
+    std::fill_n(bitmap.row(y), size.width, static_cast<uint8_t>(gif->SBackGroundColor));
+  }
 
   // Where each source column lands; positions are clamped so that no pixel
   // can fall outside the bitmap whatever the rounding.
@@ -111,8 +112,8 @@ Bitmap decode_gif_for_record(PictureInput& input, const PictureLimits& limits) {
       if (i == 0) throw_gif_error(gif->Error);
       break;
     }
-    const int32_t y = std::min<int32_t>(size.height - 1,
-                                        static_cast<int32_t>(int64_t{order[i]} * percent / 100));
+    const int32_t y =
+        std::min<int32_t>(size.height - 1, static_cast<int32_t>(int64_t{order[i]} * percent / 100));
     uint8_t* out = bitmap.row_from_top(y);
     for (int32_t x = 0; x < full.width; ++x) {
       out[column[static_cast<size_t>(x)]] = line[static_cast<size_t>(x)];
@@ -132,8 +133,7 @@ Bitmap decode_gif_for_record(PictureInput& input, const PictureLimits& limits) {
     // No colour table at all: the decoder may choose. A grey ramp from black
     // to white over the indices in use shows two-colour images as expected.
     for (int i = 0; i <= highest_index; ++i) {
-      const uint8_t grey =
-          static_cast<uint8_t>(highest_index == 0 ? 0 : i * 255 / highest_index);
+      const uint8_t grey = static_cast<uint8_t>(highest_index == 0 ? 0 : i * 255 / highest_index);
       bitmap.palette_entry(i) = {grey, grey, grey};
     }
   }

@@ -54,7 +54,9 @@ struct JpegDecoder {
   bool created;
 };
 
-JpegErrors* errors_of(j_common_ptr info) { return reinterpret_cast<JpegErrors*>(info->err); }
+JpegErrors* errors_of(j_common_ptr info) {
+  return reinterpret_cast<JpegErrors*>(info->err);
+}
 
 void on_error_exit(j_common_ptr info) {
   JpegErrors* errors = errors_of(info);
@@ -277,7 +279,8 @@ void decode_jpeg(PictureInput& input, Bitmap& out, const SizeRule& rule,
   const int batch = d->info.rec_outbuf_height > 0 ? d->info.rec_outbuf_height : 1;
   std::vector<uint8_t> buffer(stride * static_cast<size_t>(batch));
   std::vector<JSAMPROW> rows(static_cast<size_t>(batch));
-  for (int i = 0; i < batch; ++i) rows[static_cast<size_t>(i)] = buffer.data() + stride * static_cast<size_t>(i);
+  for (int i = 0; i < batch; ++i)
+    rows[static_cast<size_t>(i)] = buffer.data() + stride * static_cast<size_t>(i);
   std::vector<uint8_t> bgr(cmyk ? static_cast<size_t>(decoded.width) * 3 : 0);
   const bool inverted = d->info.saw_Adobe_marker != 0;
 

@@ -107,12 +107,15 @@ bool guarded_read_image(PngDecoder* d, png_bytepp rows) {
 
 struct DecoderDeleter {
   void operator()(PngDecoder* d) const {
-    if (d->png != nullptr) png_destroy_read_struct(&d->png, d->info != nullptr ? &d->info : nullptr, nullptr);
+    if (d->png != nullptr)
+      png_destroy_read_struct(&d->png, d->info != nullptr ? &d->info : nullptr, nullptr);
     delete d;
   }
 };
 
-[[noreturn]] void throw_error(const PngDecoder& d) { throw EPngError(png_error_text(d.text)); }
+[[noreturn]] void throw_error(const PngDecoder& d) {
+  throw EPngError(png_error_text(d.text));
+}
 
 uint8_t over_white(unsigned value, unsigned alpha) {
   return static_cast<uint8_t>((value * alpha + 255 * (255 - alpha) + 127) / 255);
@@ -151,8 +154,8 @@ Bitmap palette_bitmap(PngDecoder* d, const Header& header) {
   const size_t row_bytes = png_get_rowbytes(d->png, d->info);
   const int bits = header.bit_depth == 1 ? 1 : header.bit_depth == 8 ? 8 : 4;
   Bitmap bitmap(static_cast<int32_t>(header.width), static_cast<int32_t>(header.height), bits);
-  const size_t expected = header.bit_depth == 2 ? header.width
-                                                : (size_t{header.width} * bits + 7) / 8;
+  const size_t expected =
+      header.bit_depth == 2 ? header.width : (size_t{header.width} * bits + 7) / 8;
   if (row_bytes != expected) throw EPngError("Unexpected row size");
 
   std::vector<uint8_t> pixels(row_bytes * header.height);

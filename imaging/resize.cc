@@ -42,8 +42,8 @@ RowResampler::RowResampler(PictureSize source, PictureSize destination)
       destination.height <= 0) {
     throw EGraphicsException("Invalid resize request");
   }
-  // The accumulator holds 12 bytes a pixel; stay within what a Bitmap may hold.
-  if (int64_t{destination.width} * destination.height > (int64_t{1} << 30) / 3) {
+  // The accumulator holds 12 bytes a pixel; keep it within what a Bitmap may hold.
+  if (int64_t{destination.width} * destination.height > (int64_t{1} << 30) / 12) {
     throw EGraphicsException("Bitmap too large");
   }
   same_size_ = source == destination;

@@ -15,7 +15,7 @@ TEST(BitmapTest, BitCountsAndRowPadding) {
   struct Case {
     int width, bits, row_bytes, palette;
   };
-  const Case cases[] = {{1, 1, 4, 2},   {32, 1, 4, 2},  {33, 1, 8, 2},   {9, 4, 8, 16},
+  const Case cases[] = {{1, 1, 4, 2},   {32, 1, 4, 2},  {33, 1, 8, 2},  {9, 4, 8, 16},
                         {5, 8, 8, 256}, {4, 8, 4, 256}, {5, 24, 16, 0}, {4, 24, 12, 0}};
   for (const Case& c : cases) {
     Bitmap b(c.width, 3, c.bits);

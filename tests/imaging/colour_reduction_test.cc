@@ -33,7 +33,8 @@ TEST(ColourReductionTest, UpTo256ColoursAreKeptExactly) {
   for (int colours : {1, 2, 200, 256}) {
     const Bitmap source = colour_bitmap(64, 16, [colours](int x, int y) {
       const int k = (y * 64 + x) % colours;
-      return PaletteEntry{static_cast<uint8_t>(k), static_cast<uint8_t>(k * 7), static_cast<uint8_t>(255 - k)};
+      return PaletteEntry{static_cast<uint8_t>(k), static_cast<uint8_t>(k * 7),
+                          static_cast<uint8_t>(255 - k)};
     });
     Bitmap out;
     reduce_colours(source, out);

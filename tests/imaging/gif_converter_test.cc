@@ -70,8 +70,8 @@ TEST(GifConverterTest, SmallPicturesStayAndWidthsRoundUpWithBackground) {
 }
 
 TEST(GifConverterTest, PaletteCarriesPalmIndices) {
-  const auto r = convert(testing::encode_gif(4, 4, indices(4, 4, [](int, int) { return 0; }),
-                                             global(four_colours)));
+  const auto r = convert(
+      testing::encode_gif(4, 4, indices(4, 4, [](int, int) { return 0; }), global(four_colours)));
   ASSERT_TRUE(r.valid) << r.problem;
   ASSERT_EQ(r.palette.size(), 256u);
   EXPECT_EQ(r.palette[2], (Rgb{255, 0, 0}));
@@ -130,7 +130,8 @@ TEST(GifConverterTest, ThinPicturesStayInsideTheirBitmap) {
   struct Case {
     int width, height, out_width, out_height;
   };
-  const Case cases[] = {{221, 1, 220, 1}, {400, 1, 220, 1}, {1, 400, 4, 280}, {1, 1, 4, 1}, {3, 281, 4, 278}};
+  const Case cases[] = {
+      {221, 1, 220, 1}, {400, 1, 220, 1}, {1, 400, 4, 280}, {1, 1, 4, 1}, {3, 281, 4, 278}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
     const std::vector<uint8_t> pixels(static_cast<size_t>(c.width) * c.height, 1);

@@ -20,8 +20,8 @@ const Rgb left_colour{200, 30, 40};
 const Rgb right_colour{20, 60, 220};
 
 testing::RgbImage halves(int width, int height) {
-  return testing::make_image(width, height,
-                             [width](int x, int) { return x < width / 2 ? left_colour : right_colour; });
+  return testing::make_image(
+      width, height, [width](int x, int) { return x < width / 2 ? left_colour : right_colour; });
 }
 
 Bitmap decode(const Bytes& bytes, const SizeRule& rule = {}, const PictureLimits& limits = {}) {

@@ -254,7 +254,9 @@ uint32_t le32(const Bytes& b, size_t at) {
          uint32_t{b[at + 3]} << 24;
 }
 
-uint16_t le16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
+uint16_t le16(const Bytes& b, size_t at) {
+  return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
+}
 
 }  // namespace
 
@@ -318,7 +320,8 @@ Rgb BmpRecord::colour(int x, int y) const {
 
 void write_file(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace wayfetch::testing

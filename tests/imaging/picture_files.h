@@ -48,8 +48,8 @@ struct PngOptions {
   int colour_type = 2;  // PNG colour type: 0 grey, 2 RGB, 3 palette, 4 grey+alpha, 6 RGBA
   int bit_depth = 8;
   bool interlaced = false;
-  std::vector<Rgb> palette;                // colour type 3
-  std::vector<uint8_t> palette_alpha;      // tRNS for colour type 3
+  std::vector<Rgb> palette;                  // colour type 3
+  std::vector<uint8_t> palette_alpha;        // tRNS for colour type 3
   std::optional<uint16_t> transparent_grey;  // tRNS for colour type 0
 };
 // `samples`: one value per channel per pixel, top row first, each in
@@ -60,7 +60,7 @@ Bytes encode_png(int width, int height, const std::vector<uint16_t>& samples,
 Bytes encode_png(const RgbImage& image, bool interlaced = false);
 
 struct GifOptions {
-  int screen_width = 0;   // 0: the image's size
+  int screen_width = 0;  // 0: the image's size
   int screen_height = 0;
   std::vector<Rgb> global_table;  // empty: no global colour table
   std::vector<Rgb> local_table;   // empty: no local colour table
@@ -68,7 +68,7 @@ struct GifOptions {
   bool interlaced = false;
   int transparent = -1;  // graphic control extension when >= 0
   uint8_t aspect = 0;
-  int code_bits = 8;      // bits per pixel of the LZW data when there is no table
+  int code_bits = 8;  // bits per pixel of the LZW data when there is no table
 };
 // `indices`: one per pixel, top row first.
 Bytes encode_gif(int width, int height, const std::vector<uint8_t>& indices,

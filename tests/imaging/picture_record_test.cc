@@ -62,7 +62,8 @@ TEST_F(PictureRecordTest, JpegAndPngRecordsFollowTheShrinkRule) {
     EXPECT_EQ(r.pixel_offset, 1078u);
     EXPECT_EQ(r.image_size, 0u);
     for (size_t i = 0; i < r.palette.size(); ++i) {
-      ASSERT_EQ(r.palm_indices[i], palm_index(r.palette[i].red, r.palette[i].green, r.palette[i].blue));
+      ASSERT_EQ(r.palm_indices[i],
+                palm_index(r.palette[i].red, r.palette[i].green, r.palette[i].blue));
     }
   }
 }
@@ -77,7 +78,8 @@ TEST_F(PictureRecordTest, ColoursSurviveTheWholePath) {
     const auto r = parsed(convert(name, bytes));
     ASSERT_TRUE(r.valid) << r.problem;
     const auto near = [](Rgb a, Rgb b) {
-      return std::abs(a.red - b.red) < 10 && std::abs(a.green - b.green) < 10 && std::abs(a.blue - b.blue) < 10;
+      return std::abs(a.red - b.red) < 10 && std::abs(a.green - b.green) < 10 &&
+             std::abs(a.blue - b.blue) < 10;
     };
     EXPECT_TRUE(near(r.colour(10, 10), Rgb{220, 40, 30}));
     EXPECT_TRUE(near(r.colour(r.width - 10, 10), Rgb{30, 40, 220}));
@@ -99,7 +101,8 @@ TEST_F(PictureRecordTest, GifRecords) {
 }
 
 TEST_F(PictureRecordTest, PicturesUnderTheWrongNameStillConvert) {
-  const PictureRecord record = convert("really_a_png.jpg", testing::encode_png(testing::photo_image(20, 10)));
+  const PictureRecord record =
+      convert("really_a_png.jpg", testing::encode_png(testing::photo_image(20, 10)));
   EXPECT_TRUE(record.converted) << record.message;
   EXPECT_EQ(parsed(record).width, 20);
 }
@@ -138,7 +141,8 @@ TEST_F(PictureRecordTest, MemoryInputMatchesFiles) {
 
 // The records must open in a real reader. Skipped where ImageMagick is absent.
 TEST_F(PictureRecordTest, RecordsOpenInImageMagick) {
-  if (std::system("identify -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "identify not installed";
+  if (std::system("identify -version >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "identify not installed";
   testing::GifOptions options;
   options.global_table = {{0, 0, 0}, {255, 0, 0}};
   const std::pair<const char*, Bytes> pictures[] = {

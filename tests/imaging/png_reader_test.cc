@@ -40,7 +40,8 @@ struct Chunk {
 std::vector<Chunk> chunks_of(const Bytes& png) {
   std::vector<Chunk> chunks;
   for (size_t at = 8; at + 12 <= png.size();) {
-    const size_t length = size_t{png[at]} << 24 | size_t{png[at + 1]} << 16 | size_t{png[at + 2]} << 8 | png[at + 3];
+    const size_t length =
+        size_t{png[at]} << 24 | size_t{png[at + 1]} << 16 | size_t{png[at + 2]} << 8 | png[at + 3];
     chunks.push_back({std::string(png.begin() + at + 4, png.begin() + at + 8),
                       Bytes(png.begin() + at + 8, png.begin() + at + 8 + length)});
     at += 12 + length;
@@ -93,7 +94,8 @@ uint16_t sample(const Format& f, int x, int y, int c) {
 std::vector<Rgb> test_palette(int entries) {
   std::vector<Rgb> palette;
   for (int i = 0; i < entries; ++i) {
-    palette.push_back({static_cast<uint8_t>(i * 37), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 11)});
+    palette.push_back({static_cast<uint8_t>(i * 37), static_cast<uint8_t>(255 - i),
+                       static_cast<uint8_t>(i * 11)});
   }
   return palette;
 }
@@ -135,8 +137,8 @@ TEST(PngReaderTest, EveryColourTypeAndBitDepth) {
                             {3, 2}, {3, 4}, {3, 8}, {4, 8}, {4, 16}, {6, 8}, {6, 16}};
   for (const Format& f : formats) {
     for (bool interlaced : {false, true}) {
-      SCOPED_TRACE("type " + std::to_string(f.colour_type) + " depth " + std::to_string(f.bit_depth) +
-                   (interlaced ? " interlaced" : ""));
+      SCOPED_TRACE("type " + std::to_string(f.colour_type) + " depth " +
+                   std::to_string(f.bit_depth) + (interlaced ? " interlaced" : ""));
       const Bitmap b = decode(picture(f, 11, 9, interlaced));
       ASSERT_EQ(b.width(), 11);
       ASSERT_EQ(b.height(), 9);
@@ -144,19 +146,23 @@ TEST(PngReaderTest, EveryColourTypeAndBitDepth) {
       const int bits = f.colour_type != 3 ? 24 : f.bit_depth == 2 ? 4 : f.bit_depth;
       EXPECT_EQ(b.bit_count(), bits);
       for (int y = 0; y < 9; ++y) {
-        for (int x = 0; x < 11; ++x) ASSERT_EQ(pixel(b, x, y), expected_colour(f, x, y)) << x << "," << y;
+        for (int x = 0; x < 11; ++x)
+          ASSERT_EQ(pixel(b, x, y), expected_colour(f, x, y)) << x << "," << y;
       }
     }
   }
 }
 
-uint8_t over_white(int value, int alpha) { return static_cast<uint8_t>((value * alpha + 255 * (255 - alpha) + 127) / 255); }
+uint8_t over_white(int value, int alpha) {
+  return static_cast<uint8_t>((value * alpha + 255 * (255 - alpha) + 127) / 255);
+}
 
 TEST(PngReaderTest, TransparencyIsCompositedOverWhite) {
   // RGBA and grey + alpha.
   PngOptions rgba;
   rgba.colour_type = 6;
-  Bitmap b = decode(testing::encode_png(3, 1, {200, 0, 0, 0, 200, 0, 0, 128, 0, 0, 200, 255}, rgba));
+  Bitmap b =
+      decode(testing::encode_png(3, 1, {200, 0, 0, 0, 200, 0, 0, 128, 0, 0, 200, 255}, rgba));
   EXPECT_EQ(pixel(b, 0, 0), (Rgb{255, 255, 255}));
   EXPECT_EQ(pixel(b, 1, 0), (Rgb{over_white(200, 128), over_white(0, 128), over_white(0, 128)}));
   EXPECT_EQ(pixel(b, 2, 0), (Rgb{0, 0, 200}));
@@ -229,7 +235,7 @@ TEST(PngReaderTest, DamagedFilesThrowWithTheirMessages) {
   auto two_plte = chunks;
   two_plte.insert(two_plte.begin() + static_cast<std::ptrdiff_t>(plte), chunks[plte]);
   auto bad_zlib = chunks;
-  bad_zlib[idat].data[0] = 0x79;  // compression method 9
+  bad_zlib[idat].data[0] = 0x79;                                          // compression method 9
   bad_zlib[idat].data[1] = static_cast<uint8_t>(31 - (0x79 * 256) % 31);  // keep the header check
 
   auto bad_adler = chunks;

@@ -18,7 +18,9 @@ Bitmap blue_bitmap(int width, int height, F value) {
   return b;
 }
 
-int blue(const Bitmap& b, int x, int y) { return b.row_from_top(y)[3 * x]; }
+int blue(const Bitmap& b, int x, int y) {
+  return b.row_from_top(y)[3 * x];
+}
 
 TEST(ResizeTest, HalvingAveragesEachBlock) {
   const Bitmap source = blue_bitmap(4, 2, [](int x, int y) { return x * 40 + y * 100; });
@@ -32,7 +34,9 @@ TEST(ResizeTest, HalvingAveragesEachBlock) {
 
 TEST(ResizeTest, PartialCoverageIsWeighted) {
   // 3 -> 2: the middle pixel is shared half and half.
-  const Bitmap source = blue_bitmap(3, 1, [](int x, int) { return x == 0 ? 30 : x == 1 ? 90 : 210; });
+  const Bitmap source = blue_bitmap(3, 1, [](int x, int) {
+    return x == 0 ? 30 : x == 1 ? 90 : 210;
+  });
   Bitmap out;
   resize(source, out, PictureSize{2, 1});
   EXPECT_EQ(blue(out, 0, 0), (2 * 30 + 90) / 3);
@@ -49,7 +53,8 @@ TEST(ResizeTest, WeightsSumToOneAtAnyRatio) {
     ASSERT_EQ(out.width(), s.width);
     ASSERT_EQ(out.height(), s.height);
     for (int y = 0; y < s.height; ++y) {
-      for (int x = 0; x < s.width; ++x) ASSERT_EQ(blue(out, x, y), 201) << s.width << "x" << s.height;
+      for (int x = 0; x < s.width; ++x)
+        ASSERT_EQ(blue(out, x, y), 201) << s.width << "x" << s.height;
     }
   }
 }
