@@ -190,9 +190,7 @@ void HttpTestServer::serve(int socket) {
       requests_.push_back(request);
     }
     TestResponse response = handler_(request);
-    bool sent = answer(socket, response);
-    if (sent && response.after_sent) response.after_sent();
-    if (!sent || !response.send_length) break;
+    if (!answer(socket, response) || !response.send_length) break;
   }
   std::lock_guard<std::mutex> lock(mutex_);
   sockets_.erase(std::find(sockets_.begin(), sockets_.end(), socket));

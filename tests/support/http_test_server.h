@@ -49,7 +49,6 @@ struct TestResponse {
   bool send_length = true;       // false: the body ends when the connection closes
   bool endless_headers = false;  // header lines until the client gives up
   bool stall = false;            // read the request and never answer
-  std::function<void()> after_sent;  // run once the whole answer is sent
 
   static TestResponse html(std::string body) {
     TestResponse r;

@@ -121,6 +121,19 @@ TEST_F(WebConnectorTest, RequestsCarryTheAgentNameAndNumbers) {
   EXPECT_EQ(server_->connections(), 1);
 }
 
+TEST_F(WebConnectorTest, ServerCredentialsComeFromTheAddress) {
+  route("/protected", [](const TestRequest& r) {
+    // "u:p" in base 64.
+    return r.header("Authorization") == "Basic dTpw"
+               ? TestResponse::html(page)
+               : TestResponse::status_only(401, "Unauthorized");
+  });
+  EXPECT_EQ(fetch("/protected"), 108);
+  std::string with_user = url("/protected").insert(7, "u:p@");
+  EXPECT_EQ(fetch_address(with_user), 0);
+  EXPECT_EQ(rest_of_target(), page);
+}
+
 TEST_F(WebConnectorTest, RefreshLoopEndsAfter33StepsWithSuccess) {
   EXPECT_EQ(fetch("/loop"), 0);
   EXPECT_EQ(server_->hits("/loop"), 33);
