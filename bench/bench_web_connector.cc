@@ -87,13 +87,14 @@ Run fetch_all(HttpTestServer& server, const std::vector<std::string>& paths) {
 }
 
 void report(const char* name, std::vector<Run> runs, double ideal_seconds) {
-  std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.seconds < b.seconds; });
+  std::sort(runs.begin(), runs.end(),
+            [](const Run& a, const Run& b) { return a.seconds < b.seconds; });
   const Run& best = runs.front();
   const Run& median = runs[runs.size() / 2];
   int failures = 0;
   for (const Run& run : runs) failures += run.failures;
-  std::printf("%-34s %4d requests  best %7.3f s %8.1f req/s  median %7.3f s %8.1f req/s",
-              name, best.requests, best.seconds, best.requests / best.seconds, median.seconds,
+  std::printf("%-34s %4d requests  best %7.3f s %8.1f req/s  median %7.3f s %8.1f req/s", name,
+              best.requests, best.seconds, best.requests / best.seconds, median.seconds,
               median.requests / median.seconds);
   if (ideal_seconds > 0) {
     std::printf("  ideal %.3f s  ratio best %.3f median %.3f", ideal_seconds,

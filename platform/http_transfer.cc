@@ -230,7 +230,9 @@ HttpSession::~HttpSession() {
   if (shared_ && shared_->share != nullptr) curl_share_cleanup(shared_->share);
 }
 
-bool HttpSession::valid() const { return shared_ != nullptr; }
+bool HttpSession::valid() const {
+  return shared_ != nullptr;
+}
 
 std::unique_ptr<HttpTransfer> HttpSession::acquire() {
   if (!valid()) return nullptr;
@@ -275,7 +277,9 @@ HttpTransfer::HttpTransfer(HttpSession& session) : session_(session) {
 
 HttpTransfer::~HttpTransfer() = default;
 
-bool HttpTransfer::valid() const { return handles_ != nullptr; }
+bool HttpTransfer::valid() const {
+  return handles_ != nullptr;
+}
 
 void HttpTransfer::wake() {
   if (handles_) curl_multi_wakeup(handles_->multi);
@@ -339,7 +343,8 @@ HttpAnswer HttpTransfer::perform(const HttpRequest& request, HttpBodySink& sink,
     curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request.form_data->data());
   }
   if (request.connect_timeout_ms > 0) {
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request.connect_timeout_ms));
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(request.connect_timeout_ms));
   }
   if (request.idle_timeout_ms > 0) {
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
@@ -414,8 +419,8 @@ HttpAnswer HttpTransfer::perform(const HttpRequest& request, HttpBodySink& sink,
   if (done) {
     answer.failure = failure_of(result, state);
     if (answer.failure != HttpFailure::none) {
-      answer.message = handles_->error[0] != '\0' ? handles_->error.data()
-                                                  : curl_easy_strerror(result);
+      answer.message =
+          handles_->error[0] != '\0' ? handles_->error.data() : curl_easy_strerror(result);
     }
   } else if (stopped) {
     answer.failure = HttpFailure::stopped;

@@ -87,17 +87,17 @@ struct HttpStop {
 
 enum class HttpFailure : int32_t {
   none = 0,
-  stopped,            // the HttpStop was raised or its deadline passed
-  refused_address,    // libcurl refused the address or its scheme
-  host_not_found,     // the server's name could not be resolved
-  proxy_not_found,    // the proxy's name could not be resolved
-  connect_failed,     // no connection (refused, unreachable, connect time-out)
-  tls_failed,         // TLS handshake or certificate verification failed
-  timed_out,          // nothing arrived within the idle time-out
-  header_too_large,   // more than max_header_bytes of headers
-  sink_refused,       // the body sink returned false
-  too_many_redirects, // (follow_redirects only)
-  transport,          // any other failure while sending or receiving
+  stopped,             // the HttpStop was raised or its deadline passed
+  refused_address,     // libcurl refused the address or its scheme
+  host_not_found,      // the server's name could not be resolved
+  proxy_not_found,     // the proxy's name could not be resolved
+  connect_failed,      // no connection (refused, unreachable, connect time-out)
+  tls_failed,          // TLS handshake or certificate verification failed
+  timed_out,           // nothing arrived within the idle time-out
+  header_too_large,    // more than max_header_bytes of headers
+  sink_refused,        // the body sink returned false
+  too_many_redirects,  // (follow_redirects only)
+  transport,           // any other failure while sending or receiving
   out_of_memory,
 };
 

@@ -13,8 +13,8 @@
 namespace wayfetch::platform {
 namespace {
 
-constexpr uint32_t route_up = 0x0001;       // RTF_UP
-constexpr uint32_t route_reject = 0x0200;   // RTF_REJECT
+constexpr uint32_t route_up = 0x0001;      // RTF_UP
+constexpr uint32_t route_reject = 0x0200;  // RTF_REJECT
 
 std::vector<std::string_view> fields_of(std::string_view line) {
   std::vector<std::string_view> fields;

@@ -64,7 +64,9 @@ bool names_picture(std::string_view path) {
   return false;
 }
 
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool is_blank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 // The address of a refresh as a browser reads it: blanks around it and one
 // pair of quotes around it ("0; url='next.html'") are not part of it.
@@ -97,7 +99,9 @@ bool find_refresh(File& target, String& address, int32_t& delay) {
   return true;
 }
 
-void rewind(File& target) { target.seek(0, File::Origin::start); }
+void rewind(File& target) {
+  target.seek(0, File::Origin::start);
+}
 
 }  // namespace
 
@@ -194,9 +198,13 @@ void WebConnector::abort_all() {
   requests_.stop_all();
 }
 
-int32_t WebConnector::connection_state() { return platform::network_connection_live() ? 2 : 0; }
+int32_t WebConnector::connection_state() {
+  return platform::network_connection_live() ? 2 : 0;
+}
 
-bool WebConnector::dial() { return connection_state() != 0; }
+bool WebConnector::dial() {
+  return connection_state() != 0;
+}
 
 // The steps of one call: each resolves the next address, fetches it and
 // reads the answer, which either ends the call or names the next address.

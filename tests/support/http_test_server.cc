@@ -47,11 +47,15 @@ std::string TestRequest::header(std::string_view name) const {
   return "";
 }
 
-std::string TestRequest::path() const { return target.substr(0, target.find('?')); }
+std::string TestRequest::path() const {
+  return target.substr(0, target.find('?'));
+}
 
 HttpTestServer::HttpTestServer(Handler handler) : handler_(std::move(handler)) {}
 
-HttpTestServer::~HttpTestServer() { stop(); }
+HttpTestServer::~HttpTestServer() {
+  stop();
+}
 
 bool HttpTestServer::start() {
   listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -129,7 +133,8 @@ void HttpTestServer::accept_loop() {
 
 bool HttpTestServer::pause(int ms) {
   std::unique_lock<std::mutex> lock(mutex_);
-  if (ms > 0) stopped_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_.load(); });
+  if (ms > 0)
+    stopped_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_.load(); });
   return !stopping_;
 }
 
@@ -163,9 +168,8 @@ void HttpTestServer::serve(int socket) {
     while (line_end != std::string_view::npos) {
       std::size_t start = line_end + 2;
       line_end = head.find("\r\n", start);
-      std::string_view line = head.substr(start, line_end == std::string_view::npos
-                                                     ? std::string_view::npos
-                                                     : line_end - start);
+      std::string_view line = head.substr(
+          start, line_end == std::string_view::npos ? std::string_view::npos : line_end - start);
       std::size_t colon = line.find(':');
       if (colon == std::string_view::npos) continue;
       request.headers.emplace_back(std::string(trim(line.substr(0, colon))),
@@ -178,8 +182,10 @@ void HttpTestServer::serve(int socket) {
     while (buffer.size() < length && !closed) {
       char chunk[16384];
       ssize_t got = ::recv(socket, chunk, sizeof(chunk), 0);
-      if (got <= 0) closed = true;
-      else buffer.append(chunk, static_cast<std::size_t>(got));
+      if (got <= 0)
+        closed = true;
+      else
+        buffer.append(chunk, static_cast<std::size_t>(got));
     }
     if (closed) break;
     request.body = buffer.substr(0, length);
@@ -231,13 +237,14 @@ bool HttpTestServer::answer(int socket, const TestResponse& response) {
   if (response.generated_length < 0) return send_all(socket, head + response.body);
   if (!send_all(socket, head)) return false;
   std::string piece(response.piece_size, 'x');
+  if (response.cut_after >= 0) length = std::min(length, response.cut_after);
   for (int64_t sent = 0; sent < length;) {
     if (sent > 0 && !pause(response.piece_delay_ms)) return false;
     std::size_t size = static_cast<std::size_t>(std::min<int64_t>(length - sent, piece.size()));
     if (!send_all(socket, std::string_view(piece).substr(0, size))) return false;
     sent += static_cast<int64_t>(size);
   }
-  return true;
+  return response.cut_after < 0;
 }
 
 }  // namespace wayfetch::testing

@@ -46,6 +46,7 @@ struct TestResponse {
   int64_t generated_length = -1;
   std::size_t piece_size = 64 * 1024;
   int piece_delay_ms = 0;
+  int64_t cut_after = -1;        // close the connection after this many body bytes
   bool send_length = true;       // false: the body ends when the connection closes
   bool endless_headers = false;  // header lines until the client gives up
   bool stall = false;            // read the request and never answer

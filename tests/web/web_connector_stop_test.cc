@@ -150,9 +150,9 @@ TEST_F(StopTest, ManyThreadsShareOneConnector) {
         bool want_picture = (t + i) % 3 == 0;
         String final_address;
         int32_t number = -1;
-        int32_t status = connector_.get(String(url("/")),
-                                        String(want_picture ? "picture.png" : "page.html"), target,
-                                        final_address, want_picture ? 3 : 1, number);
+        int32_t status =
+            connector_.get(String(url("/")), String(want_picture ? "picture.png" : "page.html"),
+                           target, final_address, want_picture ? 3 : 1, number);
         std::string body(static_cast<std::size_t>(target.size()), '\0');
         target.read(body.data(), static_cast<int32_t>(body.size()));
         if (status != 0 || body != (want_picture ? picture : std::string("<p>page</p>"))) {

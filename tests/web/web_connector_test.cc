@@ -23,8 +23,8 @@ class WebConnectorTest : public ConnectorTest {
     route("/plain.txt", TestResponse::typed("text/plain", "just text"));
     route("/picture.jpg", TestResponse::typed("image/jpeg", refresh_page("0; url=page.html")));
     // A parameter after the type makes it another type: the refresh stays.
-    route("/charset.html", TestResponse::typed("text/html; charset=utf-8",
-                                               refresh_page("0; url=page.html")));
+    route("/charset.html",
+          TestResponse::typed("text/html; charset=utf-8", refresh_page("0; url=page.html")));
     route("/TYPE.html", TestResponse::typed("TEXT/HTML", refresh_page("0; url=page.html")));
     TestResponse untyped;
     untyped.body = refresh_page("0; url=page.html");
@@ -51,6 +51,10 @@ class WebConnectorTest : public ConnectorTest {
     route("/304", not_modified);
     route("/to-file", TestResponse::redirect(302, "file:///etc/hostname"));
     route("/refresh-to-file", TestResponse::html(refresh_page("0; url=file:///etc/hostname")));
+    TestResponse broken = TestResponse::typed("image/gif", "");
+    broken.generated_length = 3000;
+    broken.cut_after = 1000;
+    route("/broken", broken);
     route("/echo", [](const TestRequest& r) {
       return TestResponse::typed("text/plain", r.method + " " + r.body);
     });
@@ -91,6 +95,7 @@ TEST_F(WebConnectorTest, AnswersGiveTheirStatusFileAndFinalAddress) {
       {"/430", 1, 109, std::nullopt, "/430"},
       {"/500", 1, 106, std::nullopt, "/500"},
       {"/304", 1, 106, std::nullopt, "/304"},
+      {"/broken", 2, 106, std::nullopt, "/broken"},  // the connection breaks while reading
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.path) + " mode " + std::to_string(c.mode));
@@ -193,9 +198,9 @@ TEST_F(WebConnectorTest, PostSendsFormDataAndFollowsRedirections) {
   File target;
   ASSERT_TRUE(target.open_temporary());
   String final_address;
-  EXPECT_EQ(connector_.post(String(), String(url("/echo")), String("a=1&b=%20"), target,
-                            final_address),
-            0);
+  EXPECT_EQ(
+      connector_.post(String(), String(url("/echo")), String("a=1&b=%20"), target, final_address),
+      0);
   TestRequest request = server_->requests().back();
   EXPECT_EQ(request.method, "POST");
   EXPECT_EQ(request.header("Content-type"), "application/x-www-form-urlencoded");
@@ -207,9 +212,9 @@ TEST_F(WebConnectorTest, PostSendsFormDataAndFollowsRedirections) {
   // The transfer follows the 303 itself, as a GET; abort_all does not touch
   // posts.
   connector_.abort_all();
-  EXPECT_EQ(connector_.post(String(url("/")), String("post-moved"), String("x=1"), target,
-                            final_address),
-            0);
+  EXPECT_EQ(
+      connector_.post(String(url("/")), String("post-moved"), String("x=1"), target, final_address),
+      0);
   echoed.resize(64);
   echoed.resize(static_cast<std::size_t>(target.read(echoed.data(), 64)));
   EXPECT_EQ(echoed, "GET ");
@@ -267,8 +272,10 @@ TEST_F(ProxyTest, AutomaticModeFollowsTheEnvironment) {
   EXPECT_EQ(fetch("/page.html"), 0);
   EXPECT_EQ(rest_of_target(), page);
 
-  if (saved != nullptr) setenv("http_proxy", saved_value.c_str(), 1);
-  else unsetenv("http_proxy");
+  if (saved != nullptr)
+    setenv("http_proxy", saved_value.c_str(), 1);
+  else
+    unsetenv("http_proxy");
   if (saved_no != nullptr) setenv("no_proxy", saved_no_value.c_str(), 1);
 }
 

@@ -2,8 +2,8 @@
 // connector never switches certificate checks off. The server is the
 // openssl tool's test server on a loopback port, with a certificate made
 // for the test; the test is skipped where the tool is missing.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
@@ -78,9 +78,9 @@ TEST(WebConnectorTls, UntrustedCertificateIsRefused) {
   TempDir dir;
   std::string key = dir.file("key.pem");
   std::string certificate = dir.file("certificate.pem");
-  if (!run({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
-            "ec_paramgen_curve:prime256v1", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1",
-            "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", certificate})) {
+  if (!run({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+            "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1", "-addext",
+            "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", certificate})) {
     GTEST_SKIP() << "the openssl tool is not available";
   }
   int port = free_port();
@@ -99,8 +99,9 @@ TEST(WebConnectorTls, UntrustedCertificateIsRefused) {
   ASSERT_TRUE(target.open_temporary());
   String final_address;
   int32_t number = -1;
-  int32_t status = connector.get(String(), String("https://127.0.0.1:" + std::to_string(port) + "/"),
-                                 target, final_address, 1, number, 10000);
+  int32_t status =
+      connector.get(String(), String("https://127.0.0.1:" + std::to_string(port) + "/"), target,
+                    final_address, 1, number, 10000);
   kill(server, SIGTERM);
   waitpid(server, nullptr, 0);
   EXPECT_EQ(status, 106);
