@@ -1,6 +1,8 @@
 // Time-outs, abort_all from other threads, size limits and many threads on
 // one connector.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <atomic>
 #include <chrono>
@@ -242,6 +244,23 @@ TEST_F(StopTest, OversizedAnswersAreRefused) {
     EXPECT_EQ(target_.size(), 0);
   }
   EXPECT_EQ(fetch("/endless-headers", 2), 105);
+}
+
+TEST_F(StopTest, ShortWriteEmptiesTheFile) {
+  route("/picture.gif", TestResponse::typed("image/gif", std::string(3000, 'g')));
+  // Files of this process may not grow past 1000 bytes for a moment: the
+  // write fails as on a full disk.
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto old_handler = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 1000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  int32_t status = fetch("/picture.gif", 2);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, old_handler);
+  EXPECT_EQ(status, 104);
+  EXPECT_EQ(target_.size(), 0);
 }
 
 }  // namespace
