@@ -1,0 +1,161 @@
+// WebConnector: the program's only door to the web.
+//
+// A connector fetches one address per call into the caller's target file
+// and is shared by every thread of an update run (downloads, template
+// refreshes, the version check) or owned by one checking operation. A GET
+// follows redirections itself: 301, 302 and 303 answers by their Location
+// header, and HTML pages by a meta refresh of less than 10 seconds, up to 32
+// times (then it ends with success and the file as it stands). "file:"
+// addresses are read from the local disk; a web page can never redirect to
+// one. A POST sends form data and lets the transfer layer follow redirections.
+//
+// Results are status codes (0 = success), whose messages are the error
+// table's entries of the same numbers:
+//   101 the address does not resolve       102 it cannot be requested (scheme,
+//       ("Invalid URL syntax.")                local file missing...)
+//   103 proxy asks for credentials (407)   104 the body could not be stored
+//   105 answer without a needed header     106 any other failure
+//   107 404                                108 401
+//   109 430, or the server's name does     110 the connector was aborted
+//       not resolve                        111 time-out or abort while reading
+// The connector writes nothing to the error log; callers report a failed
+// request in their words (report_failed_request below for the common one).
+//
+// Bodies above max_body_bytes are refused (104) instead of filling the disk;
+// answers whose headers pass 256 KB give 105. Certificates of https servers
+// are always verified against the system's store.
+//
+// Thread safety: every operation may be called from any thread at any time,
+// also concurrently; abort_all ends the GETs of other threads within
+// milliseconds. The connector must not be destroyed while another thread
+// still calls it; the destructor aborts and waits for calls in progress.
+#ifndef WAYFETCH_WEB_WEB_CONNECTOR_H
+#define WAYFETCH_WEB_WEB_CONNECTOR_H
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "core/error_state.h"
+#include "core/file.h"
+#include "core/string.h"
+#include "platform/http_transfer.h"
+#include "web/request_list.h"
+#include "web/url.h"
+
+namespace wayfetch {
+
+class WebConnector {
+ public:
+  static constexpr const char* agent_name = "Lorvane Wayfetch";
+  static constexpr int64_t max_body_bytes = int64_t{64} << 20;
+  static constexpr int32_t max_redirections = 32;
+  // A meta refresh with a shorter delay (seconds) is followed.
+  static constexpr int32_t max_refresh_delay = 10;
+
+  // Status codes.
+  static constexpr int32_t ok = 0;
+  static constexpr int32_t invalid_url = 101;
+  static constexpr int32_t request_refused = 102;
+  static constexpr int32_t proxy_credentials = 103;
+  static constexpr int32_t storage_failed = 104;
+  static constexpr int32_t invalid_header = 105;
+  static constexpr int32_t unknown_error = 106;
+  static constexpr int32_t file_not_found = 107;
+  static constexpr int32_t server_credentials = 108;
+  static constexpr int32_t server_not_found = 109;
+  static constexpr int32_t disabled = 110;
+  static constexpr int32_t timed_out = 111;
+
+  // Content modes of get: what the caller will do with the file.
+  static constexpr int32_t content_download = 0;  // an answer must name its type (else 105)
+  static constexpr int32_t content_page = 1;      // an HTML page (a nameless type is HTML)
+  // 2 to 4: the extraction's other downloads (a nameless type is kept as is).
+
+  enum class ProxyMode : int32_t { none = 0, automatic = 1, named = 2 };
+
+  // Enabled, with the system's proxy settings and no request time-out.
+  WebConnector();
+  ~WebConnector();
+  WebConnector(const WebConnector&) = delete;
+  WebConnector& operator=(const WebConnector&) = delete;
+
+  // False when the transfer layer could not be set up; every request then
+  // fails with 106.
+  bool is_open() const { return session_.valid(); }
+
+  // Milliseconds to connect, to wait for the next bytes when sending or
+  // receiving (counted in whole seconds, rounded up), and for a whole GET
+  // including its redirections (-1: no limit). Values of 0 or below leave
+  // the first two at their defaults (60 s and 30 s).
+  void set_timeouts(int32_t connect_ms, int32_t send_receive_ms, int32_t request_ms);
+  // none: never a proxy; automatic: the system's settings (on Linux the
+  // http_proxy, https_proxy and no_proxy environment variables); named: the
+  // proxy `server` ("host:port"). The user name and password are offered to
+  // the proxy in every mode when not empty. Requests that start later use
+  // the new settings.
+  void set_proxy(ProxyMode mode, const String& server, const String& user_name,
+                 const String& password);
+
+  // Fetches `address` resolved against `base` into `target` (open for
+  // reading and writing; on success rewound to its start). `final_address`
+  // receives the address last requested, `request_number` the number of the
+  // request. `timeout_ms` > 0 replaces the request time-out for this call.
+  int32_t get(const String& base, const String& address, File& target, String& final_address,
+              int32_t content_mode, int32_t& request_number, int32_t timeout_ms = -1);
+  // Posts `form_data` (its bytes as they are, as
+  // "application/x-www-form-urlencoded") and reads the answer like a GET in
+  // content mode 0. Not registered among the open requests: neither the
+  // request time-out nor abort_all ends it, only the connect and
+  // send/receive time-outs.
+  int32_t post(const String& base, const String& address, const String& form_data, File& target,
+               String& final_address);
+
+  // Disables the connector for good: every later GET returns 110 at once,
+  // and the GETs in progress end now (111 while reading a body, else the
+  // code of the step that was interrupted).
+  void abort_all();
+  bool enabled() const { return enabled_.load(std::memory_order_acquire); }
+  // GETs in progress.
+  int32_t open_requests() { return requests_.size(); }
+
+  // 2 when a local-network connection is live, else 0 (see docs/platform.md).
+  static int32_t connection_state();
+  // Whether a connection is live; there is nothing to dial on this platform.
+  static bool dial();
+
+ private:
+  struct Exchange;
+  struct Reply;
+
+  int32_t run(Exchange& exchange, String base, String address);
+  // Updates `absolute` when the transfer layer followed redirections.
+  int32_t fetch_http(Exchange& exchange, String& absolute, Reply& reply);
+  int32_t fetch_local(const UrlParts& parts, Exchange& exchange, Reply& reply);
+  platform::HttpRequest request_for(const String& absolute) const;
+  void call_started();
+  void call_ended();
+
+  platform::HttpSession session_;
+  std::atomic<bool> enabled_{true};
+  std::atomic<int32_t> connect_timeout_ms_{60000};
+  std::atomic<int32_t> io_timeout_ms_{30000};
+  std::atomic<int32_t> request_timeout_ms_{-1};
+  mutable std::mutex proxy_mutex_;
+  platform::ProxySettings proxy_;
+  RequestList requests_;
+  // Calls in progress, for the destructor.
+  std::mutex calls_mutex_;
+  std::condition_variable calls_done_;
+  int32_t calls_ = 0;
+};
+
+// Logs "Warning(extraction): Failed HTTP request." with the status's message
+// and `address` (registered as a transient context slot) on `reporter`.
+void report_failed_request(ErrorState& reporter, const String& address, int32_t status);
+
+}  // namespace wayfetch
+
+#endif
