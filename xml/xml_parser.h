@@ -76,8 +76,10 @@ class XmlParser : public ErrorState {
   ParseMode mode() const { return mode_; }
   // Parses `text` from its cursor in the current mode, appending nodes under
   // the root, and returns when the mode's stop condition is reached. The
-  // cursor is left where the parse stopped (just after the tag in mode 8).
-  // Modes 3, 4 and 5 may relabel the text's encoding (never its bytes).
+  // cursor is left where the parse stopped; in mode 8 just after the tag (or
+  // at the end tag of a script), and the tag's element is the first node
+  // the call added. Modes 3, 4 and 5 may relabel the text's encoding (never
+  // its bytes). Source offsets in the nodes are byte offsets in `text`.
   void parse(TextScanner& text);
   // Loads each file, detects its encoding with a scratch parse in mode 4 and
   // parses it in `mode` into this table. False (error 26) when a file could
@@ -103,7 +105,9 @@ class XmlParser : public ErrorState {
   const Storage<XmlNode>& nodes() const { return nodes_; }
 
   // ---- building (error 27 and -1 when the parent is not in the table) ----
-  // An element named by `name`'s window, with source offsets.
+  // An element named by `name`'s window, with source offsets. It is not
+  // `closed`: set that flag for an element that is to be written with an
+  // end tag rather than as an empty tag followed by its children.
   int32_t create_element(int32_t parent, const String& name, int32_t start, int32_t end);
   int32_t create_text(int32_t parent, const String& text);
   int32_t create_comment(int32_t parent, const String& text);

@@ -125,6 +125,12 @@ TEST(Parser, RecordsSourceOffsetsAndLines) {
   EXPECT_EQ(parser.get(1).source_end, 28);
 }
 
+TEST(Parser, LineFeedsInTheLookAheadOfRawContentCountOnce) {
+  XmlParser parser = parsed("<r content='raw-text'>a<\n/b>\n</r><x/>");
+  ASSERT_EQ(tree_text(parser), "[r[@content=raw-text,'a<\n/b>\n'],x[]]");
+  EXPECT_EQ(parser.get(4).source_line, 3);
+}
+
 TEST(Parser, NodesOfSuccessiveParsesShareTheTable) {
   XmlParser parser;
   TextScanner first("<a/>");
