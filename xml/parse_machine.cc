@@ -270,6 +270,10 @@ void ParseMachine::run() {
       parser_.raise_error(error_input_failed, line(), context_);
       break;
     }
+    if (parser_.node_count() >= parser_.node_limit()) {
+      parser_.raise_error(error_node_not_created, line(), context_);
+      break;
+    }
     if (at_end(pos_)) {
       // A text that ends inside "<", "< " or "</" of the XSL text modes keeps
       // its last run.

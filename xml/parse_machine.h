@@ -47,6 +47,7 @@ constexpr int32_t error_input_failed = 22;
 constexpr int32_t error_unknown_end_tag = 23;
 constexpr int32_t error_open_comment = 24;
 constexpr int32_t error_input_had_errors = 25;
+constexpr int32_t error_node_not_created = 27;
 constexpr int32_t warning_empty_stack = 5;
 constexpr int32_t warning_no_value = 8;
 constexpr int32_t warning_unclosed_above = 9;

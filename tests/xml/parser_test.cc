@@ -343,6 +343,16 @@ TEST(Parser, DeepAndBrokenNestingStaysLinear) {
   EXPECT_EQ(parser.get(depth + 1).parent, 1);
 }
 
+TEST(Parser, HostileInputStopsAtTheNodeLimit) {
+  // "<<<<..." makes a node per byte; the table stops growing at its limit.
+  XmlParser parser;
+  parser.set_node_limit(5000);
+  TextScanner text(std::string(20000, '<'));
+  parser.parse(text);
+  EXPECT_EQ(parser.error, 27);
+  EXPECT_EQ(parser.node_count(), 5000);
+}
+
 TEST(Parser, SilentModesLeaveTheLogAlone) {
   testing::TempDir dir;
   ErrorLog log(String(dir.file("error_log.txt").c_str()), true);
