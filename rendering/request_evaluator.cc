@@ -25,6 +25,10 @@ namespace {
 
 constexpr int32_t error_not_implemented = 41;
 constexpr int32_t error_request_failed = 42;
+// Candidate lists at least this long are remembered, up to this many
+// node indexes in all (16 MB).
+constexpr std::size_t cache_from = 32;
+constexpr int64_t cache_capacity = int64_t{1} << 22;
 
 void sort_unique(std::vector<int32_t>& nodes) {
   std::sort(nodes.begin(), nodes.end());
@@ -118,11 +122,13 @@ class RequestEvaluator {
       case kind_self:
       case kind_any_element:
       case kind_named:
-        candidates_.clear();
-        if (!collect(*s, x, frame.axis)) return false;
-        pick(frame, *s, candidates_);
+      {
+        const std::vector<int32_t>* candidates = collect(*s, frame.step, x, frame.axis);
+        if (candidates == nullptr) return false;
+        pick(frame, *s, *candidates);
         ++frame.next;
         return false;
+      }
       case kind_group:
         frame.phase = phase_group;
         return inner(s->sub, x, frame.any_key, frame.axis);
@@ -199,47 +205,57 @@ class RequestEvaluator {
     return true;
   }
 
-  // The candidates of a simple step from context node `x`; false when the
-  // budget ran out.
-  bool collect(const RequestStep& s, int32_t x, int32_t axis) {
-    if (!data_.valid(x)) return true;
+  // The candidates of a simple step from context node `x`; nullptr when
+  // the budget ran out.
+  const std::vector<int32_t>* collect(const RequestStep& s, int32_t step, int32_t x,
+                                      int32_t axis) {
+    candidates_.clear();
+    if (!data_.valid(x)) return &candidates_;
     const XmlNode& node = data_.get(x);
-    switch (s.kind) {
-      case kind_parent:
-        if (data_.valid(node.parent)) candidates_.push_back(node.parent);
-        return true;
-      case kind_self:
-        candidates_.push_back(x);
-        return true;
-      default:
-        break;
+    if (s.kind == kind_parent) {
+      if (data_.valid(node.parent)) candidates_.push_back(node.parent);
+      return &candidates_;
     }
+    if (s.kind == kind_self) {
+      candidates_.push_back(x);
+      return &candidates_;
+    }
+    if (axis != axis_children && axis != axis_descendants) return &candidates_;
+    uint64_t key = (static_cast<uint64_t>(x) << 32) | (static_cast<uint64_t>(step) << 1) |
+                   (axis == axis_descendants ? 1u : 0u);
+    auto cached = parser_.candidate_cache_.find(key);
+    if (cached != parser_.candidate_cache_.end()) return &cached->second;
+
     if (axis == axis_children) {
-      if (!parser_.spend_request_work(node.children.size())) return false;
+      if (!parser_.spend_request_work(node.children.size())) return nullptr;
       for (int32_t child : node.children) {
         if (child > x && data_.valid(child) && matches(s, child)) candidates_.push_back(child);
       }
-      return true;
-    }
-    if (axis != axis_descendants) return true;
-    // Every element below x in document order: a pre-order walk with an
-    // explicit stack of (element, next child position).
-    walk_.clear();
-    walk_.emplace_back(x, 0);
-    while (!walk_.empty()) {
-      auto& [at, position] = walk_.back();
-      const Storage<int32_t>& children = data_.get(at).children;
-      if (position >= children.size()) {
-        walk_.pop_back();
-        continue;
+    } else {
+      // Every element below x in document order: a pre-order walk with an
+      // explicit stack of (element, next child position).
+      walk_.clear();
+      walk_.emplace_back(x, 0);
+      while (!walk_.empty()) {
+        auto& [at, position] = walk_.back();
+        const Storage<int32_t>& children = data_.get(at).children;
+        if (position >= children.size()) {
+          walk_.pop_back();
+          continue;
+        }
+        int32_t child = children.get(position++);
+        if (!parser_.spend_request_work(1)) return nullptr;
+        if (child <= at || !data_.valid(child) || data_.get(child).kind != node_element) continue;
+        if (matches(s, child)) candidates_.push_back(child);
+        walk_.emplace_back(child, 0);
       }
-      int32_t child = children.get(position++);
-      if (!parser_.spend_request_work(1)) return false;
-      if (child <= at || !data_.valid(child) || data_.get(child).kind != node_element) continue;
-      if (matches(s, child)) candidates_.push_back(child);
-      walk_.emplace_back(child, 0);
     }
-    return true;
+    if (candidates_.size() >= cache_from &&
+        parser_.cached_candidates_ + static_cast<int64_t>(candidates_.size()) <= cache_capacity) {
+      parser_.cached_candidates_ += static_cast<int64_t>(candidates_.size());
+      return &(parser_.candidate_cache_[key] = candidates_);
+    }
+    return &candidates_;
   }
 
   bool matches(const RequestStep& s, int32_t i) const {
@@ -251,6 +267,13 @@ class RequestEvaluator {
 
   // Appends to the step's output the candidates its subscript keeps.
   void pick(Frame& frame, const RequestStep& s, const std::vector<int32_t>& candidates) {
+    std::size_t before = frame.output.size();
+    pick_from(frame, s, candidates);
+    // What a step passes on is work too: "//*" in a long loop is paid for.
+    parser_.spend_request_work(static_cast<int64_t>(frame.output.size() - before));
+  }
+
+  void pick_from(Frame& frame, const RequestStep& s, const std::vector<int32_t>& candidates) {
     uint64_t n = candidates.size();
     auto take = [&](uint64_t position) {
       if (position < n) {
@@ -314,6 +337,12 @@ void XslParser::evaluate_request(int32_t request_id, const XmlParser& data_tree,
   out_nodes.clear();
   if (request_id < 0 || !data_tree.self_check() || !out_nodes.self_check()) return;
   if (request_work_spent_) return;
+  if (cached_tree_ != &data_tree || cached_tree_nodes_ != data_tree.node_count()) {
+    candidate_cache_.clear();
+    cached_candidates_ = 0;
+    cached_tree_ = &data_tree;
+    cached_tree_nodes_ = data_tree.node_count();
+  }
   RequestEvaluator evaluator(*this, data_tree);
   std::vector<int32_t> result;
   if (!evaluator.run(request_id, context_node, any_key, axis_in, result)) return;

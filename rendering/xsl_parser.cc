@@ -55,6 +55,9 @@ void XslParser::reset_any_counters() {
 void XslParser::restart_budgets() {
   request_work_left_ = limits_.request_work;
   request_work_spent_ = false;
+  candidate_cache_.clear();
+  cached_candidates_ = 0;
+  cached_tree_ = nullptr;
 }
 
 void XslParser::set_picture_target(PictureList* list, const String& template_address) {

@@ -32,6 +32,7 @@
 #define WAYFETCH_RENDERING_XSL_PARSER_H
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "core/storage.h"
@@ -102,7 +103,8 @@ class XslParser : public XmlParser {
   // ---- budgets and positions ----
   void set_limits(const Limits& limits) { limits_ = limits; }
   const Limits& limits() const { return limits_; }
-  // Fresh budgets (done by load_template and by executing the document node).
+  // Fresh budgets, and no remembered candidates (done by load_template and
+  // by executing the document node).
   void restart_budgets();
   // The template position that evaluation errors quote.
   void set_position(int32_t line, int32_t context) {
@@ -118,6 +120,16 @@ class XslParser : public XmlParser {
   // Takes `amount` from the request budget; false (error 42 the first time)
   // when it is spent.
   bool spend_request_work(int64_t amount);
+
+  // Candidate lists of element steps with many candidates, by context node,
+  // step and axis: a loop that picks "item[#i]" from a long list finds its
+  // candidates once, not once per pass. Valid while the data tree is
+  // unchanged, as it is during a rendering; emptied with the budgets and
+  // for another tree.
+  std::unordered_map<uint64_t, std::vector<int32_t>> candidate_cache_;
+  int64_t cached_candidates_ = 0;
+  const XmlParser* cached_tree_ = nullptr;
+  int32_t cached_tree_nodes_ = 0;
 
   Storage<RequestStep> steps_;
   std::vector<uint32_t> loop_slots_;
