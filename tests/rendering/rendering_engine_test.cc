@@ -128,7 +128,7 @@ TEST_F(EngineTest, ExecutionErrors) {
 
   RenderingEngine limited;
   XslParser::Limits limits;
-  limits.execution_steps = 4;
+  limits.execution_steps = 3;
   limited.template_parser().set_limits(limits);
   write(".xsl", "<xsl:stylesheet><xsl:for-each select='//story'>xxxxxxxxxx</xsl:for-each>"
                 "</xsl:stylesheet>");
