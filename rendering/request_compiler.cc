@@ -269,7 +269,7 @@ class RequestCompiler {
             } else if (name.equals("random")) {
               frame.step.subscript = subscript_random;
             } else {
-              int32_t slot = parser_.find_loop_index(name, owner_);
+              int32_t slot = parser_.loop_slot_of(name, owner_);
               if (slot < 0) return error_unknown_loop_index;
               frame.step.subscript = subscript_loop_index;
               frame.step.loop_slot = slot;

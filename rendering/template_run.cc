@@ -71,6 +71,8 @@ int32_t find_stylesheet(const XmlParser& tmpl) {
 void TemplateRun::run(int32_t node, int32_t current) {
   steps_left_ = tmpl_.limits().execution_steps;
   stopped_ = false;
+  counted_nodes_ = 0;
+  output_bytes_ = 0;
   frames_.clear();
   execute_node(node, current);
   while (!frames_.empty() && !stopped_) advance();
@@ -112,15 +114,27 @@ void TemplateRun::push(int32_t element, Continuation plan) {
   frames_.push_back(std::move(frame));
 }
 
-bool TemplateRun::count_step(int32_t node) {
-  if (--steps_left_ >= 0) return true;
+bool TemplateRun::count_step(int32_t node) { return charge(1, node); }
+
+bool TemplateRun::charge(int64_t steps, int32_t node) {
+  if (stopped_) return false;
+  steps_left_ -= steps;
+  if (steps_left_ >= 0) return true;
   fail(error_execution, node);
   stopped_ = true;
   return false;
 }
 
 void TemplateRun::check_output(int32_t node) {
-  if (output_.node_count() <= tmpl_.limits().output_nodes || stopped_) return;
+  for (; counted_nodes_ < output_.node_count(); ++counted_nodes_) {
+    const XmlNode& piece = output_.get(counted_nodes_);
+    output_bytes_ += piece.name.length() + piece.attr_name.length();
+  }
+  if (stopped_) return;
+  if (output_.node_count() <= tmpl_.limits().output_nodes &&
+      output_bytes_ <= tmpl_.limits().output_bytes) {
+    return;
+  }
   fail(error_execution, node);
   stopped_ = true;
 }
@@ -151,7 +165,7 @@ void TemplateRun::execute_node(int32_t node, int32_t current) {
   switch (instruction_of(record.name)) {
     case instruction_stylesheet:
       // Only the first one runs, and only from the document node.
-      if (node == find_stylesheet(tmpl_)) {
+      if (node == stylesheet()) {
         next = Continuation::children(current);
       } else {
         warn(warning_unknown_instruction, node);
@@ -202,8 +216,13 @@ void TemplateRun::execute_document(int32_t current) {
   if (tmpl_.pictures_.attached() && !tmpl_.template_address_.empty()) {
     process_template_pictures(tmpl_, tmpl_.template_address_, tmpl_.pictures_);
   }
-  int32_t stylesheet = find_stylesheet(tmpl_);
-  if (stylesheet >= 0) push(stylesheet, Continuation::children(current));
+  if (stylesheet() >= 0) push(stylesheet(), Continuation::children(current));
+}
+
+int32_t TemplateRun::stylesheet() {
+  // Looked up once: a template may hold any number of misplaced ones.
+  if (stylesheet_ == -2) stylesheet_ = find_stylesheet(tmpl_);
+  return stylesheet_;
 }
 
 int32_t TemplateRun::request_of(int32_t element) const {

@@ -6,7 +6,7 @@
 // a function that does its own output and answers with a Continuation: which
 // children to run, with which current data node, how many times, and what to
 // output after them. The run counts executed nodes and output nodes against
-// the template's limits and stops with error 47 when either is spent.
+// the template's limits and stops with error 47 when one is spent.
 #ifndef WAYFETCH_RENDERING_TEMPLATE_RUN_H
 #define WAYFETCH_RENDERING_TEMPLATE_RUN_H
 
@@ -65,6 +65,10 @@ class TemplateRun {
   void select_or_current(int32_t request, int32_t element, int32_t current,
                          std::vector<int32_t>& out);
 
+  // Takes `steps` more from the execution budget (work an instruction does
+  // beyond its output); false, with error 47 quoting `node`, once it is spent.
+  bool charge(int64_t steps, int32_t node);
+
   // Warnings and errors quoting the template position of `node`.
   void warn(int32_t code, int32_t node);
   void fail(int32_t code, int32_t node);
@@ -95,13 +99,18 @@ class TemplateRun {
   // Counts one executed node; false once the budget is spent.
   bool count_step(int32_t node);
   void check_output(int32_t node);
+  // The first "xsl:stylesheet" element, -1 when there is none.
+  int32_t stylesheet();
 
   XslParser& tmpl_;
   XmlParser& output_;
   XmlParser& data_;
   std::vector<Frame> frames_;
   Storage<int32_t> selection_;
+  int32_t stylesheet_ = -2;  // not looked up yet
   int64_t steps_left_ = 0;
+  int32_t counted_nodes_ = 0;  // output nodes whose bytes are counted
+  int64_t output_bytes_ = 0;
   bool stopped_ = false;
 };
 
@@ -121,8 +130,9 @@ void process_template_pictures(XslParser& tmpl, const String& template_address,
 // Reports a data picture: `address` made absolute against the nearest
 // "incurl" above `picture_node`, in the section of the nearest "incsec".
 // False when the address cannot be made absolute.
+// `visited` receives the number of ancestors looked at.
 bool report_data_picture(const XmlParser& data, int32_t picture_node, const String& address,
-                         PictureIndex& pictures);
+                         PictureIndex& pictures, int32_t& visited);
 
 // Text helpers shared by the instructions.
 // A copy of `text` in `like`'s encoding and code page (converted when they differ).

@@ -1,6 +1,11 @@
 // Loading and preparing a rendering template; the per-template tables.
 #include "rendering/xsl_parser.h"
 
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
 #include "core/text_scanner.h"
 
 namespace wayfetch {
@@ -31,6 +36,20 @@ int32_t XslParser::find_loop_index(const String& name, int32_t owner_node) const
     at = node.parent;
   }
   return -1;
+}
+
+std::string XslParser::scope_key(const String& name) {
+  std::string key = name.to_utf8();
+  for (char& c : key) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return key;
+}
+
+int32_t XslParser::loop_slot_of(const String& name, int32_t owner_node) const {
+  if (scope_ == nullptr) return find_loop_index(name, owner_node);
+  auto found = scope_->find(scope_key(name));
+  return found == scope_->end() || found->second.empty() ? -1 : found->second.back();
 }
 
 uint32_t XslParser::loop_value(int32_t slot) const {
@@ -110,19 +129,48 @@ void XslParser::prepare_template() {
     node(owner).index_slot = static_cast<int32_t>(loop_slots_.size());
     loop_slots_.push_back(0);
   }
-  for (int32_t i = 1; i < node_count(); ++i) {
-    const XmlNode& attribute = get(i);
-    if (attribute.kind != node_attribute) continue;
-    if (!attribute.attr_name.equals("select") && !attribute.attr_name.equals("select-log")) {
+  // Requests are compiled in document order while a map from each loop
+  // index name in scope to the slot of its nearest holder is kept, so a
+  // "#name" costs one probe however deeply the template nests.
+  std::unordered_map<std::string, std::vector<int32_t>> in_scope;
+  struct Frame {
+    int32_t node;
+    int32_t next_child;
+    std::vector<std::string> names;  // the index names this element brought into scope
+  };
+  std::vector<Frame> walk;
+  walk.push_back({0, 0, {}});
+  scope_ = &in_scope;
+  while (!walk.empty()) {
+    Frame& frame = walk.back();
+    const Storage<int32_t>& children = get(frame.node).children;
+    if (frame.next_child >= children.size()) {
+      for (const std::string& name : frame.names) in_scope[name].pop_back();
+      walk.pop_back();
       continue;
     }
-    // The value is copied: compiling may grow no table of nodes, but the
-    // reference would not survive one that did.
-    String value(attribute.name);
-    int32_t line = attribute.source_line;
-    int32_t id = compile_request(value, line, i);
-    node(i).request_id = id;
+    int32_t child = children.get(frame.next_child++);
+    if (child <= frame.node || !valid(child) || get(child).kind != node_element) continue;
+    Frame inner{child, 0, {}};
+    for (int32_t a : get(child).children) {
+      const XmlNode& attribute = get(a);
+      if (attribute.kind != node_attribute || !attribute.attr_name.equals("index")) continue;
+      inner.names.push_back(scope_key(attribute.name));
+      in_scope[inner.names.back()].push_back(get(child).index_slot);
+    }
+    for (int32_t a : get(child).children) {
+      const XmlNode& attribute = get(a);
+      if (attribute.kind != node_attribute) continue;
+      if (!attribute.attr_name.equals("select") && !attribute.attr_name.equals("select-log")) {
+        continue;
+      }
+      // Compiling appends steps, never nodes: the reference stays valid.
+      int32_t id = compile_request(attribute.name, attribute.source_line, a);
+      node(a).request_id = id;
+    }
+    walk.push_back(std::move(inner));
   }
+  scope_ = nullptr;
   reset_any_counters();
 }
 

@@ -17,7 +17,8 @@
 // their own stacks, so a request nested a million levels deep or a template
 // nested as deeply costs memory in proportion, never native stack. Each
 // execution of the document node (one rendering) gets a budget of request
-// work, of executed template nodes and of output nodes (Limits); running out
+// work, of executed template nodes and of output nodes and bytes (Limits);
+// running out
 // is reported as an error, so hostile templates and data end in bounded time.
 //
 // Failures are codes on this parser's ErrorState, logged with the template
@@ -32,6 +33,7 @@
 #define WAYFETCH_RENDERING_XSL_PARSER_H
 
 #include <cstdint>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -50,6 +52,7 @@ class XslParser : public XmlParser {
     int64_t request_work = int64_t{1} << 28;    // nodes visited by evaluations (then error 42)
     int64_t execution_steps = int64_t{1} << 25;  // template nodes executed (then error 47)
     int32_t output_nodes = 1 << 20;              // nodes in the output tree (then error 47)
+    int64_t output_bytes = int64_t{1} << 26;     // bytes of their texts (then error 47)
   };
 
   XslParser();
@@ -117,6 +120,10 @@ class XslParser : public XmlParser {
   friend class RequestEvaluator;
   friend class TemplateRun;
 
+  // find_loop_index, or while the template is prepared, its scope map.
+  int32_t loop_slot_of(const String& name, int32_t owner_node) const;
+  static std::string scope_key(const String& name);
+
   // Takes `amount` from the request budget; false (error 42 the first time)
   // when it is spent.
   bool spend_request_work(int64_t amount);
@@ -130,6 +137,10 @@ class XslParser : public XmlParser {
   int64_t cached_candidates_ = 0;
   const XmlParser* cached_tree_ = nullptr;
   int32_t cached_tree_nodes_ = 0;
+
+  // While prepare_template runs: each loop index name in scope (lower case)
+  // and the slots of its holders, innermost last.
+  const std::unordered_map<std::string, std::vector<int32_t>>* scope_ = nullptr;
 
   Storage<RequestStep> steps_;
   std::vector<uint32_t> loop_slots_;

@@ -1,5 +1,7 @@
 // "xsl:copy" and "xsl:value-of": data nodes, or their content, into the output.
 #include <climits>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "rendering/template_run.h"
@@ -13,6 +15,29 @@ int32_t character_budget(const XmlParser& tmpl, int32_t element) {
   String value;
   if (!attribute_value(tmpl, element, "max-char", value)) return -1;
   return read_decimal(value);
+}
+
+// Appends the text nodes at or below `top` in document order; returns the
+// number of nodes visited, which the caller pays for.
+int64_t collect_texts(const XmlParser& data, int32_t top, std::vector<int32_t>& texts) {
+  int64_t visited = 0;
+  std::vector<std::pair<int32_t, int32_t>> walk;
+  if (data.get(top).kind == node_text) texts.push_back(top);
+  walk.emplace_back(top, 0);
+  while (!walk.empty()) {
+    auto& [at, position] = walk.back();
+    const Storage<int32_t>& children = data.get(at).children;
+    if (position >= children.size()) {
+      walk.pop_back();
+      continue;
+    }
+    int32_t child = children.get(position++);
+    ++visited;
+    if (child <= at || !data.valid(child)) continue;
+    if (data.get(child).kind == node_text) texts.push_back(child);
+    if (data.get(child).children.size() > 0) walk.emplace_back(child, 0);
+  }
+  return visited;
 }
 
 bool budget_left(int32_t budget, int32_t used) {
@@ -44,21 +69,27 @@ Continuation run_value_of(TemplateRun& run, int32_t element, int32_t current) {
   if (no_tags) {
     // The texts below all selected nodes become one text node; markup is
     // dropped, and so is "max-char".
-    Storage<int32_t> texts;
+    std::vector<int32_t> texts;
+    int64_t visited = 0;
     for (int32_t node : nodes) {
       for (int32_t child : data.get(node).children) {
         if (data.valid(child) && data.get(child).kind != node_attribute) {
-          XmlParser::collect_texts(texts, data, child);
+          visited += collect_texts(data, child, texts);
         }
       }
     }
-    if (texts.size() > 0) {
-      XmlNode joined = data.get(texts.get(0));
+    if (!run.charge(visited, element)) return Continuation::none();
+    if (!texts.empty()) {
+      // The first text is copied as a node and the others appended to it,
+      // gathered first: a String grows by what it needs, not geometrically.
+      XmlNode joined = data.get(texts.front());
       joined.children = Storage<int32_t>();
-      for (int32_t k = 1; k < texts.size(); ++k) {
-        joined.name.append(in_encoding_of(data.get(texts.get(k)).name, joined.name));
+      std::string bytes(joined.name.window_bytes());
+      auto limit = static_cast<std::size_t>(run.tmpl().limits().output_bytes);
+      for (std::size_t k = 1; k < texts.size() && bytes.size() <= limit; ++k) {
+        bytes.append(in_encoding_of(data.get(texts[k]).name, joined.name).window_bytes());
       }
-      joined.name.select_all();
+      joined.name.set_text(bytes, joined.name.encoding(), joined.name.code_page());
       run.output_record(joined);
     }
     return Continuation::children(current);

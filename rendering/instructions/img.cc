@@ -43,13 +43,14 @@ String trimmed(const String& text) {
 }  // namespace
 
 bool report_data_picture(const XmlParser& data, int32_t picture_node, const String& address,
-                         PictureIndex& pictures) {
+                         PictureIndex& pictures, int32_t& visited) {
   String base;
   String section_text;
   bool have_base = false;
   bool have_section = false;
   int32_t at = picture_node;
-  for (int32_t steps = 0; at > 0 && data.valid(at) && steps < data.node_count(); ++steps) {
+  visited = 0;
+  for (; at > 0 && data.valid(at) && visited < data.node_count(); ++visited) {
     if (!have_base) have_base = attribute_value(data, at, "incurl", base);
     if (!have_section) have_section = attribute_value(data, at, "incsec", section_text);
     if (have_base && have_section) break;
@@ -95,9 +96,13 @@ Continuation run_img(TemplateRun& run, int32_t element, int32_t current) {
     tag.append_ascii("/>");
     tag.select_all();
     run.output_text(tag);
-    if (run.pictures().attached() &&
-        !report_data_picture(data, data.get(address_node).parent, address, run.pictures())) {
-      run.fail(error_bad_address, element);
+    if (run.pictures().attached()) {
+      int32_t visited = 0;
+      if (!report_data_picture(data, data.get(address_node).parent, address, run.pictures(),
+                               visited)) {
+        run.fail(error_bad_address, element);
+      }
+      run.charge(visited, element);
     }
   }
   return Continuation::children(current);

@@ -289,6 +289,18 @@ TEST_F(RunTest, HostileTemplates) {
   run("<xsl:for-each select='/r/i'><xsl:copy select='/r'/></xsl:for-each>", many);
   EXPECT_EQ(tmpl_.error, 47);
   EXPECT_LT(output_.node_count(), 1000 + 200001);
+
+  // Text is counted in bytes: one long text copied again and again.
+  limits_ = XslParser::Limits();
+  limits_.output_bytes = 100000;
+  std::string long_text = "<r><t>" + std::string(1000, 'x') + "</t></r>";
+  run("<xsl:for-each select='/r/t' index='k'><xsl:for-each select='//*|//*|//*|/r/t'>"
+      "<xsl:value-of select='/r/t'/><xsl:value-of select='/' html-filter='no-tags'/>"
+      "</xsl:for-each></xsl:for-each>",
+      long_text);
+  EXPECT_EQ(tmpl_.error, 0);
+  run("<xsl:for-each select='/r/i'><xsl:value-of select='/r/i'/></xsl:for-each>", many);
+  EXPECT_EQ(tmpl_.error, 47);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "core/text_scanner.h"
 #include "rendering/xsl_parser.h"
@@ -182,6 +183,33 @@ TEST_F(CompileTest, HostileNestingAndLength) {
   EXPECT_EQ(compile(std::string(1u << 20, '(')), faulty_request);
   EXPECT_EQ(parser_.error, 31);
   EXPECT_EQ(parser_.steps().size(), before);
+}
+
+TEST(LoadTemplate, LoopIndexesResolveToTheNearestHolder) {
+  // An instruction's own index counts; an inner index hides an outer one of
+  // the same name; names compare without regard to case.
+  std::string text = "<xsl:for-each select='a[#i]' index='I'><xsl:for-each select='b[#i]' index='i'>"
+                     "<xsl:for-each select='c[#I]' index='k'>";
+  // Deep nesting costs one probe per lookup.
+  const int depth = 20000;
+  for (int n = 0; n < depth; ++n) text += "<xsl:if-exist select='d[#k]'>";
+  XslParser parser;
+  parser.set_mode(ParseMode::xsl_template);
+  TextScanner input{std::string_view(text)};
+  parser.parse(input);
+  parser.prepare_template();
+  EXPECT_EQ(parser.error, 0);
+  std::vector<std::string> shapes;
+  for (int32_t i = 0; i < parser.node_count() && shapes.size() < 4; ++i) {
+    if (parser.get(i).request_id >= 0) {
+      shapes.push_back(request_text(parser, parser.get(i).request_id));
+    }
+  }
+  EXPECT_EQ(shapes, (std::vector<std::string>{"a[#slot0]", "b[#slot1]", "c[#slot1]", "d[#slot2]"}));
+  // The same answers from the walk up the tree.
+  int32_t last = parser.node_count() - 1;
+  EXPECT_EQ(parser.find_loop_index(String("K"), last), 2);
+  EXPECT_EQ(parser.find_loop_index(String("i"), last), 1);
 }
 
 TEST(LoadTemplate, IndexSlotsRequestsAndCounters) {
