@@ -24,17 +24,24 @@ constexpr int32_t error_no_identifier = 32;
 constexpr int32_t error_end_of_text = 33;
 constexpr int32_t error_unknown_loop_index = 34;
 
-bool is_blank(uint16_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-bool is_letter(uint16_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool is_digit(uint16_t c) { return c >= '0' && c <= '9'; }
-bool starts_name(uint16_t c) { return is_letter(c) || c == '_' || c == ':'; }
+bool is_blank(uint16_t c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+bool is_letter(uint16_t c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+bool is_digit(uint16_t c) {
+  return c >= '0' && c <= '9';
+}
+bool starts_name(uint16_t c) {
+  return is_letter(c) || c == '_' || c == ':';
+}
 bool continues_name(uint16_t c) {
   return starts_name(c) || is_digit(c) || c == '-' || c == '.';
 }
 
 // Matching closes, for each opening position (-1 when unbalanced).
-std::vector<int32_t> match_pairs(const std::vector<uint16_t>& text, uint16_t open,
-                                 uint16_t close) {
+std::vector<int32_t> match_pairs(const std::vector<uint16_t>& text, uint16_t open, uint16_t close) {
   std::vector<int32_t> match(text.size(), -1);
   std::vector<int32_t> pending;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -53,7 +60,10 @@ std::vector<int32_t> match_pairs(const std::vector<uint16_t>& text, uint16_t ope
 class RequestCompiler {
  public:
   RequestCompiler(XslParser& parser, const String& text, int32_t line, int32_t owner)
-      : parser_(parser), steps_(parser.steps_), line_(line), context_(text.context()),
+      : parser_(parser),
+        steps_(parser.steps_),
+        line_(line),
+        context_(text.context()),
         owner_(owner) {
     CharReader reader = CharReader::window_of(text);
     while (!reader.at_end()) text_.push_back(reader.next());
@@ -105,13 +115,13 @@ class RequestCompiler {
   enum Pending { pending_none, pending_group, pending_predicate, pending_wrapped, pending_union };
 
   struct Frame {
-    int32_t end = 0;         // the window ends before this character
+    int32_t end = 0;  // the window ends before this character
     int32_t state = 1;
-    RequestStep step;        // the current step
-    int32_t first = -1;      // the chain's first step: the request id
-    int32_t last = -1;       // the chain's last step
+    RequestStep step;    // the current step
+    int32_t first = -1;  // the chain's first step: the request id
+    int32_t last = -1;   // the chain's last step
     Pending pending = pending_none;
-    int32_t close = -1;      // where the inner request's window ended
+    int32_t close = -1;  // where the inner request's window ended
     int32_t open_bracket = -1;
     int32_t open_brace = -1;
   };
@@ -291,8 +301,9 @@ class RequestCompiler {
             frame.state = 6;
           } else {
             // A condition: compiled as a request, never evaluated.
-            int32_t close = frame.step.wraps ? braces_[static_cast<std::size_t>(frame.open_brace)]
-                                             : brackets_[static_cast<std::size_t>(frame.open_bracket)];
+            int32_t close = frame.step.wraps
+                                ? braces_[static_cast<std::size_t>(frame.open_brace)]
+                                : brackets_[static_cast<std::size_t>(frame.open_bracket)];
             if (close < 0 || close >= frame.end || close < pos_) return error_brackets;
             frame.pending = frame.step.wraps ? pending_wrapped : pending_predicate;
             frame.close = close;

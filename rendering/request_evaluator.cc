@@ -69,12 +69,12 @@ class RequestEvaluator {
     int32_t request = no_request;
     int32_t any_key = no_request;
     bool top = false;
-    int32_t step = -1;                // the step being evaluated
-    int32_t axis = axis_children;     // its incoming axis
-    std::vector<int32_t> current;     // the context nodes of the step
-    std::size_t next = 0;             // the next context node to take
-    std::vector<int32_t> output;      // what the step picked so far
-    std::vector<int32_t> left;        // a union's left result, while the right one runs
+    int32_t step = -1;             // the step being evaluated
+    int32_t axis = axis_children;  // its incoming axis
+    std::vector<int32_t> current;  // the context nodes of the step
+    std::size_t next = 0;          // the next context node to take
+    std::vector<int32_t> output;   // what the step picked so far
+    std::vector<int32_t> left;     // a union's left result, while the right one runs
     Phase phase = phase_ready;
     bool condition_reported = false;  // error 41 once per step
   };
@@ -121,8 +121,7 @@ class RequestEvaluator {
       case kind_parent:
       case kind_self:
       case kind_any_element:
-      case kind_named:
-      {
+      case kind_named: {
         const std::vector<int32_t>* candidates = collect(*s, frame.step, x, frame.axis);
         if (candidates == nullptr) return false;
         pick(frame, *s, *candidates);
@@ -195,8 +194,8 @@ class RequestEvaluator {
     finished = std::move(frame.output);
     sort_unique(finished);
     if (frame.top) {
-      if (frame.request >= 0 && static_cast<std::size_t>(frame.request) <
-                                    parser_.any_counters_.size()) {
+      if (frame.request >= 0 &&
+          static_cast<std::size_t>(frame.request) < parser_.any_counters_.size()) {
         ++parser_.any_counters_[static_cast<std::size_t>(frame.request)];
       }
       // A top-level request never returns the document node.
@@ -207,8 +206,7 @@ class RequestEvaluator {
 
   // The candidates of a simple step from context node `x`; nullptr when
   // the budget ran out.
-  const std::vector<int32_t>* collect(const RequestStep& s, int32_t step, int32_t x,
-                                      int32_t axis) {
+  const std::vector<int32_t>* collect(const RequestStep& s, int32_t step, int32_t x, int32_t axis) {
     candidates_.clear();
     if (!data_.valid(x)) return &candidates_;
     const XmlNode& node = data_.get(x);
@@ -332,8 +330,8 @@ class RequestEvaluator {
 };
 
 void XslParser::evaluate_request(int32_t request_id, const XmlParser& data_tree,
-                                 int32_t context_node, Storage<int32_t>& out_nodes,
-                                 int32_t any_key, int32_t axis_in) {
+                                 int32_t context_node, Storage<int32_t>& out_nodes, int32_t any_key,
+                                 int32_t axis_in) {
   out_nodes.clear();
   if (request_id < 0 || !data_tree.self_check() || !out_nodes.self_check()) return;
   if (request_work_spent_) return;

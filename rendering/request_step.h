@@ -54,15 +54,15 @@ struct RequestStep {
   int32_t axis = axis_none;
   int32_t kind = kind_named;
   int32_t subscript = subscript_all;
-  String name;                   // kind_named: the element name (ASCII)
-  int32_t sub = no_request;      // kind_group: the content; kind_union: the left operand
-  int32_t right = no_request;    // kind_union: the right operand
-  int32_t next = -1;             // the next step of the chain
-  int32_t first = 0;             // N of [N], [N..], [N..M]
-  int32_t last = 0;              // M of [N..M]
+  String name;                     // kind_named: the element name (ASCII)
+  int32_t sub = no_request;        // kind_group: the content; kind_union: the left operand
+  int32_t right = no_request;      // kind_union: the right operand
+  int32_t next = -1;               // the next step of the chain
+  int32_t first = 0;               // N of [N], [N..], [N..M]
+  int32_t last = 0;                // M of [N..M]
   int32_t predicate = no_request;  // subscript_predicate: the bracketed request
-  int32_t loop_slot = -1;        // subscript_loop_index
-  bool wraps = false;            // "[{...}]": positions wrap around the candidates
+  int32_t loop_slot = -1;          // subscript_loop_index
+  bool wraps = false;              // "[{...}]": positions wrap around the candidates
 };
 
 }  // namespace wayfetch

@@ -114,7 +114,9 @@ void TemplateRun::push(int32_t element, Continuation plan) {
   frames_.push_back(std::move(frame));
 }
 
-bool TemplateRun::count_step(int32_t node) { return charge(1, node); }
+bool TemplateRun::count_step(int32_t node) {
+  return charge(1, node);
+}
 
 bool TemplateRun::charge(int64_t steps, int32_t node) {
   if (stopped_) return false;
@@ -276,7 +278,9 @@ void TemplateRun::fail(int32_t code, int32_t node) {
   tmpl_.raise_error(code, record.source_line, record.name.context());
 }
 
-void TemplateRun::output_text(const String& text) { output_.create_text(0, text); }
+void TemplateRun::output_text(const String& text) {
+  output_.create_text(0, text);
+}
 
 void TemplateRun::output_copy(int32_t data_node, int32_t max_chars, int32_t& used) {
   if (max_chars < 0) {
@@ -286,7 +290,9 @@ void TemplateRun::output_copy(int32_t data_node, int32_t max_chars, int32_t& use
   }
 }
 
-void TemplateRun::output_record(const XmlNode& record) { output_.append_copy(0, record); }
+void TemplateRun::output_record(const XmlNode& record) {
+  output_.append_copy(0, record);
+}
 
 void XslParser::execute(int32_t node, XmlParser& output, XmlParser& data, int32_t data_node) {
   TemplateRun run(*this, output, data);

@@ -22,11 +22,11 @@ namespace wayfetch {
 // What an instruction asks the run to do after its own output.
 struct Continuation {
   bool run_children = false;
-  int32_t current = -1;          // the current data node of the children
-  bool for_each = false;         // run the children once per node of `passes`
+  int32_t current = -1;   // the current data node of the children
+  bool for_each = false;  // run the children once per node of `passes`
   std::vector<int32_t> passes;
-  int32_t loop_slot = -1;        // for_each: counts the passes
-  bool has_closing = false;      // output `closing` once the children are done
+  int32_t loop_slot = -1;    // for_each: counts the passes
+  bool has_closing = false;  // output `closing` once the children are done
   String closing;
 
   static Continuation children(int32_t current) {

@@ -17,7 +17,9 @@ constexpr int32_t warning_no_encoding = 10;
 
 }  // namespace
 
-XslParser::XslParser() { restart_budgets(); }
+XslParser::XslParser() {
+  restart_budgets();
+}
 
 int32_t XslParser::find_loop_index(const String& name, int32_t owner_node) const {
   int32_t at = owner_node;

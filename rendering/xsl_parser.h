@@ -49,7 +49,7 @@ class XslParser : public XmlParser {
  public:
   // What one rendering may spend before it is stopped.
   struct Limits {
-    int64_t request_work = int64_t{1} << 28;    // nodes visited by evaluations (then error 42)
+    int64_t request_work = int64_t{1} << 28;     // nodes visited by evaluations (then error 42)
     int64_t execution_steps = int64_t{1} << 25;  // template nodes executed (then error 47)
     int32_t output_nodes = 1 << 20;              // nodes in the output tree (then error 47)
     int64_t output_bytes = int64_t{1} << 26;     // bytes of their texts (then error 47)

@@ -64,8 +64,8 @@ Continuation run_value_of(TemplateRun& run, int32_t element, int32_t current) {
   run.select_or_current(run.request_of(element), element, current, nodes);
   const XmlParser& data = run.data();
   String filter;
-  bool no_tags = attribute_value(run.tmpl(), element, "html-filter", filter) &&
-                 filter.equals("no-tags");
+  bool no_tags =
+      attribute_value(run.tmpl(), element, "html-filter", filter) && filter.equals("no-tags");
   if (no_tags) {
     // The texts below all selected nodes become one text node; markup is
     // dropped, and so is "max-char".

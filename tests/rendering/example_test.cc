@@ -34,8 +34,7 @@ TEST(ExampleTest, HarbourGazette) {
   }
   RenderingEngine engine;
   PictureList pictures;
-  engine.set_picture_target(pictures,
-                            String("http://news.harbour.example/templates/harbour.xsl"));
+  engine.set_picture_target(pictures, String("http://news.harbour.example/templates/harbour.xsl"));
   engine.set_radix(String(dir.file("harbour").c_str()));
   engine.add_datasource(String("data"));
   engine.add_datasource(String("data0"));

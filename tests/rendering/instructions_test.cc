@@ -127,8 +127,7 @@ TEST_F(RunTest, ValueOfCopiesContentWithinTheBudget) {
   EXPECT_EQ(run("<xsl:value-of select='/d/t'/>", marked), "['abc',b['defgh'],'ij',#!--c--]");
   // Without a request: the current node's content, never the document's.
   EXPECT_EQ(run("<xsl:value-of/>", marked), "[]");
-  EXPECT_EQ(run("<xsl:for-each select='//b'><xsl:value-of/></xsl:for-each>", marked),
-            "['defgh']");
+  EXPECT_EQ(run("<xsl:for-each select='//b'><xsl:value-of/></xsl:for-each>", marked), "['defgh']");
 }
 
 TEST_F(RunTest, ValueOfNoTagsJoinsTextsIntoOneNode) {
@@ -233,16 +232,18 @@ TEST_F(RunTest, ImgWithAnUnresolvableAddressIsError48) {
 }
 
 TEST_F(RunTest, TemplatePicturesAreReportedAndRewritten) {
-  const char* body = "<p><img src='img/a.gif'><IMG ALT=x SRC=\" http://x.org/b.png \">"
-                     "<img alt='img/a'><img src=''><script>var s='<img src=\"s/s.gif\">';</script>";
+  const char* body =
+      "<p><img src='img/a.gif'><IMG ALT=x SRC=\" http://x.org/b.png \">"
+      "<img alt='img/a'><img src=''><script>var s='<img src=\"s/s.gif\">';</script>";
   run(body);
   EXPECT_EQ(joined(), body) << "no target: unchanged";
   target_ = true;
   template_address_ = String("http://ex.org/t/news.xsl");
   run(body);
-  EXPECT_EQ(joined(), "<p><img src='img\\a.gif'><IMG ALT=x SRC=\" http:\\\\x.org\\b.png \">"
-                      "<img alt='img/a'><img src=''>"
-                      "<script>var s='<img src=\"s/s.gif\">';</script>");
+  EXPECT_EQ(joined(),
+            "<p><img src='img\\a.gif'><IMG ALT=x SRC=\" http:\\\\x.org\\b.png \">"
+            "<img alt='img/a'><img src=''>"
+            "<script>var s='<img src=\"s/s.gif\">';</script>");
   ASSERT_EQ(pictures_.size(), 2);
   EXPECT_EQ(picture(0), "http://ex.org/t/img/a.gif@-1");
   EXPECT_EQ(picture(1), "http://x.org/b.png@-1");

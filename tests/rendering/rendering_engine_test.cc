@@ -42,9 +42,10 @@ class EngineTest : public ::testing::Test {
 };
 
 TEST_F(EngineTest, RendersTheDataIntoThePage) {
-  EXPECT_TRUE(render("<h1><xsl:value-of select='/enews/title'/></h1>\n"
-                     "<xsl:for-each select='//story' index='s'><p><xsl:value-of select='h'/>"
-                     "</p></xsl:for-each>"));
+  EXPECT_TRUE(
+      render("<h1><xsl:value-of select='/enews/title'/></h1>\n"
+             "<xsl:for-each select='//story' index='s'><p><xsl:value-of select='h'/>"
+             "</p></xsl:for-each>"));
   EXPECT_EQ(html(), "<h1>Harbour</h1>\n<p>Ferry</p><p>Tide</p>");
   EXPECT_EQ(engine_.error, 0);
   EXPECT_EQ(engine_.datasources().size(), 1);
@@ -65,8 +66,9 @@ TEST_F(EngineTest, SectionsAreLoadedIntoOneTree) {
   write(".data0.xml", "<enews><story><h>Wind</h></story></enews>");
   engine_.set_radix(String(radix().c_str()));
   engine_.add_datasource(String("data0"));
-  EXPECT_TRUE(render("<xsl:for-each select='/enews/story'><xsl:value-of select='h'/>,"
-                     "</xsl:for-each>"));
+  EXPECT_TRUE(
+      render("<xsl:for-each select='/enews/story'><xsl:value-of select='h'/>,"
+             "</xsl:for-each>"));
   EXPECT_EQ(html(), "Wind,Ferry,Tide,");
 }
 
@@ -130,8 +132,9 @@ TEST_F(EngineTest, ExecutionErrors) {
   XslParser::Limits limits;
   limits.execution_steps = 3;
   limited.template_parser().set_limits(limits);
-  write(".xsl", "<xsl:stylesheet><xsl:for-each select='//story'>xxxxxxxxxx</xsl:for-each>"
-                "</xsl:stylesheet>");
+  write(".xsl",
+        "<xsl:stylesheet><xsl:for-each select='//story'>xxxxxxxxxx</xsl:for-each>"
+        "</xsl:stylesheet>");
   std::filesystem::remove(radix() + ".html");
   limited.set_radix(String(radix().c_str()));
   limited.add_datasource(String("data"));
@@ -173,8 +176,9 @@ TEST_F(EngineTest, TemplateEncodingComesFromTheStylesheetOrMetaElements) {
   EXPECT_EQ(engine_.template_parser().get(2).name.code_page(), 1252);
 
   RenderingEngine meta;
-  write(".xsl", "<html><head><meta http-equiv='Content-Type' content='text/html; "
-                "charset=shift_jis'></head><xsl:stylesheet>x</xsl:stylesheet>");
+  write(".xsl",
+        "<html><head><meta http-equiv='Content-Type' content='text/html; "
+        "charset=shift_jis'></head><xsl:stylesheet>x</xsl:stylesheet>");
   meta.set_radix(String(radix().c_str()));
   meta.add_datasource(String("data"));
   EXPECT_TRUE(meta.render());
@@ -191,9 +195,10 @@ TEST_F(EngineTest, InstructionMessagesQuoteTheTemplateLine) {
     engine_.add_datasource(String("data"));
     EXPECT_TRUE(engine_.render());
   }
-  std::string expected = "Warning(rendering): XSL instruction has no select attribute (and "
-                         "needs one).\r\n       line: 0000003 in file: " +
-                         radix() + ".xsl\r\n";
+  std::string expected =
+      "Warning(rendering): XSL instruction has no select attribute (and "
+      "needs one).\r\n       line: 0000003 in file: " +
+      radix() + ".xsl\r\n";
   std::string log = read_bytes(log_path);
   std::string narrow;
   for (std::size_t i = 2; i + 1 < log.size(); i += 2) narrow.push_back(log[i]);

@@ -67,15 +67,14 @@ INSTANTIATE_TEST_SUITE_P(
         Shape{"a/", "a/a"}, Shape{"a/ ", "a"}, Shape{"a ", "a"}, Shape{" a ", "a"},
         Shape{"a b", "a b"}, Shape{"a.b-c:d_e", "a.b-c:d_e"}, Shape{"_x/:y", "_x/:y"},
         Shape{"/rss/channel/item", "^/rss/channel/item"}, Shape{"//title", "^//title"},
-        Shape{"/", "^/^"}, Shape{"../item[#last]", "../item[#last]"},
-        Shape{". / *", "./*"}, Shape{"a // b", "a//b"},
+        Shape{"/", "^/^"}, Shape{"../item[#last]", "../item[#last]"}, Shape{". / *", "./*"},
+        Shape{"a // b", "a//b"},
         // Subscripts.
-        Shape{"item[5]", "item[5]"}, Shape{"item[ 5 ]", "item[5]"},
-        Shape{"item[{5}]", "item[{5}]"}, Shape{"item[1..9]", "item[1..9]"},
-        Shape{"item[1 .. 9]", "item[1..9]"}, Shape{"item[{1..}]", "item[{1..}]"},
-        Shape{"item[#LAST]", "item[#last]"}, Shape{"item[#Any]", "item[#any]"},
-        Shape{"item[{#any}]", "item[{#any}]"}, Shape{"item[#random]", "item[#random]"},
-        Shape{"item[99999999999]", "item[2147483647]"},
+        Shape{"item[5]", "item[5]"}, Shape{"item[ 5 ]", "item[5]"}, Shape{"item[{5}]", "item[{5}]"},
+        Shape{"item[1..9]", "item[1..9]"}, Shape{"item[1 .. 9]", "item[1..9]"},
+        Shape{"item[{1..}]", "item[{1..}]"}, Shape{"item[#LAST]", "item[#last]"},
+        Shape{"item[#Any]", "item[#any]"}, Shape{"item[{#any}]", "item[{#any}]"},
+        Shape{"item[#random]", "item[#random]"}, Shape{"item[99999999999]", "item[2147483647]"},
         // Loop indexes are found in enclosing instructions, in any case.
         Shape{"item[#i]", "item[#slot0]"}, Shape{"item[#j]", "item[#slot1]"},
         Shape{"item[# I]", "item[#slot0]"},
@@ -107,16 +106,16 @@ TEST_P(CompileFailures, RaisesAndLeavesNoSteps) {
 
 INSTANTIATE_TEST_SUITE_P(
     Requests, CompileFailures,
-    ::testing::Values(
-        Failure{"@x", 30}, Failure{"a)", 30}, Failure{"|a", 30}, Failure{"a[1.2]", 30},
-        Failure{"a[1.]", 30}, Failure{"item[@x='1']", 30}, Failure{"caf\xC3\xA9/x", 30},
-        Failure{"(a", 31}, Failure{"a[title", 31}, Failure{"a[{1]", 31}, Failure{"a[1}]", 31},
-        Failure{"a[{title]", 31}, Failure{"a[{title}", 31}, Failure{"a[1 x]", 31},
-        Failure{"(a[)])", 33}, Failure{"a[(b])]", 31}, Failure{"x/(a", 31},
-        Failure{"a[#]", 32}, Failure{"a[#1]", 32}, Failure{"a[", 33}, Failure{"a[1", 33},
-        Failure{"a[ {", 33}, Failure{"a[1..2", 33}, Failure{"a[#k]", 34},
-        // A nested failure fails the whole request, steps of the outer part included.
-        Failure{"a/b/(c[#k])", 34}, Failure{"a | b | c[", 33}));
+    ::testing::Values(Failure{"@x", 30}, Failure{"a)", 30}, Failure{"|a", 30},
+                      Failure{"a[1.2]", 30}, Failure{"a[1.]", 30}, Failure{"item[@x='1']", 30},
+                      Failure{"caf\xC3\xA9/x", 30}, Failure{"(a", 31}, Failure{"a[title", 31},
+                      Failure{"a[{1]", 31}, Failure{"a[1}]", 31}, Failure{"a[{title]", 31},
+                      Failure{"a[{title}", 31}, Failure{"a[1 x]", 31}, Failure{"(a[)])", 33},
+                      Failure{"a[(b])]", 31}, Failure{"x/(a", 31}, Failure{"a[#]", 32},
+                      Failure{"a[#1]", 32}, Failure{"a[", 33}, Failure{"a[1", 33},
+                      Failure{"a[ {", 33}, Failure{"a[1..2", 33}, Failure{"a[#k]", 34},
+                      // A nested failure fails the whole request, steps of the outer part included.
+                      Failure{"a/b/(c[#k])", 34}, Failure{"a | b | c[", 33}));
 
 TEST_F(CompileTest, UnusableTextIsError25) {
   String text("item");
@@ -188,8 +187,9 @@ TEST_F(CompileTest, HostileNestingAndLength) {
 TEST(LoadTemplate, LoopIndexesResolveToTheNearestHolder) {
   // An instruction's own index counts; an inner index hides an outer one of
   // the same name; names compare without regard to case.
-  std::string text = "<xsl:for-each select='a[#i]' index='I'><xsl:for-each select='b[#i]' index='i'>"
-                     "<xsl:for-each select='c[#I]' index='k'>";
+  std::string text =
+      "<xsl:for-each select='a[#i]' index='I'><xsl:for-each select='b[#i]' index='i'>"
+      "<xsl:for-each select='c[#I]' index='k'>";
   // Deep nesting costs one probe per lookup.
   const int depth = 20000;
   for (int n = 0; n < depth; ++n) text += "<xsl:if-exist select='d[#k]'>";
