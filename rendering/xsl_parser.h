@@ -18,8 +18,9 @@
 // nested as deeply costs memory in proportion, never native stack. Each
 // execution of the document node (one rendering) gets a budget of request
 // work, of executed template nodes and of output nodes and bytes (Limits);
-// running out
-// is reported as an error, so hostile templates and data end in bounded time.
+// running out is reported as an error, so hostile templates and data end in
+// bounded time. The data tree must not change while a rendering runs, and
+// the step table may be read but must only be changed by compile_request.
 //
 // Failures are codes on this parser's ErrorState, logged with the template
 // line and the template file: request compilation 25 and 30-34 (the request
@@ -94,6 +95,8 @@ class XslParser : public XmlParser {
   void set_picture_target(PictureList* list, const String& template_address);
 
   // ---- tables ----
+  // The steps; changing them by hand (tests do, to damage a table) can break
+  // the guarantees above.
   Storage<RequestStep>& steps() { return steps_; }
   const Storage<RequestStep>& steps() const { return steps_; }
   int32_t loop_slot_count() const { return static_cast<int32_t>(loop_slots_.size()); }

@@ -249,6 +249,25 @@ TEST_F(RunTest, TemplatePicturesAreReportedAndRewritten) {
   EXPECT_EQ(picture(1), "http://x.org/b.png@-1");
 }
 
+TEST_F(RunTest, NodesThatCannotRun) {
+  run("x");
+  tmpl_.clear_status();
+  tmpl_.execute(tmpl_.node_count() + 5, output_, data_, 0);
+  EXPECT_EQ(tmpl_.error, 46);
+  tmpl_.clear_status();
+  // An attribute is no instruction.
+  run("<xsl:value-of select='/rss'/>");
+  tmpl_.execute(tmpl_.node_count() - 1, output_, data_, 0);
+  EXPECT_EQ(tmpl_.error, 46);
+  // Only a hand-made table has an "index" attribute outside an element.
+  XslParser table;
+  table.create_attribute(0, String("index"));
+  table.set_attribute_value(0, String("i"));
+  table.prepare_template();
+  EXPECT_EQ(table.error, 38);
+  EXPECT_EQ(table.loop_slot_count(), 0);
+}
+
 TEST_F(RunTest, UnknownInstructionWarningIsLoggedWithItsPosition) {
   run("\n\n<xsl:bogus/>");
   EXPECT_EQ(tmpl_.warning, 19);
