@@ -55,9 +55,9 @@ void BM_ForEachWithIndex(benchmark::State& state) {
   XmlParser data = parsed(data_text);
   XslParser tmpl;
   tmpl.set_mode(ParseMode::xsl_template);
-  TextScanner input{std::string_view(
-      "<xsl:stylesheet><xsl:for-each select='/r/i' index='k'><p>"
-      "<xsl:value-of select='../i[#k]'/></p></xsl:for-each></xsl:stylesheet>")};
+  TextScanner input{
+      std::string_view("<xsl:stylesheet><xsl:for-each select='/r/i' index='k'><p>"
+                       "<xsl:value-of select='../i[#k]'/></p></xsl:for-each></xsl:stylesheet>")};
   tmpl.parse(input);
   tmpl.prepare_template();
   for (auto _ : state) {

@@ -294,6 +294,11 @@ void TemplateRun::output_record(const XmlNode& record) {
   output_.append_copy(0, record);
 }
 
+bool TemplateRun::output_room(int32_t node) {
+  check_output(node);
+  return !stopped_;
+}
+
 void XslParser::execute(int32_t node, XmlParser& output, XmlParser& data, int32_t data_node) {
   TemplateRun run(*this, output, data);
   run.run(node, data_node);

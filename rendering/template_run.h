@@ -68,6 +68,7 @@ class TemplateRun {
   // Takes `steps` more from the execution budget (work an instruction does
   // beyond its output); false, with error 47 quoting `node`, once it is spent.
   bool charge(int64_t steps, int32_t node);
+  int64_t steps_left() const { return steps_left_; }
 
   // Warnings and errors quoting the template position of `node`.
   void warn(int32_t code, int32_t node);
@@ -80,6 +81,10 @@ class TemplateRun {
   void output_copy(int32_t data_node, int32_t max_chars, int32_t& used);
   // Appends `record` (a copy of a data node with new text) to the output.
   void output_record(const XmlNode& record);
+  // Whether the output may grow further; false, with error 47 quoting
+  // `node`, once its budget is spent. Instructions that output in a loop
+  // ask after each piece.
+  bool output_room(int32_t node);
 
  private:
   struct Frame {

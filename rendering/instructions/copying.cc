@@ -17,10 +17,10 @@ int32_t character_budget(const XmlParser& tmpl, int32_t element) {
   return read_decimal(value);
 }
 
-// Appends the text nodes at or below `top` in document order; returns the
-// number of nodes visited, which the caller pays for.
-int64_t collect_texts(const XmlParser& data, int32_t top, std::vector<int32_t>& texts) {
-  int64_t visited = 0;
+// Appends the text nodes at or below `top` in document order, paying one
+// unit of `allowance` per node visited; false when it ran out.
+bool collect_texts(const XmlParser& data, int32_t top, std::vector<int32_t>& texts,
+                   int64_t& allowance) {
   std::vector<std::pair<int32_t, int32_t>> walk;
   if (data.get(top).kind == node_text) texts.push_back(top);
   walk.emplace_back(top, 0);
@@ -32,12 +32,12 @@ int64_t collect_texts(const XmlParser& data, int32_t top, std::vector<int32_t>& 
       continue;
     }
     int32_t child = children.get(position++);
-    ++visited;
+    if (--allowance < 0) return false;
     if (child <= at || !data.valid(child)) continue;
     if (data.get(child).kind == node_text) texts.push_back(child);
     if (data.get(child).children.size() > 0) walk.emplace_back(child, 0);
   }
-  return visited;
+  return true;
 }
 
 bool budget_left(int32_t budget, int32_t used) {
@@ -55,6 +55,7 @@ Continuation run_copy(TemplateRun& run, int32_t element, int32_t current) {
   for (int32_t node : nodes) {
     if (!budget_left(budget, used)) break;
     run.output_copy(node, budget, used);
+    if (!run.output_room(element)) return Continuation::none();
   }
   return Continuation::children(current);
 }
@@ -69,16 +70,19 @@ Continuation run_value_of(TemplateRun& run, int32_t element, int32_t current) {
   if (no_tags) {
     // The texts below all selected nodes become one text node; markup is
     // dropped, and so is "max-char".
+    // The walks are paid from the execution budget as they go, so that
+    // "//*" over a deep tree cannot gather texts without end.
     std::vector<int32_t> texts;
-    int64_t visited = 0;
+    int64_t allowance = run.steps_left();
+    bool complete = true;
     for (int32_t node : nodes) {
       for (int32_t child : data.get(node).children) {
-        if (data.valid(child) && data.get(child).kind != node_attribute) {
-          visited += collect_texts(data, child, texts);
+        if (complete && data.valid(child) && data.get(child).kind != node_attribute) {
+          complete = collect_texts(data, child, texts, allowance);
         }
       }
     }
-    if (!run.charge(visited, element)) return Continuation::none();
+    if (!run.charge(run.steps_left() - allowance, element)) return Continuation::none();
     if (!texts.empty()) {
       // The first text is copied as a node and the others appended to it,
       // gathered first: a String grows by what it needs, not geometrically.
@@ -101,6 +105,7 @@ Continuation run_value_of(TemplateRun& run, int32_t element, int32_t current) {
       if (!budget_left(budget, used)) break;
       if (data.valid(child) && data.get(child).kind != node_attribute) {
         run.output_copy(child, budget, used);
+        if (!run.output_room(element)) return Continuation::none();
       }
     }
   }

@@ -321,6 +321,20 @@ TEST_F(RunTest, HostileTemplates) {
   EXPECT_EQ(tmpl_.error, 0);
   run("<xsl:for-each select='/r/i'><xsl:value-of select='/r/i'/></xsl:for-each>", many);
   EXPECT_EQ(tmpl_.error, 47);
+
+  // One instruction over every node of a deep tree would copy each node once
+  // per ancestor: it stops within one subtree of its budget.
+  std::string deep;
+  for (int i = 0; i < 3000; ++i) deep += "<a>t";
+  limits_ = XslParser::Limits();
+  limits_.output_nodes = 5000;
+  run("<xsl:value-of select='//*'/>", deep);
+  EXPECT_EQ(tmpl_.error, 47);
+  EXPECT_LE(output_.node_count(), 5000 + 6001);
+  limits_.execution_steps = 100000;
+  run("<xsl:value-of select='//*' html-filter='no-tags'/>", deep);
+  EXPECT_EQ(tmpl_.error, 47);
+  EXPECT_EQ(output_.node_count(), 1);
 }
 
 }  // namespace
