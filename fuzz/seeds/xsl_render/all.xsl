@@ -1,0 +1,1 @@
+<xsl:stylesheet encoding="iso-8859-1"><xsl:value-of select="//t" html-filter="no-tags"/><xsl:copy select="//front" max-char="4"/><xsl:if-exist select="//nothing">a</xsl:if-exist><xsl:if-not-exist select="x[">b</xsl:if-not-exist><xsl:context select="//item[#any]"><xsl:copy/></xsl:context><xsl:comment>c</xsl:comment><xsl:stylesheet/><xsl:bogus/><xsl:for-each/></xsl:stylesheet>

@@ -1,0 +1,1 @@
+<p>x</p><xsl:stylesheet><img src="a/b.gif"><xsl:for-each select="//item" index="i"><xsl:ahref><xsl:value-of select="title"/></xsl:ahref><xsl:img select="pic" select-log="title"/><xsl:value-of select="text" max-char="3"/></xsl:for-each><xsl:aname/><xsl:date format="yyyy"/></xsl:stylesheet>

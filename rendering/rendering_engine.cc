@@ -1,0 +1,96 @@
+#include "rendering/rendering_engine.h"
+
+#include <cstdlib>
+#include <ctime>
+
+namespace wayfetch {
+namespace {
+
+constexpr int32_t error_no_radix = 88;
+constexpr int32_t error_no_data = 89;
+constexpr int32_t error_data_unreadable = 90;
+constexpr int32_t error_template_errors = 91;
+constexpr int32_t error_template_fatal = 92;
+constexpr int32_t error_execution_errors = 93;
+constexpr int32_t error_execution_fatal = 94;
+constexpr int32_t error_output = 95;
+constexpr int32_t warning_part_of_data = 40;
+
+}  // namespace
+
+RenderingEngine::RenderingEngine() {
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+}
+
+void RenderingEngine::set_radix(const String& radix) {
+  radix_.assign(radix);
+  radix_.to_system_code_page();
+}
+
+String RenderingEngine::path_with(const char* suffix) const {
+  String path(radix_);
+  path.append_ascii(suffix);
+  path.select_all();
+  return path;
+}
+
+void RenderingEngine::add_datasource(const String& name) {
+  if (radix_.empty()) {
+    raise_error(error_no_radix);
+    return;
+  }
+  String part(name);
+  part.to_system_code_page();
+  String path(radix_);
+  path.append_ascii(".");
+  path.append(part);
+  path.append_ascii(".xml");
+  path.select_all();
+  datasources_.push(path);
+}
+
+void RenderingEngine::set_picture_target(PictureList& pictures, const String& template_address) {
+  template_.set_picture_target(&pictures, template_address);
+}
+
+bool RenderingEngine::render() {
+  if (datasources_.size() == 0) {
+    raise_error(error_no_data);
+    return false;
+  }
+
+  data_.reset();
+  data_.parse_files(datasources_, ParseMode::xml);
+  if (!data_.self_check()) {
+    if (data_.node_count() < 2) {
+      raise_error(error_data_unreadable);
+    } else {
+      raise_warning(warning_part_of_data);
+    }
+    // Render what was loaded (possibly nothing) rather than nothing at all.
+    data_.clear_status();
+  }
+
+  template_.load_template(path_with(".xsl"));
+  if (template_.error >= 29 && template_.error <= 36) {
+    raise_error(error_template_errors);
+  } else if (template_.error != 0) {
+    raise_error(error_template_fatal);
+    return false;
+  }
+
+  template_.clear_status();
+  XmlParser output;
+  template_.execute(0, output, data_, 0);
+  if (template_.error >= 40 && template_.error <= 43) {
+    raise_error(error_execution_errors);
+  } else if (template_.error != 0) {
+    raise_error(error_execution_fatal);
+    return false;
+  }
+
+  if (!output.write_file(path_with(".html"), 0, String())) raise_error(error_output);
+  return self_check();
+}
+
+}  // namespace wayfetch
