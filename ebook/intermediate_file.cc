@@ -1,5 +1,6 @@
 #include "ebook/intermediate_file.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace wayfetch {
@@ -23,6 +24,27 @@ bool IntermediateFile::create(const std::string& path) {
   last_visible_ = 0;
   last_visible_at_ = last_open_ = open_before_visible_ = -1;
   return file_.open(path, create_code);
+}
+
+void IntermediateFile::write(std::string_view bytes) {
+  // The same bookkeeping as put() byte by byte: the last visible byte of
+  // the run, and the last "<" at or before it ("<" is itself visible).
+  std::size_t visible = bytes.size();
+  while (visible > 0 && is_blank(bytes[visible - 1])) --visible;
+  if (visible > 0) {
+    const int64_t at = position();
+    const std::size_t open = bytes.rfind('<', visible - 1);
+    if (open != std::string_view::npos) last_open_ = at + static_cast<int64_t>(open);
+    last_visible_ = bytes[visible - 1];
+    last_visible_at_ = at + static_cast<int64_t>(visible - 1);
+    open_before_visible_ = last_open_;
+  }
+  while (!bytes.empty()) {
+    if (buffer_.size() == buffer_.capacity()) flush();
+    const std::size_t room = std::min(bytes.size(), buffer_.capacity() - buffer_.size());
+    buffer_.insert(buffer_.end(), bytes.data(), bytes.data() + room);
+    bytes.remove_prefix(room);
+  }
 }
 
 bool IntermediateFile::flush() {

@@ -41,9 +41,7 @@ class IntermediateFile {
     track(c, position());
     buffer_.push_back(c);
   }
-  void write(std::string_view bytes) {
-    for (char c : bytes) put(c);
-  }
+  void write(std::string_view bytes);
   // Writes the buffer to the file.
   bool flush();
 
@@ -59,8 +57,11 @@ class IntermediateFile {
   bool patch(int64_t position, std::string_view bytes);
 
  private:
+  static bool is_blank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+  }
   void track(char c, int64_t at) {
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f') return;
+    if (is_blank(c)) return;
     if (c == '<') last_open_ = at;
     last_visible_ = c;
     last_visible_at_ = at;

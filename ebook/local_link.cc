@@ -85,12 +85,12 @@ std::string normal_path(std::string_view path) {
     }
     names.push_back(name);
   }
-  std::string out = absolute ? "/" : "";
+  if (names.empty()) return absolute ? std::string("/") : std::string(".");
+  std::string out;
   for (std::size_t i = 0; i < names.size(); ++i) {
-    if (i > 0) out += '/';
+    if (absolute || i > 0) out += '/';
     out += names[i];
   }
-  if (out.empty()) out = ".";
   return out;
 }
 
@@ -138,10 +138,12 @@ LinkTarget resolve_link(std::string_view page_path, std::string_view href) {
       return target;
     }
     // "file:///C:/dir" carries a drive letter.
-    if (path.size() >= 3 && is_letter(path[1]) && path[2] == ':') path.erase(0, 3);
+    if (path.size() >= 3 && is_letter(path[1]) && path[2] == ':') path = path.substr(3);
   } else if (path.size() >= 2 && is_letter(path[0]) && path[1] == ':') {
-    path.erase(0, 2);  // a drive letter: the rest is the path on it
-    if (path.empty() || path.front() != '/') path.insert(path.begin(), '/');
+    // A drive letter: the rest is the path on it.
+    const std::string rest = path.substr(2);
+    path.assign(rest.starts_with('/') ? 0 : 1, '/');
+    path += rest;
   } else if (path.starts_with("//")) {
     // "//host/x": a web address without its scheme, or a network share.
     target.file = std::string(body);

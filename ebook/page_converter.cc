@@ -75,7 +75,15 @@ bool PageConverter::convert(const std::string& path, std::string& error) {
   }
 
   references_.add_anchor(path, "", out_.position());
-  for (int c = reader.get(); c >= 0; c = reader.get()) {
+  while (true) {
+    // Text between tags moves a block at a time.
+    const std::string_view run = source.take_run('<');
+    if (!run.empty()) {
+      out_.write(run);
+      continue;
+    }
+    const int c = reader.get();
+    if (c < 0) break;
     if (c != '<') {
       out_.put(static_cast<char>(c));
       continue;

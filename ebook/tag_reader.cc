@@ -14,7 +14,8 @@ void cut_trailing_blanks(std::string& text) {
 // The text of a tag too long to keep as it stood: its name and the
 // attributes that were kept.
 std::string rebuilt_text(const HtmlTag& tag) {
-  std::string text = "<" + tag.name;
+  std::string text(1, '<');
+  text += tag.name;
   for (const HtmlAttribute& attribute : tag.attributes) {
     const char quote = attribute.value.find('"') == std::string::npos ? '"' : '\'';
     text += ' ';
@@ -46,7 +47,8 @@ TagReader::Result TagReader::read_tag(HtmlTag& tag) {
   tag.name.clear();
   tag.attributes.clear();
   tag.text.clear();
-  raw_.assign("<");
+  raw_.clear();
+  raw_.push_back('<');
   overflow_ = false;
 
   int c = take();
@@ -96,7 +98,9 @@ TagReader::Result TagReader::read_tag(HtmlTag& tag) {
   if (c < 0) return Result::end;
 
   if (tag.attributes.empty()) {
-    tag.text = "<" + ascii::upper(tag.name) + ">";
+    tag.text.assign(1, '<');
+    tag.text += ascii::upper(tag.name);
+    tag.text += '>';
   } else if (!overflow_) {
     tag.text = raw_;
   } else {

@@ -61,7 +61,7 @@ TEST(EbookPackageTest, TablesHaveFixedCapacities) {
   EXPECT_TRUE(package.add_spine_entry("id7"));
   EXPECT_TRUE(package.add_spine_entry("ID7"));
   EXPECT_EQ(package.spine().size(), 1u);
-  for (int i = 1; i < EbookPackage::max_spine; ++i) ASSERT_TRUE(package.add_spine_entry("s" + std::to_string(i)));
+  for (int i = 1; i < EbookPackage::max_spine; ++i) ASSERT_TRUE(package.add_spine_entry("spine" + std::to_string(i)));
   EXPECT_FALSE(package.add_spine_entry("one-more"));
   package.link_spine();
   EXPECT_EQ(package.spine()[0].item, 7);
