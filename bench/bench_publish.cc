@@ -84,8 +84,8 @@ void write_page(const std::string& path, std::size_t bytes, int pictures) {
   out << "<html><head><title>Bench</title><style>P.lead { font-weight: bold }\n"
          ".note { font-size: x-small; text-align: center }</style></head><body>\n";
   std::mt19937 rng(7);
-  const char* words[] = {"handheld", "reader", "news", "of", "the", "day", "and", "story",
-                         "weather", "market", "city", "council", "report", "a", "in"};
+  const char* words[] = {"handheld", "reader", "news", "of",      "the",    "day", "and", "story",
+                         "weather",  "market", "city", "council", "report", "a",   "in"};
   std::size_t written = 0;
   int section = 0;
   int next_picture = 0;
@@ -93,7 +93,8 @@ void write_page(const std::string& path, std::size_t bytes, int pictures) {
   std::string piece;
   while (written < bytes) {
     piece.clear();
-    piece += "<h2 id=\"s" + std::to_string(section) + "\">Section " + std::to_string(section) + "</h2>\n";
+    piece += "<h2 id=\"s" + std::to_string(section) + "\">Section " + std::to_string(section) +
+             "</h2>\n";
     for (int p = 0; p < 6; ++p) {
       piece += p == 0 ? "<p class=lead>" : (p == 5 ? "<p class=note>" : "<p>");
       for (int w = 0; w < 60; ++w) {
@@ -102,7 +103,8 @@ void write_page(const std::string& path, std::size_t bytes, int pictures) {
       }
       piece += "<a href=\"#s" + std::to_string(rng() % (section + 1)) + "\">earlier</a></p>\n";
     }
-    if (next_picture < pictures && written >= picture_every * static_cast<std::size_t>(next_picture + 1)) {
+    if (next_picture < pictures &&
+        written >= picture_every * static_cast<std::size_t>(next_picture + 1)) {
       piece += "<p><img src=\"picture" + std::to_string(next_picture) + ".jpg\" alt=\"\"></p>\n";
       ++next_picture;
     }
@@ -134,7 +136,9 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--keep") == 0) keep = argv[i + 1];
   }
   namespace fs = std::filesystem;
-  const fs::path folder = keep.empty() ? fs::temp_directory_path() / ("bench-publish-" + std::to_string(getpid())) : fs::path(keep);
+  const fs::path folder =
+      keep.empty() ? fs::temp_directory_path() / ("bench-publish-" + std::to_string(getpid()))
+                   : fs::path(keep);
   fs::create_directories(folder);
 
   for (int i = 0; i < pictures; ++i) {
@@ -168,10 +172,12 @@ int main(int argc, char** argv) {
               static_cast<double>(fs::file_size(folder / "bench.prc")) / 1048576.0);
   std::printf("%-34s %8s %8s\n", "", "cpu s", "wall s");
   std::printf("%-34s %8.3f %8.3f\n", "total", total.cpu, total.wall);
-  std::printf("%-34s %8.3f %8.3f\n", "text records (compression)", compression.cpu, compression.wall);
+  std::printf("%-34s %8.3f %8.3f\n", "text records (compression)", compression.cpu,
+              compression.wall);
   std::printf("%-34s %8.3f %8.3f\n", "picture conversion", timed.spent.cpu, timed.spent.wall);
   std::printf("%-34s %8.3f %8.3f\n", "rest", rest.cpu, rest.wall);
-  std::printf("%-34s %8.3f %8.3f\n", "  of it: tags, rewriting, patching", content.cpu, content.wall);
+  std::printf("%-34s %8.3f %8.3f\n", "  of it: tags, rewriting, patching", content.cpu,
+              content.wall);
   std::printf("rest / compression: %.2f (target below 0.5)\n", rest.cpu / compression.cpu);
   std::printf("peak memory: %.1f MB (%.1f MB before publishing)\n",
               static_cast<double>(peak_kilobytes()) / 1024.0, static_cast<double>(before) / 1024.0);

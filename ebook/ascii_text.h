@@ -25,7 +25,8 @@ inline bool equals_ignoring_case(std::string_view a, std::string_view b) {
 }
 
 inline bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && equals_ignoring_case(text.substr(0, prefix.size()), prefix);
+  return text.size() >= prefix.size() &&
+         equals_ignoring_case(text.substr(0, prefix.size()), prefix);
 }
 
 inline bool ends_with_ignoring_case(std::string_view text, std::string_view suffix) {

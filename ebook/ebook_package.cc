@@ -84,7 +84,8 @@ EbookPackage EbookPackage::from_page(const std::string& page_path, std::string_v
 int32_t EbookPackage::detect_charset() const {
   for (const SpineEntry& entry : spine_) {
     if (entry.state != EntryState::in_use || entry.item < 0) continue;
-    const int32_t charset = charset_of_file(content_path(manifest_[static_cast<std::size_t>(entry.item)]));
+    const int32_t charset =
+        charset_of_file(content_path(manifest_[static_cast<std::size_t>(entry.item)]));
     if (charset != charset_none) return charset;
   }
   return charset_none;
@@ -137,7 +138,8 @@ const std::string* EbookPackage::metadata_value(std::string_view name) const {
 
 int32_t EbookPackage::manifest_index(std::string_view id) const {
   for (std::size_t i = 0; i < manifest_.size(); ++i) {
-    if (manifest_[i].state == EntryState::in_use && ascii::equals_ignoring_case(manifest_[i].id, id)) {
+    if (manifest_[i].state == EntryState::in_use &&
+        ascii::equals_ignoring_case(manifest_[i].id, id)) {
       return static_cast<int32_t>(i);
     }
   }

@@ -101,8 +101,8 @@ std::string guide_page(const EbookPackage& package) {
   page += crlf;
   for (const GuideReference& reference : package.guide()) {
     if (reference.state != EntryState::in_use) continue;
-    page += "<reference type=\"" + reference.type + "\" title=\"" + reference.title +
-            "\" href=\"" + reference.href + "\"/>";
+    page += "<reference type=\"" + reference.type + "\" title=\"" + reference.title + "\" href=\"" +
+            reference.href + "\"/>";
     page += crlf;
   }
   page += "</guide>";
@@ -153,7 +153,8 @@ std::string info_page(const EbookPackage& package) {
 
 void replace_all(std::string& text, std::string_view from, std::string_view to) {
   if (from.empty()) return;
-  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size())) {
     text.replace(at, from.size(), to);
   }
 }
@@ -185,8 +186,8 @@ bool EbookPublisher::publish(const std::string& output_path, bool compress, bool
     add_error("Error while creating the intermediate file");
     return false;
   }
-  const std::string intermediate = work.path() + "/PRCtemp_" +
-                                   std::to_string(++intermediate_counter) + ".tmp";
+  const std::string intermediate =
+      work.path() + "/PRCtemp_" + std::to_string(++intermediate_counter) + ".tmp";
   if (!build_intermediate(work.path(), intermediate, notice_page)) return false;
   return write_book(intermediate, output_path, compress);
 }
@@ -251,7 +252,8 @@ bool EbookPublisher::build_intermediate(const std::string& folder, const std::st
 bool EbookPublisher::write_working_page(const std::string& path, std::string_view text) {
   File file;
   if (!file.open(path, File::write_new) ||
-      file.write(text.data(), static_cast<int32_t>(text.size())) != static_cast<int32_t>(text.size())) {
+      file.write(text.data(), static_cast<int32_t>(text.size())) !=
+          static_cast<int32_t>(text.size())) {
     add_error("Error while creating the intermediate file");
     return false;
   }

@@ -130,8 +130,7 @@ LinkTarget resolve_link(std::string_view page_path, std::string_view href) {
     std::string_view rest = std::string_view(path).substr(scheme + 1);
     if (file_scheme && rest.starts_with("///")) {
       path = std::string(rest.substr(2));
-    } else if (file_scheme &&
-               ascii::equals_ignoring_case(rest.substr(0, 12), "//localhost/")) {
+    } else if (file_scheme && ascii::equals_ignoring_case(rest.substr(0, 12), "//localhost/")) {
       path = std::string(rest.substr(11));
     } else {
       target.file = std::string(body);

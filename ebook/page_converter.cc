@@ -40,7 +40,8 @@ bool is_picture_name(std::string_view name) {
 
 bool PageConverter::convert(const std::string& path, std::string& error) {
   if (ascii::ends_with_ignoring_case(path, "txt")) return copy_text_file(path, error);
-  if (!ascii::ends_with_ignoring_case(path, "htm") && !ascii::ends_with_ignoring_case(path, "html")) {
+  if (!ascii::ends_with_ignoring_case(path, "htm") &&
+      !ascii::ends_with_ignoring_case(path, "html")) {
     return true;
   }
   File file;

@@ -38,10 +38,10 @@ struct AnchorRecord {
 
 struct PictureSlot {
   std::string path;
-  int32_t k = -1;          // the picture's number; its record is text records + k
-  bool first = false;      // the first slot of this path: its record is written
-  int32_t name_length = 0; // of the file name written in the tag
-  int64_t position = 0;    // of the quotation mark that opens the file name
+  int32_t k = -1;           // the picture's number; its record is text records + k
+  bool first = false;       // the first slot of this path: its record is written
+  int32_t name_length = 0;  // of the file name written in the tag
+  int64_t position = 0;     // of the quotation mark that opens the file name
 };
 
 class ReferenceTable {

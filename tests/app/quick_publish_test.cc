@@ -27,7 +27,8 @@ int run(const std::string& command, std::string& output) {
   std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
   if (pipe == nullptr) return -1;
   char block[4096];
-  for (std::size_t got; (got = std::fread(block, 1, sizeof block, pipe)) > 0;) output.append(block, got);
+  for (std::size_t got; (got = std::fread(block, 1, sizeof block, pipe)) > 0;)
+    output.append(block, got);
   const int status = ::pclose(pipe);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -47,7 +48,8 @@ Published quick_publish(const std::string& source, const std::string& target) {
   for (auto [file, text] : {std::pair{out, &result.out}, std::pair{err, &result.err}}) {
     std::rewind(file);
     char block[4096];
-    for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) text->append(block, got);
+    for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;)
+      text->append(block, got);
     std::fclose(file);
   }
   return result;
@@ -62,14 +64,10 @@ TEST(QuickPublishTest, TargetNames) {
     std::string book;
   };
   const Case cases[] = {
-      {"/p/news.html", "", "/p/news.prc"},
-      {"/p/news.today.htm", "", "/p/news.today.prc"},
-      {"/p.d/readme", "", "/p.d/readme.prc"},
-      {"/p/a.html", "/q/book.pdb", "/q/book.prc"},
-      {"/p/a.html", "/q/book", "/q/book.prc"},
-      {"/p/a.html", "/q/.hidden", "/q/.hidden.prc"},
-      {"/p/a.html", folder, folder + "/a.prc"},
-      {"/p/a.html", folder + "/", folder + "/a.prc"},
+      {"/p/news.html", "", "/p/news.prc"},      {"/p/news.today.htm", "", "/p/news.today.prc"},
+      {"/p.d/readme", "", "/p.d/readme.prc"},   {"/p/a.html", "/q/book.pdb", "/q/book.prc"},
+      {"/p/a.html", "/q/book", "/q/book.prc"},  {"/p/a.html", "/q/.hidden", "/q/.hidden.prc"},
+      {"/p/a.html", folder, folder + "/a.prc"}, {"/p/a.html", folder + "/", folder + "/a.prc"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(quick_publish_target(c.source, c.target), c.book) << c.source << " " << c.target;
@@ -106,13 +104,15 @@ TEST(QuickPublishTest, FailuresAreExplained) {
   write_bytes(dir.file("broken.gif"), "not a picture");
   write_bytes(dir.file("pictures.html"), "<body><img src=broken.gif>x</body>");
   const Case cases[] = {
-      {dir.file("missing.html"), "wayfetch: the source file '" + dir.file("missing.html") + "' does not exist\n"},
+      {dir.file("missing.html"),
+       "wayfetch: the source file '" + dir.file("missing.html") + "' does not exist\n"},
       {dir.path(), "wayfetch: the source '" + dir.path() + "' is not a file\n"},
       {dir.file("notes.md"),
        "wayfetch: cannot publish '" + dir.file("notes.md") +
            "': only HTML (.htm, .html) and text (.txt) files can be published\n"},
       {dir.file("frag.html"),
-       "wayfetch: publishing '" + dir.file("frag.html") + "' failed: The file " + dir.file("frag.html") +
+       "wayfetch: publishing '" + dir.file("frag.html") + "' failed: The file " +
+           dir.file("frag.html") +
            ", referenced in the Manifest is not a valid OEB Document : no tag <BODY> found\n"},
   };
   for (const Case& c : cases) {
@@ -156,7 +156,8 @@ TEST(QuickPublishTest, ExampleBookOpensInMobitool) {
   ASSERT_EQ(quick_publish(example_page, dir.file("walk.prc")).code, exit_success);
   const std::string markup = dir.file("markup");
   std::filesystem::create_directory(markup);
-  ASSERT_EQ(run("mobitool -s -o '" + markup + "' '" + dir.file("walk.prc") + "'", output), 0) << output;
+  ASSERT_EQ(run("mobitool -s -o '" + markup + "' '" + dir.file("walk.prc") + "'", output), 0)
+      << output;
   const std::string folder = markup + "/walk_markup";
   const std::string html = read_bytes(folder + "/part00000.html");
   EXPECT_NE(html.find("The walk starts at the fish market"), std::string::npos);

@@ -39,9 +39,11 @@ inline BookFile read_book(const std::string& path) {
   book.title = book.bytes.substr(0, book.bytes.find('\0'));
   book.record_count = big_endian(book.bytes, 76, 2);
   std::vector<uint32_t> offsets;
-  for (uint32_t i = 0; i < book.record_count; ++i) offsets.push_back(big_endian(book.bytes, 78 + 8 * i, 4));
+  for (uint32_t i = 0; i < book.record_count; ++i)
+    offsets.push_back(big_endian(book.bytes, 78 + 8 * i, 4));
   for (uint32_t i = 0; i < book.record_count; ++i) {
-    const uint32_t end = i + 1 < book.record_count ? offsets[i + 1] : static_cast<uint32_t>(book.bytes.size());
+    const uint32_t end =
+        i + 1 < book.record_count ? offsets[i + 1] : static_cast<uint32_t>(book.bytes.size());
     book.records.push_back(book.bytes.substr(offsets[i], end - offsets[i]));
   }
   const bool compressed = big_endian(book.records[0], 0, 2) == 2;
@@ -53,7 +55,8 @@ inline BookFile read_book(const std::string& path) {
     }
     const std::string& record = book.records[i];
     std::vector<uint8_t> decoded;
-    palmdoc::decompress_bytes(std::span(reinterpret_cast<const uint8_t*>(record.data()), record.size()), decoded);
+    palmdoc::decompress_bytes(
+        std::span(reinterpret_cast<const uint8_t*>(record.data()), record.size()), decoded);
     book.text.append(decoded.begin(), decoded.end());
   }
   return book;

@@ -39,8 +39,8 @@ TEST(EbookPackageTest, FromPage) {
 
   EXPECT_EQ(*EbookPackage::from_page("/x/a.html", "Daily News").metadata_value("dc:Title"),
             "Daily News");
-  EXPECT_EQ(EbookPackage::from_page("page.html", "").content_path(
-                EbookPackage::from_page("page.html", "").manifest()[0]),
+  EXPECT_EQ(EbookPackage::from_page("page.html", "")
+                .content_path(EbookPackage::from_page("page.html", "").manifest()[0]),
             "page.html");
 }
 
@@ -54,14 +54,16 @@ TEST(EbookPackageTest, TablesHaveFixedCapacities) {
     ASSERT_TRUE(package.add_manifest_item("id" + std::to_string(i), "a.html", "text/html"));
   }
   EXPECT_FALSE(package.add_manifest_item("more", "a.html", "text/html"));
-  for (int i = 0; i < EbookPackage::max_guide; ++i) ASSERT_TRUE(package.add_guide_reference("t", "", ""));
+  for (int i = 0; i < EbookPackage::max_guide; ++i)
+    ASSERT_TRUE(package.add_guide_reference("t", "", ""));
   EXPECT_FALSE(package.add_guide_reference("t", "", ""));
 
   // A spine id seen before is ignored, whatever its case.
   EXPECT_TRUE(package.add_spine_entry("id7"));
   EXPECT_TRUE(package.add_spine_entry("ID7"));
   EXPECT_EQ(package.spine().size(), 1u);
-  for (int i = 1; i < EbookPackage::max_spine; ++i) ASSERT_TRUE(package.add_spine_entry("spine" + std::to_string(i)));
+  for (int i = 1; i < EbookPackage::max_spine; ++i)
+    ASSERT_TRUE(package.add_spine_entry("spine" + std::to_string(i)));
   EXPECT_FALSE(package.add_spine_entry("one-more"));
   package.link_spine();
   EXPECT_EQ(package.spine()[0].item, 7);

@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -50,11 +49,12 @@ std::vector<std::string> names_in(const std::string& folder) {
   return names;
 }
 
-std::vector<std::string> all_matches(const std::string& text, const std::string& pattern) {
+// The `length` bytes after each occurrence of `label` ("filepos=\"").
+std::vector<std::string> values_after(const std::string& text, const std::string& label,
+                                      std::size_t length) {
   std::vector<std::string> found;
-  const std::regex re(pattern);
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), re); it != std::sregex_iterator(); ++it) {
-    found.push_back((*it)[1].str());
+  for (std::size_t at = text.find(label); at != std::string::npos; at = text.find(label, at + 1)) {
+    found.push_back(text.substr(at + label.size(), length));
   }
   return found;
 }
@@ -111,7 +111,7 @@ TEST_F(EbookPublisherTest, LinksPointAtTheirAnchors) {
       "<span class=\"long-class\"><a name=after-long>x</a></span><a href=#after-long>z</a>\n"
       "<a href=\"http://example.com/#sec\">web</a>");
   ASSERT_TRUE(publish(page)) << error_text;
-  const std::vector<std::string> positions = all_matches(book.text, "filepos=\"(\\w{10})\"");
+  const std::vector<std::string> positions = values_after(book.text, "filepos=\"", 10);
   // The guide's two references come first.
   ASSERT_EQ(positions.size(), 8u);
   const std::size_t heading = book.text.find("<H2><a name=\"sec\">");
@@ -175,8 +175,8 @@ TEST_F(EbookPublisherTest, FullTablesLeavePlaceholders) {
   for (int i = 0; i < 520; ++i) body += "<img src=\"photo.gif\">";
   ASSERT_TRUE(publish(write_page("page.html", body))) << error_text;
   // 1023 links in all, the guide's two included; the rest are written as read.
-  EXPECT_EQ(all_matches(book.text, "filepos=\"(\\w{10})\"").size(), 1023u);
-  const std::vector<std::string> numbers = all_matches(book.text, "recindex=\"(\\w{5})\"");
+  EXPECT_EQ(values_after(book.text, "filepos=\"", 10).size(), 1023u);
+  const std::vector<std::string> numbers = values_after(book.text, "recindex=\"", 5);
   ASSERT_EQ(numbers.size(), 520u);
   EXPECT_EQ(std::count(numbers.begin(), numbers.end(), "00001"), 511);
   EXPECT_EQ(std::count(numbers.begin(), numbers.end(), "XXXXX"), 9);
@@ -185,28 +185,28 @@ TEST_F(EbookPublisherTest, FullTablesLeavePlaceholders) {
 
 TEST_F(EbookPublisherTest, StyleSheetsBecomeTags) {
   write_bytes(site.file("style.css"), ".big { font-size: x-large }\n");
-  const std::string page = write_page(
-      "page.html", "<p class=note id=n>Note</p><h1 class=big>Big</h1><p>Plain</p>",
-      "<style>P.note { font-weight: bold; text-align: center }</style>"
-      "<link rel=alternate type=\"application/rss+xml\" href=\"feed.xml\">"
-      "<link rel=icon type=image/png href=\"favicon.png\">"
-      "<link rel=stylesheet type=TEXT/CSS href=\"https://cdn.example.com/site.css\">"
-      "<link rel=stylesheet type=text/css href=\"style.css\">");
+  const std::string page =
+      write_page("page.html", "<p class=note id=n>Note</p><h1 class=big>Big</h1><p>Plain</p>",
+                 "<style>P.note { font-weight: bold; text-align: center }</style>"
+                 "<link rel=alternate type=\"application/rss+xml\" href=\"feed.xml\">"
+                 "<link rel=icon type=image/png href=\"favicon.png\">"
+                 "<link rel=stylesheet type=TEXT/CSS href=\"https://cdn.example.com/site.css\">"
+                 "<link rel=stylesheet type=text/css href=\"style.css\">");
   ASSERT_TRUE(publish(page)) << error_text;
   // The linked sheet replaced the STYLE element's rules.
   EXPECT_EQ(page_text(), "<p class=note id=n>Note</P><h2><H1>Big</H1></h2><P>Plain</P>");
 
-  const std::string styled = write_page(
-      "styled.html", "<p class=note id=n>Note</p><h1 class=big>Big</h1>",
-      "<style>P.note { font-weight: bold; text-align: center }</style>");
+  const std::string styled =
+      write_page("styled.html", "<p class=note id=n>Note</p><h1 class=big>Big</h1>",
+                 "<style>P.note { font-weight: bold; text-align: center }</style>");
   ASSERT_TRUE(publish(styled)) << error_text;
   EXPECT_EQ(page_text(), "<b><P align='center' >Note</P></b><h1 class=big>Big</H1>");
 }
 
 TEST_F(EbookPublisherTest, MissingStyleSheetFailsAndKeepsTheOldBook) {
   write_bytes(target, "yesterday's book");
-  const std::string page = write_page(
-      "page.html", "<p>x</p>", "<link rel=stylesheet type=\"text/css\" href=\"gone.css\">");
+  const std::string page = write_page("page.html", "<p>x</p>",
+                                      "<link rel=stylesheet type=\"text/css\" href=\"gone.css\">");
   EXPECT_FALSE(publish(page));
   EXPECT_EQ(error_text, "The style sheet " + site.file("gone.css") + ", linked from " + page +
                             ", is not available / ");
@@ -216,8 +216,8 @@ TEST_F(EbookPublisherTest, MissingStyleSheetFailsAndKeepsTheOldBook) {
 
 TEST_F(EbookPublisherTest, FailuresNameTheirCause) {
   EXPECT_FALSE(publish(site.file("missing.html")));
-  EXPECT_EQ(error_text,
-            "The file " + site.file("missing.html") + ", referenced in the Manifest is not available / ");
+  EXPECT_EQ(error_text, "The file " + site.file("missing.html") +
+                            ", referenced in the Manifest is not available / ");
 
   write_bytes(site.file("frag.html"), "<p>no body tag at all</p>");
   EXPECT_FALSE(publish(site.file("frag.html")));
@@ -241,7 +241,9 @@ TEST_F(EbookPublisherTest, FailuresNameTheirCause) {
 }
 
 TEST_F(EbookPublisherTest, TextFilesAreCopiedAsTheyAre) {
-  write_bytes(site.file("notes.TXT"), std::string("line 1\r\n<b>kept</b>\r\n\x1A" "after the end", 33));
+  write_bytes(site.file("notes.TXT"), std::string("line 1\r\n<b>kept</b>\r\n\x1A"
+                                                  "after the end",
+                                                  33));
   ASSERT_TRUE(publish(site.file("notes.TXT")));
   const std::size_t start = book.text.find("<BODY>") + 6;
   EXPECT_EQ(book.text.substr(start, 21), "line 1\r\n<b>kept</b>\r\n");
@@ -255,8 +257,9 @@ TEST_F(EbookPublisherTest, TextFilesAreCopiedAsTheyAre) {
 }
 
 TEST_F(EbookPublisherTest, HeadNoticeAndInfoPage) {
-  const std::string page = write_page("news.today.html", "<p>x</p>",
-                                      "<meta http-equiv=Content-Type content=\"text/html; charset=big5\">");
+  const std::string page =
+      write_page("news.today.html", "<p>x</p>",
+                 "<meta http-equiv=Content-Type content=\"text/html; charset=big5\">");
   ASSERT_TRUE(publish(page, true, "Q&A <draft>"));
   EXPECT_EQ(book.title, "Q&A <draft>");
   std::string date;
@@ -265,21 +268,26 @@ TEST_F(EbookPublisherTest, HeadNoticeAndInfoPage) {
       "<HTML><HEAD><META content=\"text/html;charset=big5\"><metadata>\r\n"
       "<dc-metadata xmlns:dc=\"http://purl.org/dc/elements/1.0/\" "
       "xmlns:oebpackage=\"http://openebook.org/namespaces/oeb-package/1.0/\">\r\n"
-      "<dc:Date>" + date + "</dc:Date>\r\n"
+      "<dc:Date>" +
+      date +
+      "</dc:Date>\r\n"
       "<dc:Title>Q&amp;A &lt;draft&gt;</dc:Title>\r\n"
       "</dc-metadata>\r\n</metadata>\r\n"
       "<GUIDE>\r\n"
-      "<reference type=\"toc\" title=\"Inhaltsverzeichnis\" href=\"" + page + "#toc\" filepos=\"XXXXXXXXXX\">\r\n"
+      "<reference type=\"toc\" title=\"Inhaltsverzeichnis\" href=\"" +
+      page +
+      "#toc\" filepos=\"XXXXXXXXXX\">\r\n"
       "</GUIDE>\r\n"
       "<metadata href=\"xyz_metadata.htm\"  filepos=\"";
   EXPECT_EQ(book.text.substr(0, head.size()), head);
-  EXPECT_NE(book.text.find(
-                "<hr></HEAD><BODY><h1>Copyright Information</h1><p>This eBook file was generated by "
-                "Lorvane Publisher Personal Edition.</p><br><b>This eBook file is for personal use "
-                "only and cannot be sold.</b><br><p>To generate eBooks to be sold or for corporate "
-                "or public usage, please purchase the commercial version at : " +
-                std::string(maker_web_address) + "</p><P>x</P><hr>"),
-            std::string::npos);
+  EXPECT_NE(
+      book.text.find(
+          "<hr></HEAD><BODY><h1>Copyright Information</h1><p>This eBook file was generated by "
+          "Lorvane Publisher Personal Edition.</p><br><b>This eBook file is for personal use "
+          "only and cannot be sold.</b><br><p>To generate eBooks to be sold or for corporate "
+          "or public usage, please purchase the commercial version at : " +
+          std::string(maker_web_address) + "</p><P>x</P><hr>"),
+      std::string::npos);
   EXPECT_TRUE(book.text.ends_with(
       "<hr><h1 align=\"center\">eBook Info</H1><BR><B>Date:</B></BR><BLOCKQUOTE>" + date +
       "</BLOCKQUOTE><BR><B>Title:</B></BR><BLOCKQUOTE>Q&amp;A &lt;draft&gt;</BLOCKQUOTE><BR><hr>"
@@ -294,7 +302,8 @@ TEST_F(EbookPublisherTest, HeadNoticeAndInfoPage) {
 
 TEST_F(EbookPublisherTest, ReadOnlyPageFolderGivesTheSameBook) {
   write_bytes(site.file("photo.gif"), "gif");
-  const std::string page = write_page("page.html", "<a href=#a>a</a><p id=a><img src=photo.gif></p>");
+  const std::string page =
+      write_page("page.html", "<a href=#a>a</a><p id=a><img src=photo.gif></p>");
   ASSERT_TRUE(publish(page));
   const std::string first = book.bytes;
   const std::vector<std::string> before = names_in(site.path());

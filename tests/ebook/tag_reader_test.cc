@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include "core/file.h"
+#include "tests/support/temp_dir.h"
+
 namespace wayfetch {
 namespace {
 
@@ -36,10 +39,14 @@ TEST(TagReaderTest, NamesAttributesAndText) {
       {"  br >", "br", {}, "<BR>"},
       {"br />", "br", {}, "<BR>"},  // a lone slash is no attribute
       {"a\r\nhref=x.html>", "a", {{"HREF", "x.html"}}, "<a\r\nhref=x.html>"},
-      {"A Href=\"a b.html\" name='say \"hi\"'>", "A", {{"HREF", "a b.html"}, {"NAME", "say \"hi\""}},
+      {"A Href=\"a b.html\" name='say \"hi\"'>",
+       "A",
+       {{"HREF", "a b.html"}, {"NAME", "say \"hi\""}},
        "<A Href=\"a b.html\" name='say \"hi\"'>"},
       {"img src = \"pic.gif\"/>", "img", {{"SRC", "pic.gif"}}, "<img src = \"pic.gif\"/>"},
-      {"a title=\"1 > 0\" href=y>", "a", {{"TITLE", "1 > 0"}, {"HREF", "y"}},
+      {"a title=\"1 > 0\" href=y>",
+       "a",
+       {{"TITLE", "1 > 0"}, {"HREF", "y"}},
        "<a title=\"1 > 0\" href=y>"},
       {"td nowrap class=x>", "td", {{"NOWRAP", ""}, {"CLASS", "x"}}, "<td nowrap class=x>"},
       {"p title=\"trail   \">", "p", {{"TITLE", "trail"}}, "<p title=\"trail   \">"},
@@ -79,7 +86,8 @@ TEST(TagReaderTest, Limits) {
   // Past 5118 bytes the tag is written again from what was kept, and still
   // ends in ">".
   std::string long_tag = "a href=x.html";
-  for (int i = 0; i < 20; ++i) long_tag += " data-" + std::to_string(i) + "=\"" + std::string(300, 'v') + "\"";
+  for (int i = 0; i < 20; ++i)
+    long_tag += " data-" + std::to_string(i) + "=\"" + std::string(300, 'v') + "\"";
   long_tag += ">after";
   read = read_one(long_tag);
   ASSERT_EQ(read.result, TagReader::Result::tag);
@@ -111,6 +119,39 @@ TEST(TagReaderTest, CommentsAndTheEndOfThePage) {
   for (std::string_view cut : {"", "  ", "a href=\"x", "p class=x"}) {
     EXPECT_EQ(read_one(cut).result, TagReader::Result::end) << cut;
   }
+}
+
+// Text runs and single bytes interleave without losing or repeating a byte,
+// across the file source's block boundaries, and a released file source
+// leaves the file just after the last byte taken.
+TEST(ByteSourceTest, RunsAndBytesInterleave) {
+  std::string page;
+  for (int i = 0; page.size() < 20000; ++i)
+    page += std::string(static_cast<std::size_t>(i % 700), 'x') + "<";
+  testing::TempDir dir;
+  testing::write_bytes(dir.file("page.html"), page + "tail");
+  File file;
+  ASSERT_TRUE(file.open(dir.file("page.html"), File::read_existing));
+  MemoryByteSource memory(page);
+  for (ByteSource* source :
+       {static_cast<ByteSource*>(&memory), static_cast<ByteSource*>(nullptr)}) {
+    FileByteSource from_file(file);
+    if (source == nullptr) source = &from_file;
+    std::string copied;
+    while (copied.size() < page.size()) {
+      const std::string_view run = source->take_run('<');
+      copied += run;
+      if (run.empty()) {
+        const int c = source->get();
+        ASSERT_GE(c, 0);
+        copied += static_cast<char>(c);
+      }
+    }
+    EXPECT_EQ(copied, page);
+  }
+  char rest[8] = {};
+  EXPECT_EQ(file.read(rest, 8), 4);
+  EXPECT_EQ(std::string(rest, 4), "tail");
 }
 
 }  // namespace
