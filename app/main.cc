@@ -2,7 +2,10 @@
 // window and notification icon come with the user-interface library.
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <string_view>
+
+#include "app/quick_publish.h"
 
 namespace {
 
@@ -15,8 +18,22 @@ void print_help() {
       "e-books for handheld readers.\n"
       "\n"
       "Options:\n"
+      "  --publish SOURCE [TARGET]\n"
+      "               make the e-book (.prc) of one local HTML or text page\n"
+      "               (Quick publish): its pictures, links and style sheets\n"
+      "               are packed in. TARGET defaults to SOURCE; either way the\n"
+      "               e-book gets the extension .prc, and a TARGET folder\n"
+      "               receives SOURCE's name. Prints the e-book's path and size.\n"
       "  --help       show this help and exit\n"
-      "  --version    show the version and exit\n");
+      "  --version    show the version and exit\n"
+      "\n"
+      "Exit status: 0 on success, 1 when the e-book could not be made,\n"
+      "2 for a wrong command line.\n");
+}
+
+int usage_error(const char* message) {
+  std::fprintf(stderr, "wayfetch: %s\nTry 'wayfetch --help'.\n", message);
+  return wayfetch::exit_usage;
 }
 
 }  // namespace
@@ -32,8 +49,16 @@ int main(int argc, char** argv) {
       std::printf("wayfetch %.*s\n", static_cast<int>(version.size()), version.data());
       return 0;
     }
+    if (arg == "--publish") {
+      if (i + 1 >= argc) return usage_error("--publish needs a SOURCE page");
+      const std::string source = argv[i + 1];
+      const std::string target = i + 2 < argc ? argv[i + 2] : "";
+      if (i + 3 < argc) return usage_error("too many arguments after --publish SOURCE TARGET");
+      if (source.empty()) return usage_error("--publish needs a SOURCE page");
+      return wayfetch::run_quick_publish(source, target, stdout, stderr);
+    }
     std::fprintf(stderr, "wayfetch: unknown option '%s'\nTry 'wayfetch --help'.\n", argv[i]);
-    return 2;
+    return wayfetch::exit_usage;
   }
   print_help();
   return 0;

@@ -8,6 +8,7 @@
 #ifndef WAYFETCH_EBOOK_BYTE_SOURCE_H
 #define WAYFETCH_EBOOK_BYTE_SOURCE_H
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string_view>
@@ -25,6 +26,14 @@ class ByteSource {
 
   // The next byte (0-255), or -1 at the end of the input or after a read error.
   virtual int get() = 0;
+  // Takes a run of bytes up to (not including) the next `stop` byte, as far
+  // as the source holds them at hand; valid until the next call. An empty
+  // run says nothing about what follows: read on with get(). Lets copying
+  // loops move text a block at a time instead of a byte at a time.
+  virtual std::string_view take_run(char stop) {
+    static_cast<void>(stop);
+    return {};
+  }
 };
 
 class MemoryByteSource : public ByteSource {
@@ -32,6 +41,12 @@ class MemoryByteSource : public ByteSource {
   explicit MemoryByteSource(std::string_view bytes) : bytes_(bytes) {}
   int get() override {
     return at_ < bytes_.size() ? static_cast<unsigned char>(bytes_[at_++]) : -1;
+  }
+  std::string_view take_run(char stop) override {
+    const std::size_t end = std::min(bytes_.find(stop, at_), bytes_.size());
+    const std::string_view run = bytes_.substr(at_, end - at_);
+    at_ = end;
+    return run;
   }
   // Bytes taken so far.
   std::size_t position() const { return at_; }
@@ -48,10 +63,14 @@ class FileByteSource : public ByteSource {
   ~FileByteSource() override { release(); }
 
   int get() override;
+  std::string_view take_run(char stop) override;
   // Puts the file's position just after the last byte taken.
   void release();
 
  private:
+  // Reads the next block when the current one is used up; false at the end.
+  bool fill();
+
   File& file_;
   std::array<uint8_t, 4096> block_{};
   int32_t filled_ = 0;

@@ -6,6 +6,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
 #include <vector>
 
 namespace wayfetch::platform {
@@ -88,6 +91,50 @@ int create_temporary_file(const std::string& prefix, std::string& path_out) {
 
 bool remove_file(const std::string& path) {
   return ::unlink(path.c_str()) == 0;
+}
+
+std::string create_temporary_folder(const std::string& prefix) {
+  std::string pattern = temporary_folder();
+  if (pattern.back() != '/') pattern += '/';
+  pattern += prefix;
+  pattern += "XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  // mkdtemp makes the folder with mode 0700.
+  if (::mkdtemp(name.data()) == nullptr) return "";
+  return std::string(name.data());
+}
+
+bool remove_folder(const std::string& path) {
+  if (path.empty()) return false;
+  std::error_code error;
+  std::filesystem::remove_all(path, error);
+  return !error && !std::filesystem::exists(std::filesystem::symlink_status(path, error));
+}
+
+bool is_regular_file(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool use_default_permissions(const std::string& path) {
+  // umask(2) can only be read by changing it, which races with other
+  // threads creating files; the kernel reports it in the status file.
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    constexpr std::string_view label = "Umask:";
+    if (!line.starts_with(label)) continue;
+    char* end = nullptr;
+    const unsigned long mask = std::strtoul(line.c_str() + label.size(), &end, 8);
+    if (end == line.c_str() + label.size()) return false;
+    return ::chmod(path.c_str(), static_cast<mode_t>(0666 & ~mask)) == 0;
+  }
+  return false;
+}
+
+bool is_terminal(std::FILE* stream) {
+  return stream != nullptr && ::isatty(::fileno(stream)) == 1;
 }
 
 namespace {

@@ -10,6 +10,7 @@
 #define WAYFETCH_PLATFORM_FILE_SYSTEM_H
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace wayfetch::platform {
@@ -30,6 +31,21 @@ int create_temporary_file(const std::string& prefix, std::string& path_out);
 
 // Removes a file; returns whether it was removed.
 bool remove_file(const std::string& path);
+
+// Creates a new folder "<temporary folder>/<prefix>XXXXXX" that only the user
+// may enter (mode 0700). Returns its path, or "" when it cannot be made.
+std::string create_temporary_folder(const std::string& prefix);
+// Removes a folder and everything in it (symbolic links inside are removed,
+// never followed). Returns whether nothing is left.
+bool remove_folder(const std::string& path);
+// Whether `path` names a regular file (symbolic links followed). Readers check
+// this before opening a file a page names, as opening a FIFO blocks.
+bool is_regular_file(const std::string& path);
+// Gives `path` the permission bits of a freshly created file: 0666 less the
+// process's umask. False when the umask cannot be learnt or the change fails.
+bool use_default_permissions(const std::string& path);
+// Whether `stream` writes to a terminal (progress lines are for people).
+bool is_terminal(std::FILE* stream);
 
 // Safe replacement of a file: write a new file beside the old one, then
 // replace the old one by renaming, so that a failure half-way (disk full, an

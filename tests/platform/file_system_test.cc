@@ -2,7 +2,10 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 #include "tests/support/temp_dir.h"
 
@@ -36,6 +39,50 @@ TEST(FileSystemTest, TemporaryFilesLiveInTmpdir) {
   EXPECT_EQ(path.rfind(dir.path() + "/qzt", 0), 0u);
   EXPECT_TRUE(remove_file(path));
   EXPECT_FALSE(remove_file(path));
+}
+
+TEST(FileSystemTest, PrivateTemporaryFolders) {
+  testing::TempDir dir;
+  setenv("TMPDIR", dir.path().c_str(), 1);
+  const std::string folder = create_temporary_folder("work-");
+  const std::string second = create_temporary_folder("work-");
+  unsetenv("TMPDIR");
+  ASSERT_FALSE(folder.empty());
+  EXPECT_NE(folder, second);
+  EXPECT_EQ(folder.rfind(dir.path() + "/work-", 0), 0u);
+  struct stat info {};
+  ASSERT_EQ(stat(folder.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+
+  // Removal takes the contents, and a link inside is removed, not followed.
+  testing::write_bytes(dir.file("keep.txt"), "kept");
+  testing::write_bytes(folder + "/a.tmp", "x");
+  std::filesystem::create_directory(folder + "/sub");
+  std::filesystem::create_symlink(dir.file("keep.txt"), folder + "/sub/link");
+  EXPECT_TRUE(remove_folder(folder));
+  EXPECT_FALSE(std::filesystem::exists(folder));
+  EXPECT_EQ(testing::read_bytes(dir.file("keep.txt")), "kept");
+  EXPECT_FALSE(remove_folder(""));
+}
+
+TEST(FileSystemTest, RegularFilesAndDefaultPermissions) {
+  testing::TempDir dir;
+  testing::write_bytes(dir.file("a.html"), "x");
+  ASSERT_EQ(mkfifo(dir.file("pipe.html").c_str(), 0600), 0);
+  EXPECT_TRUE(is_regular_file(dir.file("a.html")));
+  EXPECT_FALSE(is_regular_file(dir.file("pipe.html")));
+  EXPECT_FALSE(is_regular_file(dir.path()));
+  EXPECT_FALSE(is_regular_file(dir.file("missing.html")));
+
+  chmod(dir.file("a.html").c_str(), 0600);
+  const mode_t old_mask = umask(027);
+  const bool changed = use_default_permissions(dir.file("a.html"));
+  umask(old_mask);
+  ASSERT_TRUE(changed);
+  struct stat info {};
+  ASSERT_EQ(stat(dir.file("a.html").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+  EXPECT_FALSE(use_default_permissions(dir.file("missing.html")));
 }
 
 }  // namespace

@@ -1,0 +1,33 @@
+// Quick publish from the command line: "wayfetch --publish SOURCE [TARGET]"
+// makes the e-book of one local HTML or text page, as the main window's
+// Quick publish dialog does: compressed, with the notice page, the title
+// taken from the page's file name.
+//
+// Messages are English and go to `err`; the e-book's path and size go to
+// `out`, and the converter's progress lines too when `out` is a terminal.
+// Not thread-safe (one publish at a time per process is expected).
+#ifndef WAYFETCH_APP_QUICK_PUBLISH_H
+#define WAYFETCH_APP_QUICK_PUBLISH_H
+
+#include <cstdio>
+#include <string>
+
+namespace wayfetch {
+
+// Exit codes of the command line.
+inline constexpr int exit_success = 0;
+inline constexpr int exit_failure = 1;  // the e-book could not be made
+inline constexpr int exit_usage = 2;    // the command line is wrong
+
+// The e-book path for `source` and the optional `target` ("" when not given):
+// the target, or the source when none, with the extension ".prc" in place
+// of its own; a target that is an existing folder receives the source's name.
+std::string quick_publish_target(const std::string& source, const std::string& target);
+
+// Publishes `source` into the target; returns the exit code.
+int run_quick_publish(const std::string& source, const std::string& target, std::FILE* out,
+                      std::FILE* err);
+
+}  // namespace wayfetch
+
+#endif

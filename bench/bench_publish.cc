@@ -1,0 +1,186 @@
+// Publishing speed and memory: generates a page of N megabytes (default 5)
+// with P distinct JPEG pictures (default 50), publishes it as Quick publish
+// does (compressed), and prints the time split into the content stage
+// (reading tags, rewriting, patching), text-record compression, picture
+// conversion and the rest, plus the process's peak memory.
+//
+//   bench_publish [--mb N] [--pictures P] [--keep FOLDER]
+//
+// Times are the thread's CPU seconds, so a machine shared with other work
+// still gives comparable figures; wall-clock seconds are printed beside
+// them. The page is written to disk in small pieces before publishing, so
+// the peak memory is the publisher's.
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "ebook/bitmap_pictures.h"
+#include "ebook/ebook_package.h"
+#include "ebook/ebook_publisher.h"
+#include "tests/imaging/picture_files.h"
+
+namespace {
+
+using namespace wayfetch;
+
+struct Instant {
+  double cpu = 0;
+  double wall = 0;
+  Instant operator-(const Instant& o) const { return {cpu - o.cpu, wall - o.wall}; }
+  Instant& operator+=(const Instant& o) {
+    cpu += o.cpu;
+    wall += o.wall;
+    return *this;
+  }
+};
+
+Instant now() {
+  timespec cpu{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
+  const double wall =
+      std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  return {static_cast<double>(cpu.tv_sec) + static_cast<double>(cpu.tv_nsec) * 1e-9, wall};
+}
+
+// Notes the moments the publisher moves from one stage to the next.
+class StageClock : public PublishProgress {
+ public:
+  void set_range(Stage stage, int32_t) override {
+    if (stage == Stage::text_records) text_start = now();
+    if (stage == Stage::pictures) pictures_start = now();
+  }
+  void set_position(int32_t) override {}
+  Instant text_start;
+  Instant pictures_start;
+};
+
+// The picture library, timed.
+class TimedPictures : public PictureRecordSource {
+ public:
+  bool make_record(const std::string& path, std::vector<uint8_t>& record,
+                   std::string& error_text) override {
+    const Instant start = now();
+    const bool ok = inner.make_record(path, record, error_text);
+    spent += now() - start;
+    return ok;
+  }
+  BitmapPictureSource inner;
+  Instant spent;
+};
+
+// A news page: headings with anchors, paragraphs with links to them, a style
+// sheet, and the pictures spread through the text. Written in pieces.
+void write_page(const std::string& path, std::size_t bytes, int pictures) {
+  std::ofstream out(path, std::ios::binary);
+  out << "<html><head><title>Bench</title><style>P.lead { font-weight: bold }\n"
+         ".note { font-size: x-small; text-align: center }</style></head><body>\n";
+  std::mt19937 rng(7);
+  const char* words[] = {"handheld", "reader", "news", "of",      "the",    "day", "and", "story",
+                         "weather",  "market", "city", "council", "report", "a",   "in"};
+  std::size_t written = 0;
+  int section = 0;
+  int next_picture = 0;
+  const std::size_t picture_every = bytes / static_cast<std::size_t>(pictures + 1);
+  std::string piece;
+  while (written < bytes) {
+    piece.clear();
+    piece += "<h2 id=\"s" + std::to_string(section) + "\">Section " + std::to_string(section) +
+             "</h2>\n";
+    for (int p = 0; p < 6; ++p) {
+      piece += p == 0 ? "<p class=lead>" : (p == 5 ? "<p class=note>" : "<p>");
+      for (int w = 0; w < 60; ++w) {
+        piece += words[rng() % std::size(words)];
+        piece += ' ';
+      }
+      piece += "<a href=\"#s" + std::to_string(rng() % (section + 1)) + "\">earlier</a></p>\n";
+    }
+    if (next_picture < pictures &&
+        written >= picture_every * static_cast<std::size_t>(next_picture + 1)) {
+      piece += "<p><img src=\"picture" + std::to_string(next_picture) + ".jpg\" alt=\"\"></p>\n";
+      ++next_picture;
+    }
+    out << piece;
+    written += piece.size();
+    ++section;
+  }
+  for (; next_picture < pictures; ++next_picture) {
+    out << "<p><img src=\"picture" << next_picture << ".jpg\"></p>\n";
+  }
+  out << "</body></html>\n";
+}
+
+long peak_kilobytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  double megabytes = 5;
+  int pictures = 50;
+  std::string keep;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--mb") == 0) megabytes = std::atof(argv[i + 1]);
+    if (std::strcmp(argv[i], "--pictures") == 0) pictures = std::atoi(argv[i + 1]);
+    if (std::strcmp(argv[i], "--keep") == 0) keep = argv[i + 1];
+  }
+  namespace fs = std::filesystem;
+  const fs::path folder =
+      keep.empty() ? fs::temp_directory_path() / ("bench-publish-" + std::to_string(getpid()))
+                   : fs::path(keep);
+  fs::create_directories(folder);
+
+  for (int i = 0; i < pictures; ++i) {
+    const testing::RgbImage image = testing::photo_image(640, 480, static_cast<uint32_t>(i + 1));
+    testing::write_file((folder / ("picture" + std::to_string(i) + ".jpg")).string(),
+                        testing::encode_jpeg(image));
+  }
+  const std::string page = (folder / "bench.html").string();
+  write_page(page, static_cast<std::size_t>(megabytes * 1024 * 1024), pictures);
+  const long before = peak_kilobytes();
+
+  const EbookPackage package = EbookPackage::from_page(page, "");
+  TimedPictures timed;
+  StageClock clock;
+  EbookPublisher publisher(package, &timed);
+  publisher.set_progress(&clock);
+  const Instant start = now();
+  const bool ok = publisher.publish((folder / "bench.prc").string(), true, true);
+  const Instant total = now() - start;
+  if (!ok) {
+    std::fprintf(stderr, "publish failed: %s\n", publisher.error_text().c_str());
+    return 1;
+  }
+
+  const Instant content = clock.text_start - start;
+  const Instant compression = clock.pictures_start - clock.text_start;
+  Instant rest = total - compression - timed.spent;
+  std::printf("page %.1f MB, %d JPEG pictures (640 x 480), %d text records, book %.1f MB\n",
+              static_cast<double>(fs::file_size(page)) / 1048576.0, pictures,
+              publisher.text_record_count(),
+              static_cast<double>(fs::file_size(folder / "bench.prc")) / 1048576.0);
+  std::printf("%-34s %8s %8s\n", "", "cpu s", "wall s");
+  std::printf("%-34s %8.3f %8.3f\n", "total", total.cpu, total.wall);
+  std::printf("%-34s %8.3f %8.3f\n", "text records (compression)", compression.cpu,
+              compression.wall);
+  std::printf("%-34s %8.3f %8.3f\n", "picture conversion", timed.spent.cpu, timed.spent.wall);
+  std::printf("%-34s %8.3f %8.3f\n", "rest", rest.cpu, rest.wall);
+  std::printf("%-34s %8.3f %8.3f\n", "  of it: tags, rewriting, patching", content.cpu,
+              content.wall);
+  std::printf("rest / compression: %.2f (target below 0.5)\n", rest.cpu / compression.cpu);
+  std::printf("peak memory: %.1f MB (%.1f MB before publishing)\n",
+              static_cast<double>(peak_kilobytes()) / 1024.0, static_cast<double>(before) / 1024.0);
+  if (keep.empty()) fs::remove_all(folder);
+  return 0;
+}

@@ -1,0 +1,157 @@
+#include "ebook/ebook_package.h"
+
+#include "core/file.h"
+#include "core/string_table.h"
+#include "ebook/ascii_text.h"
+#include "ebook/byte_source.h"
+#include "ebook/local_link.h"
+#include "ebook/tag_reader.h"
+#include "platform/date_format.h"
+#include "platform/file_system.h"
+
+namespace wayfetch {
+namespace {
+
+std::string cut(std::string_view text, std::size_t limit) {
+  return std::string(text.substr(0, limit));
+}
+
+// The character set a "meta" tag declares, or "". Only the declaration
+// counts: a description that mentions "rugby" declares no GB text.
+std::string declared_charset(const HtmlTag& tag) {
+  if (const std::string* charset = tag.attribute("CHARSET")) return *charset;
+  const std::string* content = tag.attribute("CONTENT");
+  if (content == nullptr) return {};
+  const std::size_t at = ascii::find_ignoring_case(*content, "charset");
+  if (at == std::string::npos) return {};
+  std::string_view rest = std::string_view(*content).substr(at + 7);
+  while (!rest.empty() && (rest.front() == ' ' || rest.front() == '=')) rest.remove_prefix(1);
+  return std::string(rest.substr(0, rest.find_first_of(" ;,\"'")));
+}
+
+// The charset code of one content file, 0 when it declares none.
+int32_t charset_of_file(const std::string& path) {
+  if (!platform::is_regular_file(path)) return EbookPackage::charset_none;
+  File file;
+  if (!file.open(path, File::read_existing)) return EbookPackage::charset_none;
+  FileByteSource source(file);
+  TagReader reader(source);
+  HtmlTag tag;
+  for (int c = reader.get(); c >= 0; c = reader.get()) {
+    if (c != '<') continue;
+    const TagReader::Result result = reader.read_tag(tag);
+    if (result == TagReader::Result::end) break;
+    if (result == TagReader::Result::comment) {
+      reader.read_comment([](char) {});
+      continue;
+    }
+    if (ascii::equals_ignoring_case(tag.name, "body")) break;
+    if (!ascii::equals_ignoring_case(tag.name, "meta")) continue;
+    const std::string charset = declared_charset(tag);
+    if (ascii::find_ignoring_case(charset, "big5") != std::string::npos) {
+      return EbookPackage::charset_big5;
+    }
+    if (ascii::find_ignoring_case(charset, "gb") != std::string::npos) {
+      return EbookPackage::charset_gb;
+    }
+  }
+  return EbookPackage::charset_none;
+}
+
+}  // namespace
+
+EbookPackage EbookPackage::from_page(const std::string& page_path, std::string_view title) {
+  EbookPackage package;
+  package.package_path_ = page_path + ".opf";
+  package.add_manifest_item("ContentFile1", page_path, "text/html");
+  package.add_spine_entry("ContentFile1");
+
+  std::string date;
+  platform::format_date("", platform::today(), date);
+  package.add_metadata("dc:Date", date);
+  std::string_view name = title;
+  if (name.empty()) {
+    name = file_name_of(page_path);
+    name = name.substr(0, name.find('.'));
+  }
+  package.add_metadata("dc:Title", name);
+
+  package.add_guide_reference("toc", strings::text(strings::table_of_contents), page_path + "#toc");
+  package.link_spine();
+  return package;
+}
+
+int32_t EbookPackage::detect_charset() const {
+  for (const SpineEntry& entry : spine_) {
+    if (entry.state != EntryState::in_use || entry.item < 0) continue;
+    const int32_t charset =
+        charset_of_file(content_path(manifest_[static_cast<std::size_t>(entry.item)]));
+    if (charset != charset_none) return charset;
+  }
+  return charset_none;
+}
+
+bool EbookPackage::add_metadata(std::string_view name, std::string_view value) {
+  if (static_cast<int32_t>(metadata_.size()) >= max_metadata) return false;
+  metadata_.push_back({cut(name, max_name), cut(value, max_value), EntryState::in_use});
+  return true;
+}
+
+bool EbookPackage::add_manifest_item(std::string_view id, std::string_view href,
+                                     std::string_view media_type) {
+  if (static_cast<int32_t>(manifest_.size()) >= max_manifest) return false;
+  manifest_.push_back(
+      {cut(id, max_name), cut(href, max_href), cut(media_type, max_name), EntryState::in_use});
+  return true;
+}
+
+bool EbookPackage::add_spine_entry(std::string_view id) {
+  const std::string kept = cut(id, max_name);
+  for (const SpineEntry& entry : spine_) {
+    if (ascii::equals_ignoring_case(entry.id, kept)) return true;
+  }
+  if (static_cast<int32_t>(spine_.size()) >= max_spine) return false;
+  spine_.push_back({kept, EntryState::in_use, -1});
+  return true;
+}
+
+bool EbookPackage::add_guide_reference(std::string_view type, std::string_view title,
+                                       std::string_view href) {
+  if (static_cast<int32_t>(guide_.size()) >= max_guide) return false;
+  guide_.push_back(
+      {cut(type, max_name), cut(title, max_name), cut(href, max_href), EntryState::in_use});
+  return true;
+}
+
+void EbookPackage::link_spine() {
+  for (SpineEntry& entry : spine_) entry.item = manifest_index(entry.id);
+}
+
+const std::string* EbookPackage::metadata_value(std::string_view name) const {
+  for (const MetadataEntry& entry : metadata_) {
+    if (entry.state == EntryState::in_use && ascii::equals_ignoring_case(entry.name, name)) {
+      return &entry.value;
+    }
+  }
+  return nullptr;
+}
+
+int32_t EbookPackage::manifest_index(std::string_view id) const {
+  for (std::size_t i = 0; i < manifest_.size(); ++i) {
+    if (manifest_[i].state == EntryState::in_use &&
+        ascii::equals_ignoring_case(manifest_[i].id, id)) {
+      return static_cast<int32_t>(i);
+    }
+  }
+  return -1;
+}
+
+std::string EbookPackage::content_path(const ManifestItem& item) const {
+  return join_path(package_folder(), item.href);
+}
+
+std::string EbookPackage::package_folder() const {
+  return folder_of(package_path_);
+}
+
+}  // namespace wayfetch

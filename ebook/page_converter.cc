@@ -1,0 +1,226 @@
+#include "ebook/page_converter.h"
+
+#include <array>
+
+#include "core/file.h"
+#include "ebook/ascii_text.h"
+#include "ebook/byte_source.h"
+#include "ebook/intermediate_file.h"
+#include "ebook/local_link.h"
+#include "ebook/reference_table.h"
+#include "ebook/tag_reader.h"
+#include "platform/file_system.h"
+
+namespace wayfetch {
+namespace {
+
+constexpr int end_of_text = 0x1A;  // old text files end at this byte
+
+std::string not_available(const std::string& path) {
+  return "The file " + path + ", referenced in the Manifest is not available";
+}
+
+bool open_regular(const std::string& path, File& file) {
+  // A FIFO or device named like a page would block or never end.
+  return platform::is_regular_file(path) && file.open(path, File::read_existing);
+}
+
+bool is_letter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool is_picture_name(std::string_view name) {
+  for (std::string_view ending : {"gif", "jpg", "jpeg", "png"}) {
+    if (ascii::ends_with_ignoring_case(name, ending)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool PageConverter::convert(const std::string& path, std::string& error) {
+  if (ascii::ends_with_ignoring_case(path, "txt")) return copy_text_file(path, error);
+  if (!ascii::ends_with_ignoring_case(path, "htm") &&
+      !ascii::ends_with_ignoring_case(path, "html")) {
+    return true;
+  }
+  File file;
+  if (!open_regular(path, file)) {
+    error = not_available(path);
+    return false;
+  }
+  FileByteSource source(file);
+  TagReader reader(source);
+  HtmlTag tag;
+
+  // The head: only style sheets matter; text is passed over.
+  bool body = false;
+  while (!body) {
+    const int c = reader.get();
+    if (c < 0) break;
+    if (c != '<') continue;
+    const TagReader::Result result = reader.read_tag(tag);
+    if (result == TagReader::Result::end) break;
+    if (result == TagReader::Result::comment) {
+      reader.read_comment([](char) {});
+    } else if (ascii::equals_ignoring_case(tag.name, "BODY")) {
+      body = true;
+    } else if (!take_head_tag(tag, reader, path, error)) {
+      return false;
+    }
+  }
+  if (!body) {
+    error = "The file " + path +
+            ", referenced in the Manifest is not a valid OEB Document : no tag <BODY> found";
+    return false;
+  }
+
+  references_.add_anchor(path, "", out_.position());
+  while (true) {
+    // Text between tags moves a block at a time.
+    const std::string_view run = source.take_run('<');
+    if (!run.empty()) {
+      out_.write(run);
+      continue;
+    }
+    const int c = reader.get();
+    if (c < 0) break;
+    if (c != '<') {
+      out_.put(static_cast<char>(c));
+      continue;
+    }
+    const TagReader::Result result = reader.read_tag(tag);
+    if (result == TagReader::Result::end) break;
+    if (result == TagReader::Result::comment) {
+      out_.write(tag.text);
+      reader.read_comment([this](char byte) { out_.put(byte); });
+      continue;
+    }
+    if (ascii::equals_ignoring_case(tag.name, "/BODY")) break;
+    write_body_tag(tag, path);
+  }
+  out_.write("<hr>");
+  return true;
+}
+
+bool PageConverter::copy_text_file(const std::string& path, std::string& error) {
+  File file;
+  if (!open_regular(path, file)) {
+    error = not_available(path);
+    return false;
+  }
+  std::array<char, 16384> block{};
+  while (true) {
+    const int32_t got = file.read(block.data(), static_cast<int32_t>(block.size()));
+    if (got <= 0) return true;
+    std::string_view bytes(block.data(), static_cast<std::size_t>(got));
+    const std::size_t end = bytes.find(static_cast<char>(end_of_text));
+    out_.write(bytes.substr(0, end));
+    if (end != std::string_view::npos) return true;
+  }
+}
+
+bool PageConverter::take_head_tag(const HtmlTag& tag, TagReader& reader, const std::string& path,
+                                  std::string& error) {
+  if (ascii::equals_ignoring_case(tag.name, "STYLE")) {
+    // The rules follow the tag in the same file, up to "</STYLE>".
+    style_ = std::make_unique<StyleSheet>();
+    if (!style_->read(reader.source())) style_.reset();
+    return true;
+  }
+  if (!ascii::equals_ignoring_case(tag.name, "LINK")) return true;
+  const std::string* type = tag.attribute("TYPE");
+  const std::string* href = tag.attribute("HREF");
+  if (type == nullptr || href == nullptr) return true;
+  // Feeds, icons and other linked resources are no style sheets; and a
+  // style sheet on the web is out of reach of a local conversion. Both are
+  // passed over rather than failing the page.
+  if (!ascii::equals_ignoring_case(*type, "text/css")) return true;
+  const LinkTarget target = resolve_link(path, *href);
+  if (!target.local) return true;
+  File css;
+  if (!open_regular(target.file, css)) {
+    error = "The style sheet " + target.file + ", linked from " + path + ", is not available";
+    return false;
+  }
+  FileByteSource css_source(css);
+  style_ = std::make_unique<StyleSheet>();
+  if (!style_->read(css_source)) style_.reset();
+  return true;
+}
+
+void PageConverter::write_body_tag(const HtmlTag& tag, const std::string& path) {
+  // An anchor notes the position; the tag itself is written by a later stage.
+  const bool anchor_tag = ascii::equals_ignoring_case(tag.name, "A");
+  const std::string* id = tag.attribute("ID");
+  const std::string* name = anchor_tag ? tag.attribute("NAME") : nullptr;
+  for (const std::string* anchor : {id, name}) {
+    if (anchor == nullptr || (anchor == name && id != nullptr && *id == *name)) continue;
+    std::string_view text = *anchor;
+    if (text.starts_with('#')) text.remove_prefix(1);
+    references_.add_anchor(path, text, out_.anchor_position());
+  }
+
+  if (write_link(tag, path) || write_picture(tag, path)) return;
+  if (style_ != nullptr) {
+    styled_.clear();
+    if (style_->rewrite_tag(tag, styled_)) {
+      out_.write(styled_);
+      return;
+    }
+  }
+  out_.write(tag.text);
+}
+
+bool PageConverter::write_link(const HtmlTag& tag, const std::string& path) {
+  if (!ascii::equals_ignoring_case(tag.name, "A") &&
+      !ascii::equals_ignoring_case(tag.name, "REFERENCE") &&
+      !ascii::equals_ignoring_case(tag.name, "METADATA")) {
+    return false;
+  }
+  const std::string* href = tag.attribute("HREF");
+  if (href == nullptr || references_.links_full()) return false;
+  const LinkTarget target = resolve_link(path, *href);
+
+  std::string_view text = tag.text;
+  if (text.ends_with('>')) text.remove_suffix(1);
+  if (text.ends_with('/')) text.remove_suffix(1);
+  out_.write(text);
+  out_.write(" filepos=\"");
+  references_.add_link(target.file, target.fragment, out_.position());
+  out_.write(ReferenceTable::link_placeholder);
+  out_.write("\">");
+  return true;
+}
+
+bool PageConverter::write_picture(const HtmlTag& tag, const std::string& path) {
+  if (!ascii::equals_ignoring_case(tag.name, "IMG")) return false;
+  const std::string* src = tag.attribute("SRC");
+  if (src == nullptr) return false;
+
+  // Quotation marks and angle brackets in a name would end the tag early;
+  // the patch that names the record overwrites the name anyway.
+  std::string name(file_name_of(*src));
+  for (char& c : name) {
+    if (c == '"' || c == '<' || c == '>') c = '_';
+  }
+  out_.write("<img src=");
+  const int64_t quote = out_.position();
+  out_.write("\"");
+  out_.write(name);
+  out_.write("\" recindex=\"");
+  out_.write(ReferenceTable::picture_placeholder);
+  out_.write("\">");
+
+  // Names like "a.gif" are spacers and bullets, not pictures worth a record.
+  if (name.size() >= 2 && is_letter(name[0]) && name[1] == '.') return true;
+  const LinkTarget target = resolve_link(path, *src);
+  if (!target.local || name.size() < 3 || !is_picture_name(file_name_of(target.file)) ||
+      !platform::is_regular_file(target.file)) {
+    return true;
+  }
+  references_.add_picture(target.file, static_cast<int32_t>(name.size()), quote);
+  return true;
+}
+
+}  // namespace wayfetch

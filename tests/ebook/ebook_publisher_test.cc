@@ -1,0 +1,360 @@
+#include "ebook/ebook_publisher.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/date_format.h"
+#include "tests/ebook/book_file.h"
+#include "tests/support/temp_dir.h"
+
+namespace wayfetch {
+namespace {
+
+using testing::BookFile;
+using testing::read_book;
+using testing::read_bytes;
+using testing::TempDir;
+using testing::write_bytes;
+
+// Hands out "BM" and the picture's path as its record, and fails for one path.
+class FakePictures : public PictureRecordSource {
+ public:
+  bool make_record(const std::string& path, std::vector<uint8_t>& record,
+                   std::string& error_text) override {
+    asked.push_back(path);
+    if (path == failing) {
+      error_text = "cannot convert " + path;
+      return false;
+    }
+    const std::string bytes = "BM" + path;
+    record.assign(bytes.begin(), bytes.end());
+    return true;
+  }
+  std::vector<std::string> asked;
+  std::string failing;
+};
+
+std::vector<std::string> names_in(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The `length` bytes after each occurrence of `label` ("filepos=\"").
+std::vector<std::string> values_after(const std::string& text, const std::string& label,
+                                      std::size_t length) {
+  std::vector<std::string> found;
+  for (std::size_t at = text.find(label); at != std::string::npos; at = text.find(label, at + 1)) {
+    found.push_back(text.substr(at + label.size(), length));
+  }
+  return found;
+}
+
+class EbookPublisherTest : public ::testing::Test {
+ protected:
+  void SetUp() override { setenv("TMPDIR", work.path().c_str(), 1); }
+  void TearDown() override {
+    unsetenv("TMPDIR");
+    // Working files are removed on every path, success or failure.
+    EXPECT_TRUE(names_in(work.path()).empty());
+  }
+
+  std::string write_page(const std::string& name, const std::string& body,
+                         const std::string& head = "") {
+    const std::string path = site.file(name);
+    write_bytes(path, "<html><head>" + head + "</head><body>" + body + "</body></html>");
+    return path;
+  }
+
+  bool publish(const std::string& page, bool notice = false, const std::string& title = "") {
+    const EbookPackage package = EbookPackage::from_page(page, title);
+    EbookPublisher publisher(package, &pictures);
+    const bool ok = publisher.publish(target, true, notice);
+    error_text = publisher.error_text();
+    text_records = publisher.text_record_count();
+    book = read_book(target);
+    return ok;
+  }
+
+  // The copied body of the page: between the book's "<BODY>" and the "<hr>"
+  // that follows the page.
+  std::string page_text() const {
+    const std::size_t start = book.text.find("<BODY>") + 6;
+    return book.text.substr(start, book.text.find("<hr><h1 align=\"center\">eBook Info") - start);
+  }
+
+  TempDir site;
+  TempDir out;
+  TempDir work;
+  FakePictures pictures;
+  std::string target = out.file("book.prc");
+  std::string error_text;
+  int32_t text_records = 0;
+  BookFile book;
+};
+
+TEST_F(EbookPublisherTest, LinksPointAtTheirAnchors) {
+  const std::string page = write_page(
+      "page.html",
+      "<a href=\"#sec\">to section</a> <a href=\"#nowhere\">lost</a> <a href='page.html'>top</a>\n"
+      "<p>Intro</p>\n<h2><a name=\"sec\">Section</a></h2>\n"
+      "text <div id=\"#far\" class=wide><p>Far</p></div><a href=\"#far\">far</a>\n"
+      "<span class=\"long-class\"><a name=after-long>x</a></span><a href=#after-long>z</a>\n"
+      "<a href=\"http://example.com/#sec\">web</a>");
+  ASSERT_TRUE(publish(page)) << error_text;
+  const std::vector<std::string> positions = values_after(book.text, "filepos=\"", 10);
+  // The guide's two references come first.
+  ASSERT_EQ(positions.size(), 8u);
+  const std::size_t heading = book.text.find("<H2><a name=\"sec\">");
+  ASSERT_NE(heading, std::string::npos);
+  EXPECT_EQ(std::stoul(positions[2]), heading);
+  EXPECT_EQ(positions[3], "XXXXXXXXXX");
+  // A link to a file without a fragment points at the start of its body.
+  EXPECT_EQ(std::stoul(positions[4]), book.text.find("<BODY>") + 6);
+  EXPECT_EQ(std::stoul(positions[5]), book.text.find("<div id=\"#far\""));
+  // A start tag longer than 11 bytes before an anchor does not take it.
+  EXPECT_EQ(std::stoul(positions[6]), book.text.find("<a name=after-long>"));
+  EXPECT_EQ(positions[7], "XXXXXXXXXX");
+  // The tag keeps its own attributes; filepos comes last.
+  EXPECT_NE(book.text.find("<a href=\"#sec\" filepos=\"" + positions[2] + "\">to section</A>"),
+            std::string::npos);
+  // The guide's metadata reference points at the "eBook Info" page.
+  EXPECT_EQ(std::stoul(positions[1]), book.text.find("<h1 align=\"center\">eBook Info"));
+}
+
+TEST_F(EbookPublisherTest, EachDistinctPictureIsOneRecord) {
+  write_bytes(site.file("bb.gif"), "gif");
+  write_bytes(site.file("cc.JPG"), "jpeg");
+  write_bytes(site.file("a.gif"), "spacer");
+  write_bytes(site.file("d.bmp"), "bmp");
+  std::filesystem::create_directory(site.file("pics"));
+  write_bytes(site.file("pics/ee.png"), "png");
+  const std::string page = write_page(
+      "page.html",
+      "<img src=\"bb.gif\" alt=\"x\" width=10><img src=cc.JPG><img src='./bb.gif'>"
+      "<img src=\"a.gif\"><img src=\"missing.png\"><img src=\"d.bmp\">"
+      "<img src=\"http://example.com/bb.gif\"><img src=\"pics/ee.png\"><img src=\"BB.GIF\">"
+      "<img src=\"bb.gif\"><img alt=none>");
+  ASSERT_TRUE(publish(page)) << error_text;
+
+  // Records in the order of first appearance, each converted once.
+  const std::vector<std::string> expected = {site.file("bb.gif"), site.file("cc.JPG"),
+                                             site.file("pics/ee.png")};
+  EXPECT_EQ(pictures.asked, expected);
+  ASSERT_EQ(book.record_count, 1u + text_records + 3u);
+  EXPECT_EQ(book.picture(1), "BM" + site.file("bb.gif"));
+  EXPECT_EQ(book.picture(3), "BM" + site.file("pics/ee.png"));
+
+  EXPECT_EQ(page_text(),
+            "<img src=\"BMP\" recindex=\"00001\">   "
+            "<img src=\"BMP\" recindex=\"00002\">   "
+            "<img src=\"BMP\" recindex=\"00001\">   "
+            "<img src=\"a.gif\" recindex=\"XXXXX\">"
+            "<img src=\"missing.png\" recindex=\"XXXXX\">"
+            "<img src=\"d.bmp\" recindex=\"XXXXX\">"
+            "<img src=\"bb.gif\" recindex=\"XXXXX\">"
+            "<img src=\"BMP\" recindex=\"00003\">   "
+            "<img src=\"BB.GIF\" recindex=\"XXXXX\">"
+            "<img src=\"BMP\" recindex=\"00001\">   "
+            "<img alt=none>");
+}
+
+TEST_F(EbookPublisherTest, FullTablesLeavePlaceholders) {
+  write_bytes(site.file("photo.gif"), "gif");
+  std::string body = "<p id=t>target</p>";
+  for (int i = 0; i < 1100; ++i) body += "<a href=\"#t\">l</a>";
+  for (int i = 0; i < 520; ++i) body += "<img src=\"photo.gif\">";
+  ASSERT_TRUE(publish(write_page("page.html", body))) << error_text;
+  // 1023 links in all, the guide's two included; the rest are written as read.
+  EXPECT_EQ(values_after(book.text, "filepos=\"", 10).size(), 1023u);
+  const std::vector<std::string> numbers = values_after(book.text, "recindex=\"", 5);
+  ASSERT_EQ(numbers.size(), 520u);
+  EXPECT_EQ(std::count(numbers.begin(), numbers.end(), "00001"), 511);
+  EXPECT_EQ(std::count(numbers.begin(), numbers.end(), "XXXXX"), 9);
+  EXPECT_EQ(pictures.asked.size(), 1u);
+}
+
+TEST_F(EbookPublisherTest, StyleSheetsBecomeTags) {
+  write_bytes(site.file("style.css"), ".big { font-size: x-large }\n");
+  const std::string page =
+      write_page("page.html", "<p class=note id=n>Note</p><h1 class=big>Big</h1><p>Plain</p>",
+                 "<style>P.note { font-weight: bold; text-align: center }</style>"
+                 "<link rel=alternate type=\"application/rss+xml\" href=\"feed.xml\">"
+                 "<link rel=icon type=image/png href=\"favicon.png\">"
+                 "<link rel=stylesheet type=TEXT/CSS href=\"https://cdn.example.com/site.css\">"
+                 "<link rel=stylesheet type=text/css href=\"style.css\">");
+  ASSERT_TRUE(publish(page)) << error_text;
+  // The linked sheet replaced the STYLE element's rules.
+  EXPECT_EQ(page_text(), "<p class=note id=n>Note</P><h2><H1>Big</H1></h2><P>Plain</P>");
+
+  const std::string styled =
+      write_page("styled.html", "<p class=note id=n>Note</p><h1 class=big>Big</h1>",
+                 "<style>P.note { font-weight: bold; text-align: center }</style>");
+  ASSERT_TRUE(publish(styled)) << error_text;
+  EXPECT_EQ(page_text(), "<b><P align='center' >Note</P></b><h1 class=big>Big</H1>");
+}
+
+TEST_F(EbookPublisherTest, MissingStyleSheetFailsAndKeepsTheOldBook) {
+  write_bytes(target, "yesterday's book");
+  const std::string page = write_page("page.html", "<p>x</p>",
+                                      "<link rel=stylesheet type=\"text/css\" href=\"gone.css\">");
+  EXPECT_FALSE(publish(page));
+  EXPECT_EQ(error_text, "The style sheet " + site.file("gone.css") + ", linked from " + page +
+                            ", is not available / ");
+  EXPECT_EQ(read_bytes(target), "yesterday's book");
+  EXPECT_EQ(names_in(out.path()), std::vector<std::string>{"book.prc"});
+}
+
+TEST_F(EbookPublisherTest, FailuresNameTheirCause) {
+  EXPECT_FALSE(publish(site.file("missing.html")));
+  EXPECT_EQ(error_text, "The file " + site.file("missing.html") +
+                            ", referenced in the Manifest is not available / ");
+
+  write_bytes(site.file("frag.html"), "<p>no body tag at all</p>");
+  EXPECT_FALSE(publish(site.file("frag.html")));
+  EXPECT_EQ(error_text, "The file " + site.file("frag.html") +
+                            ", referenced in the Manifest is not a valid OEB Document : no tag "
+                            "<BODY> found / ");
+
+  // A picture that cannot be converted fails the book; the message names the
+  // target, not the temporary file the book was written to.
+  write_bytes(target, "old");
+  write_bytes(site.file("photo.gif"), "gif");
+  pictures.failing = site.file("photo.gif");
+  EXPECT_FALSE(publish(write_page("page.html", "<img src=photo.gif>")));
+  EXPECT_EQ(error_text, "cannot convert " + site.file("photo.gif") + " / ");
+  EXPECT_EQ(read_bytes(target), "old");
+  EXPECT_EQ(names_in(out.path()), std::vector<std::string>{"book.prc"});
+
+  target = out.file("no/such/folder/book.prc");
+  EXPECT_FALSE(publish(write_page("ok.html", "x")));
+  EXPECT_EQ(error_text, "Unable to create the PRC target  file : " + target + " / ");
+}
+
+TEST_F(EbookPublisherTest, TextFilesAreCopiedAsTheyAre) {
+  write_bytes(site.file("notes.TXT"), std::string("line 1\r\n<b>kept</b>\r\n\x1A"
+                                                  "after the end",
+                                                  33));
+  ASSERT_TRUE(publish(site.file("notes.TXT")));
+  const std::size_t start = book.text.find("<BODY>") + 6;
+  EXPECT_EQ(book.text.substr(start, 21), "line 1\r\n<b>kept</b>\r\n");
+  // No "<hr>" after a text file: the "eBook Info" page follows at once.
+  EXPECT_EQ(book.text.substr(start + 21, 19), "<h1 align=\"center\">");
+
+  // A file of another kind is skipped.
+  write_bytes(site.file("data.xml"), "<body>xml</body>");
+  ASSERT_TRUE(publish(site.file("data.xml")));
+  EXPECT_TRUE(book.text.find("<BODY><h1 align=\"center\">eBook Info") != std::string::npos);
+}
+
+TEST_F(EbookPublisherTest, HeadNoticeAndInfoPage) {
+  const std::string page =
+      write_page("news.today.html", "<p>x</p>",
+                 "<meta http-equiv=Content-Type content=\"text/html; charset=big5\">");
+  ASSERT_TRUE(publish(page, true, "Q&A <draft>"));
+  EXPECT_EQ(book.title, "Q&A <draft>");
+  std::string date;
+  platform::format_date("", platform::today(), date);
+  const std::string head =
+      "<HTML><HEAD><META content=\"text/html;charset=big5\"><metadata>\r\n"
+      "<dc-metadata xmlns:dc=\"http://purl.org/dc/elements/1.0/\" "
+      "xmlns:oebpackage=\"http://openebook.org/namespaces/oeb-package/1.0/\">\r\n"
+      "<dc:Date>" +
+      date +
+      "</dc:Date>\r\n"
+      "<dc:Title>Q&amp;A &lt;draft&gt;</dc:Title>\r\n"
+      "</dc-metadata>\r\n</metadata>\r\n"
+      "<GUIDE>\r\n"
+      "<reference type=\"toc\" title=\"Inhaltsverzeichnis\" href=\"" +
+      page +
+      "#toc\" filepos=\"XXXXXXXXXX\">\r\n"
+      "</GUIDE>\r\n"
+      "<metadata href=\"xyz_metadata.htm\"  filepos=\"";
+  EXPECT_EQ(book.text.substr(0, head.size()), head);
+  EXPECT_NE(
+      book.text.find(
+          "<hr></HEAD><BODY><h1>Copyright Information</h1><p>This eBook file was generated by "
+          "Lorvane Publisher Personal Edition.</p><br><b>This eBook file is for personal use "
+          "only and cannot be sold.</b><br><p>To generate eBooks to be sold or for corporate "
+          "or public usage, please purchase the commercial version at : " +
+          std::string(maker_web_address) + "</p><P>x</P><hr>"),
+      std::string::npos);
+  EXPECT_TRUE(book.text.ends_with(
+      "<hr><h1 align=\"center\">eBook Info</H1><BR><B>Date:</B></BR><BLOCKQUOTE>" + date +
+      "</BLOCKQUOTE><BR><B>Title:</B></BR><BLOCKQUOTE>Q&amp;A &lt;draft&gt;</BLOCKQUOTE><BR><hr>"
+      "</BODY></HTML>"));
+
+  // Without a title the file name gives one; without the notice the page
+  // follows the head at once.
+  ASSERT_TRUE(publish(page));
+  EXPECT_EQ(book.title, "news");
+  EXPECT_NE(book.text.find("<hr></HEAD><BODY><P>x</P><hr>"), std::string::npos);
+}
+
+TEST_F(EbookPublisherTest, ReadOnlyPageFolderGivesTheSameBook) {
+  write_bytes(site.file("photo.gif"), "gif");
+  const std::string page =
+      write_page("page.html", "<a href=#a>a</a><p id=a><img src=photo.gif></p>");
+  ASSERT_TRUE(publish(page));
+  const std::string first = book.bytes;
+  const std::vector<std::string> before = names_in(site.path());
+
+  chmod(site.path().c_str(), 0555);
+  target = out.file("second.prc");
+  const bool ok = publish(page);
+  chmod(site.path().c_str(), 0755);
+  ASSERT_TRUE(ok) << error_text;
+  EXPECT_EQ(book.bytes, first);
+  EXPECT_EQ(names_in(site.path()), before);
+}
+
+TEST_F(EbookPublisherTest, NewBooksGetOrdinaryPermissions) {
+  const mode_t old_mask = umask(022);
+  const bool ok = publish(write_page("page.html", "x"));
+  umask(old_mask);
+  ASSERT_TRUE(ok);
+  struct stat info {};
+  ASSERT_EQ(stat(target.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0644u);
+}
+
+class RecordingProgress : public PublishProgress {
+ public:
+  void set_range(Stage stage, int32_t count) override { ranges.emplace_back(stage, count); }
+  void set_position(int32_t position) override { last = position; }
+  std::vector<std::pair<Stage, int32_t>> ranges;
+  int32_t last = 0;
+};
+
+TEST_F(EbookPublisherTest, ReportsProgress) {
+  write_bytes(site.file("photo.gif"), "gif");
+  std::string body = "<img src=photo.gif>";
+  for (int i = 0; i < 500; ++i) body += "<p>A line of text to fill a few records.</p>\n";
+  const EbookPackage package = EbookPackage::from_page(write_page("page.html", body), "");
+  EbookPublisher publisher(package, &pictures);
+  RecordingProgress progress;
+  publisher.set_progress(&progress);
+  ASSERT_TRUE(publisher.publish(target, false, false));
+  book = read_book(target);
+  using Stage = PublishProgress::Stage;
+  const int32_t records = publisher.text_record_count() + 1;
+  ASSERT_GT(publisher.text_record_count(), 3);
+  const std::vector<std::pair<Stage, int32_t>> expected = {
+      {Stage::content, 1}, {Stage::text_records, records}, {Stage::pictures, records}};
+  EXPECT_EQ(progress.ranges, expected);
+  EXPECT_EQ(progress.last, records + 1);
+  // Stored, not compressed: the text is in the records as it is.
+  EXPECT_EQ(book.records[0].substr(0, 2), std::string("\0\1", 2));
+}
+
+}  // namespace
+}  // namespace wayfetch
