@@ -132,10 +132,19 @@ bool PageConverter::take_head_tag(const HtmlTag& tag, TagReader& reader, const s
   const std::string* type = tag.attribute("TYPE");
   const std::string* href = tag.attribute("HREF");
   if (type == nullptr || href == nullptr) return true;
-  // Feeds, icons and other linked resources are no style sheets; and a
-  // style sheet on the web is out of reach of a local conversion. Both are
-  // passed over rather than failing the page.
-  if (!ascii::equals_ignoring_case(*type, "text/css")) return true;
+  if (!ascii::equals_ignoring_case(*type, "text/css")) {
+    // A style sheet of another language (XSL, say) cannot be converted, and
+    // the page fails as it always has. Feeds, icons and the other resources
+    // pages link with a "rel" of their own are no style sheets: failing the
+    // whole book for a link to its news feed would refuse most web pages.
+    const std::string* rel = tag.attribute("REL");
+    const bool style_sheet =
+        rel == nullptr || ascii::find_ignoring_case(*rel, "stylesheet") != std::string_view::npos;
+    if (!style_sheet) return true;
+    error = "The style sheet " + *href + ", linked from " + path + ", is not a CSS style sheet";
+    return false;
+  }
+  // A style sheet on the web is out of reach of a local conversion.
   const LinkTarget target = resolve_link(path, *href);
   if (!target.local) return true;
   File css;

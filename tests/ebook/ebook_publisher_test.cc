@@ -214,6 +214,16 @@ TEST_F(EbookPublisherTest, MissingStyleSheetFailsAndKeepsTheOldBook) {
   EXPECT_EQ(names_in(out.path()), std::vector<std::string>{"book.prc"});
 }
 
+TEST_F(EbookPublisherTest, StyleSheetOfAnotherLanguageFails) {
+  for (const char* link : {"<link rel=stylesheet type=\"text/xsl\" href=\"page.xsl\">",
+                           "<link type=\"text/xsl\" href=\"page.xsl\">"}) {
+    const std::string page = write_page("page.html", "<p>x</p>", link);
+    EXPECT_FALSE(publish(page)) << link;
+    EXPECT_EQ(error_text, "The style sheet page.xsl, linked from " + page +
+                              ", is not a CSS style sheet / ");
+  }
+}
+
 TEST_F(EbookPublisherTest, FailuresNameTheirCause) {
   EXPECT_FALSE(publish(site.file("missing.html")));
   EXPECT_EQ(error_text, "The file " + site.file("missing.html") +
