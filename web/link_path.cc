@@ -174,18 +174,24 @@ void LinkPath::set_relative(std::string_view text) {
   fragment_ = cut(parts.fragment, max_fragment);
   if (!parts.body.empty() && is_separator(parts.body[0])) directory_count_ = 0;
   std::vector<std::string_view> pieces = pieces_of(parts.body);
-  if (pieces.empty()) {
+  // "dir/#part" names the directory's own page: every name is a directory
+  // and the file name stays empty. Only a text with no name and no "#" at
+  // all is an error.
+  bool directory_link =
+      parts.has_fragment && !parts.body.empty() && is_separator(parts.body.back());
+  if (pieces.empty() && !directory_link) {
     file_name_ = "error.xxx";
     return;
   }
-  for (std::size_t i = 0; i + 1 < pieces.size(); ++i) {
+  std::size_t directories = directory_link ? pieces.size() : pieces.size() - 1;
+  for (std::size_t i = 0; i < directories; ++i) {
     if (pieces[i] == "..") {
       if (directory_count_ > 0) --directory_count_;
     } else if (pieces[i] != ".") {
       append_directory(pieces[i], false);
     }
   }
-  file_name_ = cut(pieces.back(), max_file_name);
+  if (!directory_link) file_name_ = cut(pieces.back(), max_file_name);
 }
 
 std::string LinkPath::raw_text() const {

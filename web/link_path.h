@@ -48,8 +48,9 @@ class LinkPath {
   //   the fragment; otherwise the file name and fragment are replaced, ".."
   //   removes a directory, "." is skipped, a leading separator starts from
   //   the root (and makes a path that is not http a file path, so that
-  //   "/home/u/a.html" on a cleared path is the Linux file), and a text
-  //   without any name gives the file name "error.xxx".
+  //   "/home/u/a.html" on a cleared path is the Linux file), a "#" right
+  //   after a separator ("dir/#top") leaves the file name empty, and a text
+  //   without any name or "#" gives the file name "error.xxx".
   // UTF-16 text is taken in the system code page (UTF-8).
   void set(const String& text);
   void set(std::string_view text);

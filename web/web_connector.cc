@@ -151,6 +151,14 @@ void WebConnector::set_proxy(ProxyMode mode, const String& server, const String&
   proxy_ = std::move(settings);
 }
 
+void WebConnector::set_proxy(int32_t mode, const String& server, const String& user_name,
+                             const String& password) {
+  ProxyMode chosen = ProxyMode::automatic;
+  if (mode == static_cast<int32_t>(ProxyMode::none)) chosen = ProxyMode::none;
+  if (mode == static_cast<int32_t>(ProxyMode::named)) chosen = ProxyMode::named;
+  set_proxy(chosen, server, user_name, password);
+}
+
 platform::HttpRequest WebConnector::request_for(const String& absolute) const {
   platform::HttpRequest request;
   request.url = std::string(absolute.window_bytes());

@@ -98,6 +98,10 @@ class WebConnector {
   // the new settings.
   void set_proxy(ProxyMode mode, const String& server, const String& user_name,
                  const String& password);
+  // The same with the mode as the settings store it: 0 none, 1 the system's
+  // settings, 2 the named server; any other number means the system's.
+  void set_proxy(int32_t mode, const String& server, const String& user_name,
+                 const String& password);
 
   // Fetches `address` resolved against `base` into `target` (open for
   // reading and writing; on success rewound to its start). `final_address`

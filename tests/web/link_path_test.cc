@@ -78,6 +78,19 @@ TEST(LinkPathTest, FragmentsAndScriptLinks) {
   path.set("c.html");
   EXPECT_EQ(path.fragment(), "");
 
+  // A "#" after a separator: the names before it are directories and there
+  // is no file name (no "error.xxx" either).
+  LinkPath web;
+  web.set("http://h/a/b.html");
+  web.set("sub/#part");
+  EXPECT_EQ(std::string(web.text().window_bytes()), "http://h/a/sub");
+  EXPECT_EQ(web.directory_count(), 2u);
+  EXPECT_EQ(web.file_name(), "");
+  EXPECT_EQ(web.fragment(), "part");
+  web.set("/#top");
+  EXPECT_EQ(std::string(web.text().window_bytes()), "http://h");
+  EXPECT_EQ(web.fragment(), "top");
+
   LinkPath before = path;
   path.set("javascript:open('x.html')");
   path.set("JavaScript:void(0)");

@@ -115,6 +115,7 @@ TEST_F(WebConnectorTest, AnswersGiveTheirStatusFileAndFinalAddress) {
 TEST_F(WebConnectorTest, RequestsCarryTheAgentNameAndNumbers) {
   ASSERT_EQ(fetch("/page.html"), 0);
   int32_t first = number_;
+  EXPECT_EQ(first, 0);  // a new connector counts from 0
   ASSERT_EQ(fetch("/page.html"), 0);
   EXPECT_EQ(number_, first + 1);
   EXPECT_EQ(connector_.open_requests(), 0);
@@ -143,6 +144,24 @@ TEST_F(WebConnectorTest, RefreshLoopEndsAfter33StepsWithSuccess) {
   EXPECT_EQ(fetch("/loop"), 0);
   EXPECT_EQ(server_->hits("/loop"), 33);
   EXPECT_EQ(rest_of_target(), refresh_page("0"));
+  EXPECT_EQ(final_address(), url("/loop"));
+}
+
+TEST_F(WebConnectorTest, RedirectionLoopEndsWithSuccessAndTheFileAsItStands) {
+  // Redirections and refreshes share one count: after 32 followed, the 33rd
+  // ends the request with what the file held, rewound.
+  route("/bounce", TestResponse::redirect(302, "/bounce"));
+  route("/half", TestResponse::html(refresh_page("0; url=/bounce")));
+  target_.write("kept", 4);
+  EXPECT_EQ(fetch("/bounce"), 0);
+  EXPECT_EQ(server_->hits("/bounce"), 33);
+  EXPECT_EQ(rest_of_target(), "kept");
+  EXPECT_EQ(final_address(), url("/bounce"));
+
+  EXPECT_EQ(fetch("/half"), 0);
+  EXPECT_EQ(server_->hits("/half"), 1);
+  EXPECT_EQ(server_->hits("/bounce"), 33 + 32);
+  EXPECT_EQ(rest_of_target(), refresh_page("0; url=/bounce"));
 }
 
 TEST_F(WebConnectorTest, BadAddressesAndSchemes) {
@@ -170,15 +189,21 @@ TEST_F(WebConnectorTest, WebPagesCannotReachLocalFiles) {
 
 TEST_F(WebConnectorTest, LocalFiles) {
   TempDir dir;
-  write_bytes(dir.file("photo.JPG"), refresh_page("0; url=next.html"));
   write_bytes(dir.file("start.html"), refresh_page("0; url=next.html"));
   write_bytes(dir.file("next page.html"), "<p>next</p>");
   write_bytes(dir.file("next.html"), "<p>the next one</p>");
   std::string folder = "file://" + dir.path() + "/";
 
   // A picture is copied without looking into it; a page is read for a refresh.
-  EXPECT_EQ(fetch_address(folder + "photo.JPG"), 0);
-  EXPECT_EQ(rest_of_target(), refresh_page("0; url=next.html"));
+  for (const char* name : {"photo.JPG", "photo.jpeg", "photo.gif", "photo.Png"}) {
+    write_bytes(dir.file(name), refresh_page("0; url=next.html"));
+    EXPECT_EQ(fetch_address(folder + name, 0), 0) << name;
+    EXPECT_EQ(rest_of_target(), refresh_page("0; url=next.html")) << name;
+  }
+  // Any other extension is looked into, in every content mode.
+  write_bytes(dir.file("photo.bmp"), refresh_page("0; url=next.html"));
+  EXPECT_EQ(fetch_address(folder + "photo.bmp", 0), 0);
+  EXPECT_EQ(rest_of_target(), "<p>the next one</p>");
   EXPECT_EQ(fetch_address(folder + "start.html"), 0);
   EXPECT_EQ(rest_of_target(), "<p>the next one</p>");
   EXPECT_EQ(final_address(), folder + "next.html");
@@ -248,8 +273,8 @@ TEST_F(ProxyTest, NamedProxyAsksForCredentials) {
   connector_.set_proxy(WebConnector::ProxyMode::named, String(proxy_address_), String(), String());
   // The host is never looked up: the proxy is asked for it.
   EXPECT_EQ(fetch_address("http://example.test/doc.html"), 103);
-  connector_.set_proxy(WebConnector::ProxyMode::named, String(proxy_address_), String("user"),
-                       String("secret"));
+  // The settings store the mode as a number: 2 is the named server.
+  connector_.set_proxy(2, String(proxy_address_), String("user"), String("secret"));
   EXPECT_EQ(fetch_address("http://example.test/doc.html"), 0);
   EXPECT_EQ(rest_of_target(), "<p>via proxy http://example.test/doc.html</p>");
   EXPECT_EQ(server_->requests().size(), 0u);
@@ -263,14 +288,16 @@ TEST_F(ProxyTest, AutomaticModeFollowsTheEnvironment) {
   setenv("http_proxy", ("http://" + proxy_address_).c_str(), 1);
   unsetenv("no_proxy");
 
-  connector_.set_proxy(WebConnector::ProxyMode::automatic, String(), String("user"),
-                       String("secret"));
+  connector_.set_proxy(1, String(), String("user"), String("secret"));
   EXPECT_EQ(fetch("/page.html"), 0);
   EXPECT_EQ(rest_of_target(), "<p>via proxy " + url("/page.html") + "</p>");
-  // Mode none ignores the environment.
-  connector_.set_proxy(WebConnector::ProxyMode::none, String(), String(), String());
+  // Mode none ignores the environment; an unknown number means the system's settings.
+  connector_.set_proxy(0, String(), String(), String());
   EXPECT_EQ(fetch("/page.html"), 0);
   EXPECT_EQ(rest_of_target(), page);
+  connector_.set_proxy(7, String(), String("user"), String("secret"));
+  EXPECT_EQ(fetch("/page.html"), 0);
+  EXPECT_EQ(rest_of_target(), "<p>via proxy " + url("/page.html") + "</p>");
 
   if (saved != nullptr)
     setenv("http_proxy", saved_value.c_str(), 1);
