@@ -335,22 +335,23 @@ int32_t String::select_chars(int32_t from, int32_t to) {
     select_bytes(static_cast<int32_t>(start), static_cast<int32_t>(end));
     return (window_end_ - window_start_ + 1) / 2;
   }
-  // Multibyte: walk characters from the start.
-  CharReader reader{data_.get(), 0, length_, encoding_, code_page_};
+  // Multibyte: walk characters from the start with the lead-byte test, so an
+  // unsupported code page raises error 5 as reading characters does.
+  int32_t at = 0;
   int32_t index = 0;
-  while (index < from && !reader.at_end()) {
-    reader.next();
+  while (index < from && at < length_) {
+    at += width_at(at);
     ++index;
   }
-  int32_t start = reader.position;
+  int32_t start = at;
   int32_t count = 0;
-  while (index < to && !reader.at_end()) {
-    reader.next();
+  while (index < to && at < length_) {
+    at += width_at(at);
     ++index;
     ++count;
   }
   window_start_ = start;
-  window_end_ = reader.position;
+  window_end_ = at;
   return count;
 }
 

@@ -176,6 +176,10 @@ TEST(StringTest, ShiftJisCharactersAreSteppedOverWhole) {
   String odd = text_of("\x82\xA0", TextEncoding::Multibyte, 1252);
   EXPECT_EQ(odd.next_char(), 0x82);
   EXPECT_EQ(odd.error, 5);
+  odd.clear_status();
+  EXPECT_EQ(odd.select_chars(0, 1), 1);  // walking characters tests lead bytes too
+  EXPECT_EQ(odd.window_end(), 1);
+  EXPECT_EQ(odd.error, 5);
   // An invalid encoding value fails character operations with error 4.
   String invalid = text_of("ab", static_cast<TextEncoding>(9), -1);
   invalid.next_char();
