@@ -44,6 +44,9 @@ class ErrorLog {
 
   // True when the file and the mutex were created.
   bool is_open() const { return open_; }
+  bool open() const { return open_; }
+  // True when records are written (UTF-16 with a byte-order mark).
+  bool unicode() const { return unicode_; }
   // Frees every context slot and cuts the file back to its byte-order mark.
   void reset();
   // Flushes the file to disk.

@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "core/string.h"
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 
 namespace wayfetch {
@@ -46,6 +47,19 @@ bool File::open(const std::string& path, uint8_t code, uint32_t attributes) {
 
 bool File::open(const String& path, uint8_t code, uint32_t attributes) {
   return open(path.to_utf8(), code, attributes);
+}
+
+namespace {
+// Paths are UTF-8 on Linux; a UTF-16 path is converted first.
+std::string narrow_path(std::u16string_view path) {
+  std::string narrow;
+  platform::from_utf16(platform::system_code_page, path.data(), path.size(), narrow);
+  return narrow;
+}
+}  // namespace
+
+bool File::open_wide(std::u16string_view path, uint8_t code, uint32_t attributes) {
+  return open(narrow_path(path), code, attributes);
 }
 
 bool File::open_temporary() {
@@ -110,7 +124,9 @@ int64_t File::size() const {
   return end < 0 ? -1 : static_cast<int64_t>(end);
 }
 
-bool File::flush() { return handle_ >= 0 && ::fsync(handle_) == 0; }
+bool File::flush() {
+  return handle_ >= 0 && ::fsync(handle_) == 0;
+}
 
 bool File::truncate(int64_t n) {
   if (handle_ < 0 || n < 0) return false;
@@ -133,6 +149,12 @@ bool File::copy_to(const std::string& path, uint8_t code) {
   }
 }
 
-bool File::copy_to(const String& path, uint8_t code) { return copy_to(path.to_utf8(), code); }
+bool File::copy_to(const String& path, uint8_t code) {
+  return copy_to(path.to_utf8(), code);
+}
+
+bool File::copy_to_wide(std::u16string_view path, uint8_t code) {
+  return copy_to(narrow_path(path), code);
+}
 
 }  // namespace wayfetch

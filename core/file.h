@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace wayfetch {
 
@@ -43,6 +44,8 @@ class File {
   bool open(const char* path, uint8_t code, uint32_t attributes = 0) {
     return open(std::string(path != nullptr ? path : ""), code, attributes);
   }
+  // The same with a UTF-16 path (the wide-character open).
+  bool open_wide(std::u16string_view path, uint8_t code, uint32_t attributes = 0);
   // Creates an empty file with a unique name "qzt..." in the temporary folder,
   // opened for reading and writing and deleted when closed.
   bool open_temporary();
@@ -68,10 +71,12 @@ class File {
   bool copy_to(const char* path, uint8_t code) {
     return copy_to(std::string(path != nullptr ? path : ""), code);
   }
+  bool copy_to_wide(std::u16string_view path, uint8_t code);
 
   // The path remembered for deletion on close ("" otherwise).
   const std::string& name() const { return name_; }
   int handle() const { return handle_; }
+  bool delete_on_close() const { return delete_on_close_; }
 
  private:
   int handle_ = -1;

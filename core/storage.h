@@ -69,6 +69,8 @@ class Storage : public ErrorState {
   int32_t capacity() const { return capacity_; }
   // Number of pushed elements + 1.
   int32_t top() const { return top_; }
+  // Number of elements + 1 (slot 0 counts).
+  int32_t count() const { return count_; }
 
   void push(T value) {
     T& slot = at(top_ - 1);

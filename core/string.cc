@@ -65,12 +65,30 @@ uint16_t CharReader::next() {
 // ---- construction ----
 
 String::String(const char* text) {
-  if (text != nullptr) set_text(std::string_view(text), TextEncoding::SingleByte, -1);
+  if (text != nullptr) copy_text(std::string_view(text));
 }
 
-String::String(std::string_view text) { set_text(text, TextEncoding::SingleByte, -1); }
+String::String(std::string_view text) {
+  copy_text(text);
+}
 
-String::String(const String& other) : ErrorState() { assign(other); }
+void String::copy_text(std::string_view text) {
+  set_text(text, TextEncoding::SingleByte, -1);
+  // A text, even an empty one, owns a buffer of its length plus the two
+  // terminator bytes; only the null pointer gives a string without buffer.
+  if (!data_ && error == 0) {
+    data_.reset(new (std::nothrow) uint8_t[2]{0, 0});
+    if (!data_) {
+      raise_error(2);
+      return;
+    }
+    capacity_ = 2;
+  }
+}
+
+String::String(const String& other) : ErrorState() {
+  assign(other);
+}
 
 String::String(String&& other) noexcept
     : ErrorState(other),
@@ -199,7 +217,8 @@ bool String::ensure_capacity(int32_t length) {
     raise_error(2);
     return false;
   }
-  if (data_ && length_ > 0) std::memcpy(buffer.get(), data_.get(), static_cast<std::size_t>(length_));
+  if (data_ && length_ > 0)
+    std::memcpy(buffer.get(), data_.get(), static_cast<std::size_t>(length_));
   std::memset(buffer.get() + length_, 0, static_cast<std::size_t>(wanted - length_));
   data_ = std::move(buffer);
   capacity_ = static_cast<int32_t>(wanted);
@@ -275,7 +294,9 @@ void String::append_number(uint32_t value, uint32_t base) {
   }
 }
 
-void String::append_hex(uint32_t value) { append_number(value, 16); }
+void String::append_hex(uint32_t value) {
+  append_number(value, 16);
+}
 
 void String::reserve(int32_t characters) {
   if (characters <= 0) return;
@@ -314,22 +335,23 @@ int32_t String::select_chars(int32_t from, int32_t to) {
     select_bytes(static_cast<int32_t>(start), static_cast<int32_t>(end));
     return (window_end_ - window_start_ + 1) / 2;
   }
-  // Multibyte: walk characters from the start.
-  CharReader reader{data_.get(), 0, length_, encoding_, code_page_};
+  // Multibyte: walk characters from the start with the lead-byte test, so an
+  // unsupported code page raises error 5 as reading characters does.
+  int32_t at = 0;
   int32_t index = 0;
-  while (index < from && !reader.at_end()) {
-    reader.next();
+  while (index < from && at < length_) {
+    at += width_at(at);
     ++index;
   }
-  int32_t start = reader.position;
+  int32_t start = at;
   int32_t count = 0;
-  while (index < to && !reader.at_end()) {
-    reader.next();
+  while (index < to && at < length_) {
+    at += width_at(at);
     ++index;
     ++count;
   }
   window_start_ = start;
-  window_end_ = reader.position;
+  window_end_ = at;
   return count;
 }
 

@@ -49,7 +49,8 @@ class String : public ErrorState {
  public:
   // An empty SingleByte text, code page not set, without buffer.
   String() = default;
-  // Copies C text up to its terminating zero; nullptr gives an empty string.
+  // Copies C text up to its terminating zero into a buffer of length + 2
+  // bytes (also for ""); nullptr gives an empty string without buffer.
   String(const char* text);  // NOLINT(google-explicit-constructor): literals are texts
   // Copies `text` as SingleByte bytes, code page not set.
   explicit String(std::string_view text);
@@ -202,6 +203,8 @@ class String : public ErrorState {
   bool ensure_capacity(int32_t length);
   // Replaces the content with `bytes` without touching encoding and context.
   void replace_bytes(std::string_view bytes);
+  // The C-text constructors: SingleByte, code page not set, capacity length + 2.
+  void copy_text(std::string_view text);
 
   TextEncoding encoding_ = TextEncoding::SingleByte;
   int32_t code_page_ = -1;

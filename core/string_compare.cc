@@ -8,9 +8,13 @@
 namespace wayfetch {
 namespace {
 
-uint16_t fold(uint16_t c) { return (c >= 'A' && c <= 'Z') ? static_cast<uint16_t>(c + 32) : c; }
+uint16_t fold(uint16_t c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<uint16_t>(c + 32) : c;
+}
 
-bool blank_char(uint16_t c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
+bool blank_char(uint16_t c) {
+  return c == '\t' || c == '\n' || c == '\r' || c == ' ';
+}
 
 }  // namespace
 
@@ -80,7 +84,17 @@ int32_t String::checksum() const {
 }
 
 int32_t String::replace_all(const String& find, const String& replacement) {
-  if (find.window_empty() || length_ == 0) return 0;
+  // Without a replacement the text is rebuilt unchanged: only a cursor inside
+  // the window moves, to the window start, as after any rewrite.
+  auto unchanged = [this] {
+    if (cursor_ >= window_start_ && cursor_ < window_end_) {
+      cursor_ = window_start_;
+      char_width_ = 0;
+    }
+    return 0;
+  };
+  // An empty `find` never begins the rest of the window (as starts_with).
+  if (find.window_empty() || length_ == 0) return unchanged();
   std::string_view text(reinterpret_cast<const char*>(data_.get()),
                         static_cast<std::size_t>(length_));
   std::string_view with = replacement.window_bytes();
@@ -107,13 +121,13 @@ int32_t String::replace_all(const String& find, const String& replacement) {
     } else {
       int32_t at = walk.position;
       walk.next();
-      rebuilt.append(text.substr(static_cast<std::size_t>(at),
-                                 static_cast<std::size_t>(walk.position - at)));
+      rebuilt.append(
+          text.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(walk.position - at)));
     }
   }
   int32_t new_window_end = static_cast<int32_t>(rebuilt.size());
   rebuilt.append(text.substr(static_cast<std::size_t>(window_end_)));
-  if (count == 0) return 0;
+  if (count == 0) return unchanged();
   if (rebuilt.size() > static_cast<std::size_t>(INT32_MAX - 64)) {
     raise_error(2);
     return 0;

@@ -66,7 +66,7 @@ TEST_F(ErrorLogTest, LocationLinesByCodeGroup) {
   state.raise_error(52, 1, file);       // other codes: no location
   state.raise_warning(9, 3, file);      // seven spaces
   state.raise_warning(10, file);
-  state.raise_warning(13, -1, 399);     // a free slot quotes nothing
+  state.raise_warning(13, -1, 399);  // a free slot quotes nothing
   EXPECT_EQ(records(),
             utf16le("Error(parsing): Invalid or missing XML tag name.\r\n"
                     "     line: 2345678\r\n"
@@ -81,6 +81,30 @@ TEST_F(ErrorLogTest, LocationLinesByCodeGroup) {
                     "Warning(parsing): No text encoding found.\r\n"
                     "        in file: f.xml\r\n"
                     "Warning(parsing): Expected > after </name but did not get it.\r\n"));
+}
+
+TEST_F(ErrorLogTest, LocationLinesWithoutTextOrLineNumber) {
+  ErrorState state;
+  int32_t url = slot("http://example.org/", ErrorLog::retention_transient);
+  state.raise_warning(35, url, -1);   // no internet error: the message alone
+  state.raise_warning(35, url, 113);  // not an internet code
+  state.raise_error(100, url);        // internet code without text: the prefix only
+  state.raise_error(36, -1, url);     // a slot without a line number is not indented
+  state.raise_warning(7, 5, -1);      // a code without text still has its location line
+  state.raise_warning(37, url);
+  EXPECT_EQ(records(), utf16le("Warning(extraction): Failed HTTP request.\r\n"
+                               "       URL: http://example.org/\r\n"
+                               "Warning(extraction): Failed HTTP request.\r\n"
+                               "       URL: http://example.org/\r\n"
+                               "Error(internet): \r\n"
+                               "     URL: http://example.org/\r\n"
+                               "\r\n"
+                               " in file: http://example.org/\r\n"
+                               "\r\n"
+                               "       line: 0000005\r\n"
+                               "Warning(extraction): Unknown text encoding. Using encoding of "
+                               "template file.\r\n"
+                               "       URL: http://example.org/\r\n"));
 }
 
 TEST_F(ErrorLogTest, CodesThatNeverReachTheLog) {
@@ -124,7 +148,8 @@ TEST_F(ErrorLogTest, SlotChoiceAndCutting) {
   ErrorState state;
   state.raise_error(106, cut);
   EXPECT_EQ(records(), utf16le("Error(internet): Unknown error in class WebConnector.\r\n"
-                               "     URL: " + std::string(149, 'u') + "\r\n"));
+                               "     URL: " +
+                               std::string(149, 'u') + "\r\n"));
 }
 
 TEST_F(ErrorLogTest, RegistrationConvertsToUtf16) {
@@ -189,6 +214,8 @@ TEST_F(ErrorLogTest, RecordsOfThreadsNeverInterleave) {
 TEST(ErrorLogWithoutFileTest, ClosedLogWritesNothing) {
   ErrorLog log(String("/nonexistent-folder/error_log.txt"), true);
   EXPECT_FALSE(log.is_open());
+  EXPECT_FALSE(log.open());
+  EXPECT_TRUE(log.unicode());
   ErrorState state;
   state.raise_error(23, 1, -1);
   EXPECT_EQ(state.error, 23);
@@ -213,6 +240,32 @@ TEST(MessageTableTest, TextsStandAsWritten) {
             "Warning-serious(extraction): empty section. The part of the eNews corresponding to "
             "this section will not be built.");
   EXPECT_EQ(messages::error_text(10), "");
+  // Texts that are easy to "correct" by mistake: quotes, missing full stops, typos.
+  EXPECT_EQ(messages::error_text(61), "Error(extraction): URL parameter not found (and needed)");
+  EXPECT_EQ(messages::error_text(85), "Error(extraction): Unknown error in class Extractor");
+  EXPECT_EQ(messages::error_text(74),
+            "Error(extraction): Failed writing data dowloaded by an action=\"get\".");
+  EXPECT_EQ(messages::error_text(32),
+            "Error(rendering): Expected an identifier after # sign in XSL request sbscript.");
+  EXPECT_EQ(messages::error_text(70), messages::error_text(73));
+  EXPECT_EQ(messages::warning_text(13),
+            "Warning(parsing): Expected > after </name but did not get it.");
+  // Which codes have a text at all.
+  int errors = 0;
+  int warnings = 0;
+  for (int32_t code = 0; code < 127; ++code) errors += messages::error_text(code).empty() ? 0 : 1;
+  for (int32_t code = 0; code < 53; ++code)
+    warnings += messages::warning_text(code).empty() ? 0 : 1;
+  EXPECT_EQ(errors, 92);
+  EXPECT_EQ(warnings, 29);
+  for (int32_t code :
+       {0,  1,  10, 11, 15, 16, 28, 29, 36,  37,  39,  40,  43,  44,  49,  50,  54, 55,
+        60, 71, 72, 86, 87, 96, 97, 99, 100, 112, 113, 118, 119, 122, 123, 124, 126}) {
+    EXPECT_EQ(messages::error_text(code), "") << code;
+  }
+  EXPECT_EQ(messages::entry(181), "\r\n");
+  EXPECT_EQ(messages::entry(193), "       ");
+  EXPECT_EQ(messages::entry(194), "     ");
   EXPECT_EQ(messages::entry(188), "5");
   EXPECT_EQ(messages::entry(199), "");
   EXPECT_EQ(messages::warning_text(60), "");

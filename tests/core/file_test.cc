@@ -19,12 +19,12 @@ class FileTest : public ::testing::Test {
 TEST_F(FileTest, CreationBits) {
   File file;
   std::string path = dir_.file("a");
-  EXPECT_FALSE(file.open(path, 0x01));        // creation bits 0 are invalid
-  EXPECT_FALSE(file.open(path, 0x09));        // open existing: missing
-  EXPECT_TRUE(file.open(path, 0x06));         // create new
+  EXPECT_FALSE(file.open(path, 0x01));  // creation bits 0 are invalid
+  EXPECT_FALSE(file.open(path, 0x09));  // open existing: missing
+  EXPECT_TRUE(file.open(path, 0x06));   // create new
   EXPECT_EQ(file.write("abc", 3), 3);
   file.close();
-  EXPECT_FALSE(file.open(path, 0x06));        // create new: exists
+  EXPECT_FALSE(file.open(path, 0x06));  // create new: exists
   EXPECT_TRUE(file.open(path, 0x09));
   char buffer[8] = {};
   EXPECT_EQ(file.read(buffer, 8), 3);
@@ -59,7 +59,8 @@ TEST_F(FileTest, DeleteOnCloseBit) {
 }
 
 TEST_F(FileTest, CopyToInChunks) {
-  for (std::size_t size : {std::size_t{0}, std::size_t{3999}, std::size_t{8000}, std::size_t{9001}}) {
+  for (std::size_t size :
+       {std::size_t{0}, std::size_t{3999}, std::size_t{8000}, std::size_t{9001}}) {
     std::string source = dir_.file("source");
     std::string content;
     for (std::size_t i = 0; i < size; ++i) content.push_back(static_cast<char>('a' + i % 23));
@@ -72,6 +73,18 @@ TEST_F(FileTest, CopyToInChunks) {
   }
   File closed;
   EXPECT_FALSE(closed.copy_to(dir_.file("x"), 0x14));
+}
+
+TEST_F(FileTest, WidePathsOpenAndCopy) {
+  std::string path = dir_.file("caf\xC3\xA9.txt");
+  testing::write_bytes(path, "wide");
+  std::u16string wide = std::u16string(path.begin(), path.end() - 9) + u"caf\u00E9.txt";
+  File file;
+  ASSERT_TRUE(file.open_wide(wide, File::read_existing));
+  EXPECT_FALSE(file.delete_on_close());
+  std::u16string target = std::u16string(path.begin(), path.end() - 9) + u"copy\u00E9";
+  EXPECT_TRUE(file.copy_to_wide(target, 0x14));
+  EXPECT_EQ(testing::read_bytes(dir_.file("copy\xC3\xA9")), "wide");
 }
 
 TEST_F(FileTest, TruncateAndSeek) {

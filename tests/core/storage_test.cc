@@ -11,8 +11,11 @@ TEST(StorageTest, GrowthRuleAndSentinel) {
   Storage<int> s;
   EXPECT_EQ(s.size(), 0);
   EXPECT_EQ(s.capacity(), 6);
+  EXPECT_EQ(s.top(), 1);
+  EXPECT_EQ(s.count(), 1);
   s.at(0) = 1;
   EXPECT_EQ(s.size(), 1);
+  EXPECT_EQ(s.count(), 2);
   EXPECT_EQ(s.capacity(), 6);
   s.at(5) = 6;  // 5 >= capacity - 1: 5/2 + 5 + 2
   EXPECT_EQ(s.capacity(), 9);

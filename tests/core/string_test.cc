@@ -19,7 +19,9 @@ String text_of(std::string_view bytes, TextEncoding encoding = TextEncoding::Sin
   return s;
 }
 
-std::string window_of(const String& s) { return std::string(s.window_bytes()); }
+std::string window_of(const String& s) {
+  return std::string(s.window_bytes());
+}
 
 TEST(StringTest, ConstructionAndCopiesTakeTheWindow) {
   String s("hello world");
@@ -41,6 +43,20 @@ TEST(StringTest, ConstructionAndCopiesTakeTheWindow) {
   String bad;
   bad.set_text(nullptr, 3, TextEncoding::SingleByte, -1);
   EXPECT_EQ(bad.error, 3);
+}
+
+TEST(StringTest, EmptyTextOwnsATerminatedBuffer) {
+  String empty("");
+  ASSERT_NE(empty.data(), nullptr);
+  EXPECT_EQ(empty.capacity(), 2);
+  EXPECT_EQ(empty.length(), 0);
+  EXPECT_EQ(empty.code_page(), -1);
+  EXPECT_EQ(empty.context(), -1);
+  String none(static_cast<const char*>(nullptr));
+  EXPECT_EQ(none.capacity(), 0);
+  // set_text with a zero length leaves no buffer.
+  empty.set_text("", TextEncoding::SingleByte, -1);
+  EXPECT_EQ(empty.data(), nullptr);
 }
 
 TEST(StringTest, ComparisonFoldsOnlyAsciiLetters) {
@@ -140,7 +156,10 @@ TEST(StringTest, CursorWalk) {
 }
 
 TEST(StringTest, ShiftJisCharactersAreSteppedOverWhole) {
-  String s = text_of("\x82\xA0" "a\x83", TextEncoding::Multibyte, 932);
+  String s = text_of(
+      "\x82\xA0"
+      "a\x83",
+      TextEncoding::Multibyte, 932);
   EXPECT_EQ(s.next_char(), 0x82A0);
   EXPECT_EQ(s.char_width(), 2);
   EXPECT_EQ(s.next_char(), 'a');
@@ -156,6 +175,10 @@ TEST(StringTest, ShiftJisCharactersAreSteppedOverWhole) {
   // An unknown double-byte code page raises error 5 and reads single bytes.
   String odd = text_of("\x82\xA0", TextEncoding::Multibyte, 1252);
   EXPECT_EQ(odd.next_char(), 0x82);
+  EXPECT_EQ(odd.error, 5);
+  odd.clear_status();
+  EXPECT_EQ(odd.select_chars(0, 1), 1);  // walking characters tests lead bytes too
+  EXPECT_EQ(odd.window_end(), 1);
   EXPECT_EQ(odd.error, 5);
   // An invalid encoding value fails character operations with error 4.
   String invalid = text_of("ab", static_cast<TextEncoding>(9), -1);
@@ -190,6 +213,20 @@ TEST(StringTest, ReplaceAllMovesTheCursor) {
   EXPECT_EQ(s.cursor(), 0);
 }
 
+TEST(StringTest, ReplaceAllWithoutMatchStillRewindsACursorInTheWindow) {
+  String s("abc def ghi");
+  s.select_bytes(4, 7);
+  s.set_cursor(5);
+  EXPECT_EQ(s.replace_all(String("xyz"), String("q")), 0);
+  EXPECT_EQ(s.to_utf8(), "abc def ghi");
+  EXPECT_EQ(s.cursor(), 4);
+  s.set_cursor(9);  // after the window: unchanged
+  EXPECT_EQ(s.replace_all(String("DEF"), String("de")), 1);
+  EXPECT_EQ(s.to_utf8(), "abc de ghi");
+  EXPECT_EQ(s.cursor(), 8);
+  EXPECT_EQ(window_of(s), "de");
+}
+
 TEST(StringTest, FillFromPads) {
   String s("[.....]");
   s.select_bytes(1, 6);
@@ -215,8 +252,8 @@ TEST(StringTest, SerializedRecords) {
   EXPECT_EQ(s.serialize(buffer, offset), 15);
   EXPECT_EQ(offset, 17);
   const uint8_t expected_header[] = {3, 0, 0, 0, 0xA4, 3, 0, 0, 3, 0, 0, 0};
-  EXPECT_TRUE(std::equal(std::begin(expected_header), std::end(expected_header),
-                         buffer.begin() + 2));
+  EXPECT_TRUE(
+      std::equal(std::begin(expected_header), std::end(expected_header), buffer.begin() + 2));
   // A record that does not fit is not written.
   std::vector<uint8_t> small(10);
   int32_t at = 0;
@@ -298,7 +335,8 @@ TEST_F(StringFileTest, MissingFileQuotesItsNameInTheLog) {
   EXPECT_GE(s.context(), 0);
   EXPECT_EQ(testing::read_bytes(log_path),
             "\xFF\xFE" + testing::utf16le("Error(core): Could not access file.\r\n"
-                                          "      in file: " + missing + "\r\n"));
+                                          "      in file: " +
+                                          missing + "\r\n"));
 }
 
 TEST_F(StringFileTest, ReadFileFromAnOpenHandle) {
