@@ -173,6 +173,9 @@ bool TextScanner::read_balanced(uint16_t open, uint16_t close) {
 }
 
 bool TextScanner::find(const String& pattern, bool case_sensitive) {
+  // A search starts a fresh question: a warning left by an earlier reader
+  // no longer applies (the search itself raises none).
+  warning = 0;
   int32_t start = position();
   std::string_view needle = pattern.window_bytes();
   if (needle.empty() || start >= length_) {

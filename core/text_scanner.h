@@ -63,7 +63,8 @@ class TextScanner : public String {
   // true, with an empty window at the end of the text, when unbalanced.
   bool read_balanced(uint16_t open, uint16_t close);
   // Searches from the cursor for the pattern's window; on success the window
-  // is the match, else an empty window at the start. The cursor is restored.
+  // is the match, else an empty window at the start. The cursor is restored
+  // and the warning cleared.
   bool find(const String& pattern, bool case_sensitive);
   // `out` = the window without everything from "<" to the next ">"; when that
   // is empty, this window is made empty.

@@ -87,6 +87,10 @@ TEST(TextScannerTest, FindFromTheCursor) {
   EXPECT_FALSE(s.find(String("<div"), false));
   EXPECT_TRUE(s.window_empty());
   EXPECT_EQ(s.window_start(), 4);
+  // A search clears a warning an earlier reader left, whatever it finds.
+  s.raise_warning(5);
+  s.find(String("</p>"), false);
+  EXPECT_EQ(s.warning, 0);
   // In double-byte text a match never starts inside a character: the trail
   // byte 0x5C of the first character is not a backslash.
   TextScanner sjis;
