@@ -78,6 +78,10 @@ class XmlParser : public ErrorState {
 
   // ---- parsing ----
   void set_mode(ParseMode mode) { mode_ = mode; }
+  // The mode by its number, 0-8; any other number selects mode 0.
+  void set_mode(int32_t mode) {
+    mode_ = mode >= 0 && mode <= 8 ? static_cast<ParseMode>(mode) : ParseMode::xml;
+  }
   void set_node_limit(int32_t limit) { node_limit_ = limit; }
   int32_t node_limit() const { return node_limit_; }
   ParseMode mode() const { return mode_; }
