@@ -167,7 +167,10 @@ class XmlParser : public ErrorState {
   bool write_file(const String& path, int32_t options, const String& header);
   bool write_file(const String& path) { return write_file(path, write_unicode, String()); }
 
-  // ---- parse state (between parses: line 1... reset, stack empty, current 0) ----
+  // ---- parse state ----
+  // Between parses the stack is empty, `current` is the root, the state 0
+  // and raw off; `line` keeps the line the last parse stopped on (every
+  // parse starts again at 1).
   int32_t line() const { return line_; }
   int32_t current() const { return current_; }
   int32_t state() const { return state_; }
