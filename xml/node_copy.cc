@@ -80,10 +80,15 @@ int32_t XmlParser::import_nodes(const XmlParser& source, int32_t i, int32_t pare
       if (room <= 0) return -1;
       int32_t length = char_count(record.name);
       if (length > room) {
+        // Every field of the record but the text travels with the cut copy.
         XmlNode cut;
         cut.name.assign(record.name);
         cut.name.select_chars(0, room);
         cut.kind = node_text;
+        cut.closed = record.closed;
+        cut.blank = record.blank;
+        cut.index_slot = record.index_slot;
+        cut.request_id = record.request_id;
         cut.source_start = record.source_start;
         cut.source_end = record.source_end;
         cut.source_line = record.source_line;

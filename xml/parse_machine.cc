@@ -251,6 +251,7 @@ void ParseMachine::run() {
   if (text_.error != 0) {
     parser_.raise_error(error_input_had_errors, 1, context_);
     detect_ = false;
+    touch_text_ = false;  // nothing was read: the text stays as it was given
     finish();
     return;
   }
@@ -300,6 +301,7 @@ void ParseMachine::finish() {
   parser_.open_same_below_.clear();
   parser_.current_ = 0;
   if (mode_ == 3 || mode_ == 6 || mode_ == 8) parser_.silent = false;
+  if (!touch_text_) return;
   text_.set_cursor(pos_ >= end_ ? length_ : pos_);
   text_.set_marks(mark_start_, mark_end_);
   if (pos_ >= end_) text_.raise_warning(2);

@@ -164,7 +164,8 @@ class ParseMachine {
   bool unicode_;
   std::array<bool, 256> lead_{};
   bool double_byte_ = false;
-  bool detect_ = true;  // run the encoding detection at the end
+  bool detect_ = true;      // run the encoding detection at the end
+  bool touch_text_ = true;  // leave the cursor and marks where the parse stopped
   int32_t mode_;
   int32_t context_;
 

@@ -78,6 +78,10 @@ class XmlParser : public ErrorState {
 
   // ---- parsing ----
   void set_mode(ParseMode mode) { mode_ = mode; }
+  // The mode by its number, 0-8; any other number selects mode 0.
+  void set_mode(int32_t mode) {
+    mode_ = mode >= 0 && mode <= 8 ? static_cast<ParseMode>(mode) : ParseMode::xml;
+  }
   void set_node_limit(int32_t limit) { node_limit_ = limit; }
   int32_t node_limit() const { return node_limit_; }
   ParseMode mode() const { return mode_; }
@@ -163,7 +167,10 @@ class XmlParser : public ErrorState {
   bool write_file(const String& path, int32_t options, const String& header);
   bool write_file(const String& path) { return write_file(path, write_unicode, String()); }
 
-  // ---- parse state (between parses: line 1... reset, stack empty, current 0) ----
+  // ---- parse state ----
+  // Between parses the stack is empty, `current` is the root, the state 0
+  // and raw off; `line` keeps the line the last parse stopped on (every
+  // parse starts again at 1).
   int32_t line() const { return line_; }
   int32_t current() const { return current_; }
   int32_t state() const { return state_; }

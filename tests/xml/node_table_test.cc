@@ -163,6 +163,26 @@ TEST(NodeTable, ImportSubtreeLimitedCutsTexts) {
   EXPECT_EQ(tree_text(unlimited), "[p['hello',b['world'],'again']]");
 }
 
+TEST(NodeTable, ImportedCopiesKeepTheRenderingFields) {
+  XmlParser source = parsed("<p a='1'>hello</p>");
+  source.node(1).index_slot = 4;
+  source.node(2).request_id = 5;
+  source.node(3).index_slot = 6;
+  source.node(3).request_id = 7;
+  for (int32_t limit : {-1, 3}) {
+    XmlParser target;
+    int32_t used = 0;
+    int32_t top = target.import_subtree_limited(source, 1, limit, used);
+    ASSERT_EQ(top, 1);
+    EXPECT_EQ(target.get(1).index_slot, 4);
+    EXPECT_EQ(target.get(2).request_id, 5);
+    // A text cut to the limit is still the same node for the renderer.
+    EXPECT_EQ(target.get(3).index_slot, 6) << limit;
+    EXPECT_EQ(target.get(3).request_id, 7) << limit;
+    EXPECT_EQ(target.get(3).source_start, source.get(3).source_start);
+  }
+}
+
 TEST(NodeTable, ImportSubtreeLimitedCountsCharacters) {
   XmlParser source;
   TextScanner text(std::string_view("<p>\x82\xa0\x82\xa2\x82\xa4</p>"));

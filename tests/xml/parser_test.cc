@@ -383,6 +383,54 @@ TEST(Parser, ParseFilesDetectsEachEncodingAndKeepsOneTable) {
   EXPECT_EQ(parser.get(5).name.code_page(), -1);
 }
 
+TEST(Parser, MessagesQuoteTheLineAndTheFile) {
+  testing::TempDir dir;
+  ErrorLog log(String(dir.file("error_log.txt").c_str()), true);
+  std::string file = dir.file("page.xml");
+  testing::write_bytes(file, "<a>\n\n</b></a>");
+  Storage<String> names;
+  names.push(String(file.c_str()));
+  XmlParser parser;
+  EXPECT_TRUE(parser.parse_files(names, ParseMode::xml));
+  // The prolog parse finds no declaration (warning 10, quoting the file);
+  // the end tag of b closes nothing (warning 9, then error 23, at line 3).
+  std::string expected =
+      utf16le("Warning(parsing): No text encoding found.\r\n        in file: " + file + "\r\n" +
+              "Warning(parsing): Unclosed XML node(s) above.\r\n"
+              "       line: 0000003 in file: " +
+              file + "\r\n" +
+              "Error(parsing): Closing an unknown node.\r\n"
+              "     line: 0000003 in file: " +
+              file + "\r\n");
+  EXPECT_EQ(testing::read_bytes(dir.file("error_log.txt")), "\xFF\xFE" + expected);
+}
+
+TEST(Parser, ModesByNumber) {
+  XmlParser parser;
+  for (int32_t number = 0; number <= 8; ++number) {
+    parser.set_mode(number);
+    EXPECT_EQ(static_cast<int32_t>(parser.mode()), number);
+  }
+  parser.set_mode(9);
+  EXPECT_EQ(parser.mode(), ParseMode::xml);
+  parser.set_mode(3);
+  TextScanner text("<head><script>a</head></script></head><p/>");
+  parser.parse(text);
+  EXPECT_EQ(tree_text(parser), "[head[script['a</head>']]]");
+}
+
+TEST(Parser, InputWithAnErrorIsLeftAsItWas) {
+  XmlParser parser;
+  parser.set_mode(ParseMode::html_tag);
+  TextScanner text("<a/>");
+  text.raise_error(7);
+  parser.parse(text);
+  EXPECT_EQ(parser.error, 25);
+  EXPECT_FALSE(parser.silent);
+  EXPECT_EQ(text.cursor(), -1);
+  EXPECT_EQ(text.warning, 0);
+}
+
 TEST(PageQueries, FindBaseHref) {
   XmlParser parser = parsed("<base target=x><BASE HREF=\"http://a/\"><base href=b>");
   String href;

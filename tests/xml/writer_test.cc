@@ -64,6 +64,14 @@ TEST_F(WriterTest, LowerCasingChangesTheTable) {
   XmlParser parser = parsed("<DIV CLASS='X'>T</DIV>");
   EXPECT_EQ(written(parser, XmlParser::write_lower_case), "<div class=\"X\" >T</div>");
   EXPECT_EQ(parser.get(1).name.window_bytes(), "div");
+  EXPECT_EQ(parser.get(2).attr_name.window_bytes(), "class");
+}
+
+TEST_F(WriterTest, SelfClosedElementIsWrittenWithAnEndTag) {
+  XmlParser parser = parsed("<img src='p.png'/><br/>");
+  EXPECT_EQ(written(parser, 0), "<img src=\"p.png\" ></img><br ></br>");
+  XmlParser open = parsed("<img src='p.png'><br>");
+  EXPECT_EQ(written(open, 0), "<img src=\"p.png\" /><br />");
 }
 
 TEST_F(WriterTest, BlankOptions) {
