@@ -304,4 +304,13 @@ void XslParser::execute(int32_t node, XmlParser& output, XmlParser& data, int32_
   run.run(node, data_node);
 }
 
+void XslParser::execute(int32_t node, XmlParser& output, int32_t data_node) {
+  if (data_tree_ != nullptr) {
+    execute(node, output, *data_tree_, data_node);
+    return;
+  }
+  XmlParser empty;
+  execute(node, output, empty, data_node);
+}
+
 }  // namespace wayfetch

@@ -89,6 +89,11 @@ class XslParser : public XmlParser {
   // node, appending what it outputs under `output`'s document node. Executing
   // the document node renders the whole template and starts fresh budgets.
   void execute(int32_t node, XmlParser& output, XmlParser& data, int32_t data_node);
+  // The same over the data tree set with set_data_tree (none: an empty tree).
+  void execute(int32_t node, XmlParser& output, int32_t data_node);
+  // The data tree the three-argument execute renders from; it must outlive
+  // the executions (nullptr: none).
+  void set_data_tree(XmlParser* data) { data_tree_ = data; }
 
   // Pictures are reported to `list` (nullptr: not reported); the template's
   // own pictures are resolved against `template_address` (empty: not reported).
@@ -149,6 +154,7 @@ class XslParser : public XmlParser {
   std::vector<uint32_t> loop_slots_;
   std::vector<uint32_t> any_counters_;
   PictureIndex pictures_;
+  XmlParser* data_tree_ = nullptr;
   String template_address_;
   Limits limits_;
   int64_t request_work_left_ = 0;
