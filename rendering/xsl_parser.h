@@ -138,9 +138,11 @@ class XslParser : public XmlParser {
 
   // Candidate lists of element steps with many candidates, by context node,
   // step and axis: a loop that picks "item[#i]" from a long list finds its
-  // candidates once, not once per pass. Valid while the data tree is
-  // unchanged, as it is during a rendering; emptied with the budgets and
-  // for another tree.
+  // candidates once, not once per pass. Used only while execute runs (the
+  // data tree cannot change then): a caller that evaluates requests itself
+  // may refill its tree between calls. Emptied with the budgets and for
+  // another tree.
+  bool caching_ = false;
   std::unordered_map<uint64_t, std::vector<int32_t>> candidate_cache_;
   int64_t cached_candidates_ = 0;
   const XmlParser* cached_tree_ = nullptr;
