@@ -81,7 +81,8 @@ bool RenderingEngine::render() {
 
   template_.clear_status();
   XmlParser output;
-  template_.execute(0, output, data_, 0);
+  template_.set_data_tree(&data_);
+  template_.execute(0, output, 0);
   if (template_.error >= 40 && template_.error <= 43) {
     raise_error(error_execution_errors);
   } else if (template_.error != 0) {

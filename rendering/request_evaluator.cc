@@ -221,8 +221,10 @@ class RequestEvaluator {
     if (axis != axis_children && axis != axis_descendants) return &candidates_;
     uint64_t key = (static_cast<uint64_t>(x) << 32) | (static_cast<uint64_t>(step) << 1) |
                    (axis == axis_descendants ? 1u : 0u);
-    auto cached = parser_.candidate_cache_.find(key);
-    if (cached != parser_.candidate_cache_.end()) return &cached->second;
+    if (parser_.caching_) {
+      auto cached = parser_.candidate_cache_.find(key);
+      if (cached != parser_.candidate_cache_.end()) return &cached->second;
+    }
 
     if (axis == axis_children) {
       if (!parser_.spend_request_work(node.children.size())) return nullptr;
@@ -248,7 +250,7 @@ class RequestEvaluator {
         walk_.emplace_back(child, 0);
       }
     }
-    if (candidates_.size() >= cache_from &&
+    if (parser_.caching_ && candidates_.size() >= cache_from &&
         parser_.cached_candidates_ + static_cast<int64_t>(candidates_.size()) <= cache_capacity) {
       parser_.cached_candidates_ += static_cast<int64_t>(candidates_.size());
       return &(parser_.candidate_cache_[key] = candidates_);

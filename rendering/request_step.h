@@ -51,6 +51,34 @@ enum StepSubscript : int32_t {
 };
 
 struct RequestStep {
+  // The same values under the names the request language's documentation
+  // uses: RequestStep::Children, RequestStep::Group, RequestStep::Last, ...
+  enum Axis : int32_t {
+    Descendants = axis_descendants,
+    Children = axis_children,
+    NoAxis = axis_none,
+  };
+  enum Kind : int32_t {
+    Parent = kind_parent,
+    Self = kind_self,
+    Root = kind_root,
+    AnyElement = kind_any_element,
+    Union = kind_union,
+    Named = kind_named,
+    Group = kind_group,
+  };
+  enum Subscript : int32_t {
+    Index = subscript_index,
+    Random = subscript_random,
+    LoopIndex = subscript_loop_index,
+    Range = subscript_range,
+    From = subscript_from,
+    Last = subscript_last,
+    Any = subscript_any,
+    Predicate = subscript_predicate,
+    All = subscript_all,
+  };
+
   int32_t axis = axis_none;
   int32_t kind = kind_named;
   int32_t subscript = subscript_all;

@@ -301,7 +301,22 @@ bool TemplateRun::output_room(int32_t node) {
 
 void XslParser::execute(int32_t node, XmlParser& output, XmlParser& data, int32_t data_node) {
   TemplateRun run(*this, output, data);
+  caching_ = true;
   run.run(node, data_node);
+  // The tree may change once the execution is over: forget its candidates.
+  caching_ = false;
+  candidate_cache_.clear();
+  cached_candidates_ = 0;
+  cached_tree_ = nullptr;
+}
+
+void XslParser::execute(int32_t node, XmlParser& output, int32_t data_node) {
+  if (data_tree_ != nullptr) {
+    execute(node, output, *data_tree_, data_node);
+    return;
+  }
+  XmlParser empty;
+  execute(node, output, empty, data_node);
 }
 
 }  // namespace wayfetch

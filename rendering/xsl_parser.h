@@ -89,6 +89,11 @@ class XslParser : public XmlParser {
   // node, appending what it outputs under `output`'s document node. Executing
   // the document node renders the whole template and starts fresh budgets.
   void execute(int32_t node, XmlParser& output, XmlParser& data, int32_t data_node);
+  // The same over the data tree set with set_data_tree (none: an empty tree).
+  void execute(int32_t node, XmlParser& output, int32_t data_node);
+  // The data tree the three-argument execute renders from; it must outlive
+  // the executions (nullptr: none).
+  void set_data_tree(XmlParser* data) { data_tree_ = data; }
 
   // Pictures are reported to `list` (nullptr: not reported); the template's
   // own pictures are resolved against `template_address` (empty: not reported).
@@ -133,9 +138,11 @@ class XslParser : public XmlParser {
 
   // Candidate lists of element steps with many candidates, by context node,
   // step and axis: a loop that picks "item[#i]" from a long list finds its
-  // candidates once, not once per pass. Valid while the data tree is
-  // unchanged, as it is during a rendering; emptied with the budgets and
-  // for another tree.
+  // candidates once, not once per pass. Used only while execute runs (the
+  // data tree cannot change then): a caller that evaluates requests itself
+  // may refill its tree between calls. Emptied with the budgets and for
+  // another tree.
+  bool caching_ = false;
   std::unordered_map<uint64_t, std::vector<int32_t>> candidate_cache_;
   int64_t cached_candidates_ = 0;
   const XmlParser* cached_tree_ = nullptr;
@@ -149,6 +156,7 @@ class XslParser : public XmlParser {
   std::vector<uint32_t> loop_slots_;
   std::vector<uint32_t> any_counters_;
   PictureIndex pictures_;
+  XmlParser* data_tree_ = nullptr;
   String template_address_;
   Limits limits_;
   int64_t request_work_left_ = 0;

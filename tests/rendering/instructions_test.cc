@@ -249,6 +249,16 @@ TEST_F(RunTest, TemplatePicturesAreReportedAndRewritten) {
   EXPECT_EQ(picture(1), "http://x.org/b.png@-1");
 }
 
+TEST_F(RunTest, ExecuteOverTheDataTreeSetBeforehand) {
+  run("<xsl:value-of select='/rss/channel/title'/>");
+  XmlParser page;
+  tmpl_.execute(0, page, 0);
+  EXPECT_EQ(tree_text(page), "[]") << "no data tree: nothing selected";
+  tmpl_.set_data_tree(&data_);
+  tmpl_.execute(0, page, 0);
+  EXPECT_EQ(tree_text(page), "['C1','C2']");
+}
+
 TEST_F(RunTest, NodesThatCannotRun) {
   run("x");
   tmpl_.clear_status();

@@ -205,5 +205,43 @@ TEST_F(EngineTest, InstructionMessagesQuoteTheTemplateLine) {
   EXPECT_NE(narrow.find(expected), std::string::npos) << narrow;
 }
 
+// The records one rendering leaves in the log, in order: request errors
+// quote the template line of their attribute or instruction, the engine's
+// own codes have no location line.
+TEST_F(EngineTest, ErrorRecordsInTheLog) {
+  std::string log_path = dir_.file("error_log.txt");
+  {
+    ErrorLog log(String(log_path.c_str()), true);
+    RenderingEngine no_radix;
+    no_radix.add_datasource(String("data"));
+    EXPECT_FALSE(no_radix.render());
+    EXPECT_FALSE(render("\n<xsl:value-of select='a['/>\n<xsl:value-of select='//story[h]'/>"));
+    EXPECT_EQ(engine_.error, 93);
+    EXPECT_EQ(engine_.template_parser().error, 41);
+  }
+  std::string file = " in file: " + radix() + ".xsl\r\n";
+  std::string log = read_bytes(log_path);
+  std::string narrow;
+  for (std::size_t i = 2; i + 1 < log.size(); i += 2) narrow.push_back(log[i]);
+  const std::string expected[] = {
+      "Error(rendering): Filename radix not specified when adding a datasource to the XSL "
+      "rendering engine.\r\nError(rendering): No XML data to render in the XSL rendering "
+      "engine.\r\n",
+      "Error(rendering): Unexpected end of string while parsing XSL request.\r\n"
+      "     line: 0000002" +
+          file + "Error(rendering): Errors while loading XSL rendering template file.\r\n",
+      "Error(rendering): Using an XSL request feature that is not implemented in the current "
+      "version.\r\n     line: 0000003" +
+          file + "Error(rendering): Errors occured while executing XSL rendering template.\r\n",
+  };
+  std::size_t at = 0;
+  for (const std::string& record : expected) {
+    std::size_t found = narrow.find(record, at);
+    ASSERT_NE(found, std::string::npos) << record << "\nin\n" << narrow;
+    at = found + record.size();
+  }
+  EXPECT_EQ(at, narrow.size()) << "nothing follows the last record";
+}
+
 }  // namespace
 }  // namespace wayfetch

@@ -117,6 +117,54 @@ INSTANTIATE_TEST_SUITE_P(
                       // A nested failure fails the whole request, steps of the outer part included.
                       Failure{"a/b/(c[#k])", 34}, Failure{"a | b | c[", 33}));
 
+// The fields of the step table as callers read them, by the documented names.
+TEST_F(CompileTest, StepRecordsHoldTheDocumentedFields) {
+  const auto& steps = parser_.steps();
+  int32_t id = compile("//rss/item[{2..5}]");
+  const RequestStep& root = steps.get(id);
+  EXPECT_EQ(root.kind, RequestStep::Root);
+  EXPECT_EQ(root.axis, RequestStep::Descendants);
+  const RequestStep& rss = steps.get(root.next);
+  EXPECT_EQ(rss.kind, RequestStep::Named);
+  EXPECT_EQ(rss.name.to_utf8(), "rss");
+  EXPECT_EQ(rss.axis, RequestStep::Children);
+  EXPECT_EQ(rss.subscript, RequestStep::All);
+  const RequestStep& item = steps.get(rss.next);
+  EXPECT_EQ(item.subscript, RequestStep::Range);
+  EXPECT_EQ(item.first, 2);
+  EXPECT_EQ(item.last, 5);
+  EXPECT_TRUE(item.wraps);
+  EXPECT_EQ(item.axis, RequestStep::NoAxis);
+  EXPECT_EQ(item.next, -1);
+
+  // A second subscript: a group over the first step, which stays out of the chain.
+  id = compile("a[1][#j]");
+  const RequestStep& group = steps.get(id);
+  EXPECT_EQ(group.kind, RequestStep::Group);
+  EXPECT_EQ(group.subscript, RequestStep::LoopIndex);
+  EXPECT_EQ(group.loop_slot, 1);
+  EXPECT_EQ(steps.get(group.sub).subscript, RequestStep::Index);
+  EXPECT_EQ(steps.get(group.sub).first, 1);
+  EXPECT_EQ(steps.get(group.sub).next, -1);
+
+  // A union is the whole request: sub the left chain, right the rest.
+  id = compile("x/a | b[title]");
+  const RequestStep& both = steps.get(id);
+  EXPECT_EQ(both.kind, RequestStep::Union);
+  EXPECT_EQ(request_text(parser_, both.sub), "x/a");
+  const RequestStep& right = steps.get(both.right);
+  EXPECT_EQ(right.subscript, RequestStep::Predicate);
+  EXPECT_EQ(request_text(parser_, right.predicate), "title");
+  EXPECT_EQ(steps.get(compile("..")).kind, RequestStep::Parent);
+  EXPECT_EQ(steps.get(compile(".")).kind, RequestStep::Self);
+  EXPECT_EQ(steps.get(compile("*[#any]")).kind, RequestStep::AnyElement);
+  EXPECT_EQ(steps.get(compile("*[#any]")).subscript, RequestStep::Any);
+  EXPECT_EQ(steps.get(compile("*[#random]")).subscript, RequestStep::Random);
+  EXPECT_EQ(steps.get(compile("*[#last]")).subscript, RequestStep::Last);
+  EXPECT_EQ(steps.get(compile("*[3..]")).subscript, RequestStep::From);
+  EXPECT_EQ(parser_.error, 0);
+}
+
 TEST_F(CompileTest, UnusableTextIsError25) {
   String text("item");
   text.raise_error(3);

@@ -221,6 +221,28 @@ TEST_F(EvaluateTest, HostileRequests) {
   EXPECT_EQ(select("/rss/channel/title"), "C1,C2");
 }
 
+// A caller evaluating requests itself may refill its data tree between calls,
+// even with a tree of the same size at the same address: long candidate lists
+// must not be remembered across such calls.
+TEST(EvaluateRefilled, TreeRefilledInPlace) {
+  std::string first = "<r>";
+  std::string second = "<r>";
+  for (int i = 0; i < 40; ++i) {
+    first += "<x/>";
+    second += "<y/>";
+  }
+  XslParser parser;
+  int32_t xs = parser.compile_request(String("/r/x"), 1, -1);
+  XmlParser data = testing::parsed(first + "</r>");
+  Storage<int32_t> nodes;
+  parser.evaluate_request(xs, data, 0, nodes);
+  EXPECT_EQ(nodes.size(), 40);
+  data = testing::parsed(second + "</r>");
+  parser.evaluate_request(xs, data, 0, nodes);
+  EXPECT_EQ(nodes.size(), 0);
+  EXPECT_EQ(parser.error, 0);
+}
+
 // Descendant steps over a deep tree stay within the budget's reach.
 TEST(EvaluateDeep, DeepDataTree) {
   const int depth = 2000;
