@@ -128,6 +128,11 @@ bool StyleSheet::read(ByteSource& in) {
   }
 }
 
+bool StyleSheet::read(File& file) {
+  FileByteSource in(file);
+  return read(in);
+}
+
 const StyleRule* StyleSheet::find(std::string_view tag, std::string_view class_name) const {
   for (const StyleRule& rule : rules_) {
     if (ascii::equals_ignoring_case(rule.class_name, class_name) &&
@@ -142,6 +147,15 @@ void StyleSheet::push(int32_t rule, std::string_view element) {
   if (rule < 0 || rule >= static_cast<int32_t>(rules_.size())) return;
   if (static_cast<int32_t>(stack_.size()) >= max_stacked) return;
   stack_.push_back({rule, std::string(element)});
+}
+
+void StyleSheet::push(const StyleRule* rule, std::string_view element) {
+  for (std::size_t i = 0; i < rules_.size(); ++i) {
+    if (&rules_[i] == rule) {
+      push(static_cast<int32_t>(i), element);
+      return;
+    }
+  }
 }
 
 bool StyleSheet::rewrite_tag(const HtmlTag& tag, std::string& out) {

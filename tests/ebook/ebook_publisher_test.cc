@@ -78,6 +78,7 @@ class EbookPublisherTest : public ::testing::Test {
   bool publish(const std::string& page, bool notice = false, const std::string& title = "") {
     const EbookPackage package = EbookPackage::from_page(page, title);
     EbookPublisher publisher(package, &pictures);
+    publisher.set_converter_progress(nullptr);
     const bool ok = publisher.publish(target, true, notice);
     error_text = publisher.error_text();
     text_records = publisher.text_record_count();
@@ -219,8 +220,8 @@ TEST_F(EbookPublisherTest, StyleSheetOfAnotherLanguageFails) {
                            "<link type=\"text/xsl\" href=\"page.xsl\">"}) {
     const std::string page = write_page("page.html", "<p>x</p>", link);
     EXPECT_FALSE(publish(page)) << link;
-    EXPECT_EQ(error_text, "The style sheet page.xsl, linked from " + page +
-                              ", is not a CSS style sheet / ");
+    EXPECT_EQ(error_text,
+              "The style sheet page.xsl, linked from " + page + ", is not a CSS style sheet / ");
   }
 }
 
@@ -353,7 +354,10 @@ TEST_F(EbookPublisherTest, ReportsProgress) {
   EbookPublisher publisher(package, &pictures);
   RecordingProgress progress;
   publisher.set_progress(&progress);
-  ASSERT_TRUE(publisher.publish(target, false, false));
+  ::testing::internal::CaptureStdout();
+  const bool published = publisher.publish(target, false, false);
+  const std::string printed = ::testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(published);
   book = read_book(target);
   using Stage = PublishProgress::Stage;
   const int32_t records = publisher.text_record_count() + 1;
@@ -362,6 +366,12 @@ TEST_F(EbookPublisherTest, ReportsProgress) {
       {Stage::content, 1}, {Stage::text_records, records}, {Stage::pictures, records}};
   EXPECT_EQ(progress.ranges, expected);
   EXPECT_EQ(progress.last, records + 1);
+  // The converter's progress lines go to standard output, one per record.
+  std::string lines;
+  for (int32_t i = 1; i <= records; ++i) {
+    lines += "\rconverting record " + std::to_string(i) + " of " + std::to_string(records);
+  }
+  EXPECT_EQ(printed, lines);
   // Stored, not compressed: the text is in the records as it is.
   EXPECT_EQ(book.records[0].substr(0, 2), std::string("\0\1", 2));
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "core/file.h"
@@ -216,6 +218,33 @@ TEST_F(StyleSheetTest, LeavesTheFileJustAfterTheStyleElement) {
   char next[7] = {};
   EXPECT_EQ(file.read(next, 6), 6);
   EXPECT_EQ(std::string(next), "</HEAD");
+
+  // Read straight from the open file: the same rules, the same position.
+  ASSERT_TRUE(file.seek(0, File::Origin::start) == 0);
+  StyleSheet again;
+  EXPECT_TRUE(again.read(file));
+  ASSERT_EQ(again.rules().size(), 1u);
+  EXPECT_EQ(again.rules()[0].open_tags, "<b>");
+  std::fill(std::begin(next), std::end(next), '\0');
+  EXPECT_EQ(file.read(next, 6), 6);
+  EXPECT_EQ(std::string(next), "</HEAD");
+}
+
+TEST_F(StyleSheetTest, StackTakesTheRulesFindGives) {
+  read("P.a { font-weight: bold } .b { font-style: italic }");
+  const StyleRule* a = sheet_.find("p", "A");
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(sheet_.find("div", "a"), nullptr);
+  EXPECT_EQ(sheet_.find("div", "b"), &sheet_.rules()[1]);
+  sheet_.push(a, "p");
+  ASSERT_NE(sheet_.top(), nullptr);
+  EXPECT_EQ(sheet_.top()->element, "p");
+  EXPECT_EQ(sheet_.top()->rule, 0);
+  const StyleRule stranger;
+  sheet_.push(&stranger, "q");
+  EXPECT_EQ(sheet_.stacked(), 1) << "a rule of another sheet is not stacked";
+  sheet_.pop();
+  EXPECT_EQ(sheet_.top(), nullptr);
 }
 
 }  // namespace
