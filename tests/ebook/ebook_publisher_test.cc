@@ -338,6 +338,60 @@ TEST_F(EbookPublisherTest, NewBooksGetOrdinaryPermissions) {
   EXPECT_EQ(info.st_mode & 0777, 0644u);
 }
 
+TEST_F(EbookPublisherTest, MetadataLinesAndInfoLabels) {
+  const std::string page =
+      write_page("page.html", "<p>x</p>",
+                 "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">");
+  EbookPackage package = EbookPackage::from_page(page, "T");
+  for (auto [name, value] :
+       {std::pair{"dc:Identifier", "id-7"}, std::pair{"cd:Creator", "Ann"},
+        std::pair{"cd:Title", "Walks"}, std::pair{"cd:Date", "May"}, std::pair{"cd:Rights", "Free"},
+        std::pair{"CD:Creator", "Bob"}, std::pair{"DC:Subject", "Sea"},
+        std::pair{"Publisher", "Pub"}, std::pair{"dc:Empty", ""}}) {
+    ASSERT_TRUE(package.add_metadata(name, value));
+  }
+  EbookPublisher publisher(package, &pictures);
+  publisher.set_converter_progress(nullptr);
+  ASSERT_TRUE(publisher.publish(target, true, false)) << publisher.error_text();
+  book = read_book(target);
+  const std::string date = *package.metadata_value("dc:Date");
+
+  // Every entry in use gets its line, an empty value too; the identifier
+  // carries id="uid".
+  const std::string head =
+      "<HTML><HEAD><META content=\"text/html;charset=gb\"><metadata>\r\n"
+      "<dc-metadata xmlns:dc=\"http://purl.org/dc/elements/1.0/\" "
+      "xmlns:oebpackage=\"http://openebook.org/namespaces/oeb-package/1.0/\">\r\n"
+      "<dc:Date>" +
+      date +
+      "</dc:Date>\r\n"
+      "<dc:Title>T</dc:Title>\r\n"
+      "<dc:Identifier id=\"uid\">id-7</dc:Identifier>\r\n"
+      "<cd:Creator>Ann</cd:Creator>\r\n"
+      "<cd:Title>Walks</cd:Title>\r\n"
+      "<cd:Date>May</cd:Date>\r\n"
+      "<cd:Rights>Free</cd:Rights>\r\n"
+      "<CD:Creator>Bob</CD:Creator>\r\n"
+      "<DC:Subject>Sea</DC:Subject>\r\n"
+      "<Publisher>Pub</Publisher>\r\n"
+      "<dc:Empty></dc:Empty>\r\n"
+      "</dc-metadata>\r\n</metadata>\r\n<GUIDE>\r\n";
+  EXPECT_EQ(book.text.substr(0, head.size()), head);
+
+  // Labels: the four names of the string table exactly as written, others
+  // without their first three characters when they hold "dc:" or "DC:".
+  std::string info = "<hr><h1 align=\"center\">eBook Info</H1><BR>";
+  for (auto [label, value] :
+       {std::pair{"Date", date.c_str()}, std::pair{"Title", "T"}, std::pair{"Identifier", "id-7"},
+        std::pair{"Autor", "Ann"}, std::pair{"Titel", "Walks"}, std::pair{"Datum", "May"},
+        std::pair{"License", "Free"}, std::pair{"CD:Creator", "Bob"}, std::pair{"Subject", "Sea"},
+        std::pair{"Publisher", "Pub"}}) {
+    info += std::string("<B>") + label + ":</B></BR><BLOCKQUOTE>" + value + "</BLOCKQUOTE><BR>";
+  }
+  info += "<hr></BODY></HTML>";
+  EXPECT_TRUE(book.text.ends_with(info)) << book.text.substr(book.text.find("eBook Info"));
+}
+
 class RecordingProgress : public PublishProgress {
  public:
   void set_range(Stage stage, int32_t count) override { ranges.emplace_back(stage, count); }
