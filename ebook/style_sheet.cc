@@ -69,7 +69,10 @@ class CssTokens {
 // A blank is a space or a tab.
 constexpr std::string_view selector_ends{" \t\r\n>{", 6};
 constexpr std::string_view property_ends = ":\r\n}";
-constexpr std::string_view value_ends = " \t;\r\n";
+// A value also ends at the brace that closes its rule: "h1{font-weight:bold}</style>"
+// must not take the end of the STYLE element (and the page after it) as
+// part of the value.
+constexpr std::string_view value_ends = " \t;\r\n}";
 
 // Older pages hide their rules from old browsers inside "<!--" and "-->";
 // the markers are not selectors and are passed over. "-->" arrives as "--"
@@ -116,8 +119,7 @@ bool StyleSheet::read(ByteSource& in) {
       std::string value = tokens.token(value_ends, delimiter);
       // "bold}-->": the closing marker may follow the last rule's brace.
       if (value.ends_with("-->")) value.resize(value.size() - 3);
-      const bool last = !value.empty() && value.back() == '}';
-      if (last) value.pop_back();
+      const bool last = delimiter == '}';
       if (static_cast<int32_t>(rule.declarations.size()) < max_declarations) {
         rule.declarations.push_back({std::move(property), std::move(value)});
       }

@@ -204,6 +204,15 @@ TEST_F(EbookPublisherTest, StyleSheetsBecomeTags) {
   EXPECT_EQ(page_text(), "<b><P align='center' >Note</P></b><h1 class=big>Big</H1>");
 }
 
+TEST_F(EbookPublisherTest, CompactStyleElementKeepsTheBody) {
+  const std::string page =
+      write_page("page.html", "<h1>Lorem</h1>", "<style>h1{text-decoration:underline}</style>");
+  ASSERT_TRUE(publish(page)) << error_text;
+  // The sheet stays in force for the pages after, the "eBook Info" page too.
+  EXPECT_NE(book.text.find("<BODY><u><H1>Lorem</H1></u><hr><u><H1>eBook Info</H1></u>"),
+            std::string::npos);
+}
+
 TEST_F(EbookPublisherTest, MissingStyleSheetFailsAndKeepsTheOldBook) {
   write_bytes(target, "yesterday's book");
   const std::string page = write_page("page.html", "<p>x</p>",

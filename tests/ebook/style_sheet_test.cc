@@ -141,6 +141,7 @@ TEST_F(StyleSheetTest, ReadsRulesAsPagesWriteThem) {
       {"rule ended by a brace in its value", ".a{font-weight:bold} .b{color:red}", 2},
       {"empty input", "", 0},
       {"rule cut off by the end", ".a { font-weight: bold", 1},
+      {"rules against each other", ".a{font-weight:bold}.b{font-style:italic}</STYLE>", 2},
   };
   for (const Case& c : cases) {
     read(c.css);
@@ -148,6 +149,21 @@ TEST_F(StyleSheetTest, ReadsRulesAsPagesWriteThem) {
   }
   read("<!--P.a {font-weight:bold}-->");
   EXPECT_EQ(rewrite(start_tag("p", {{"CLASS", "a"}})), "<b><P>");
+  read(".a{font-weight:bold}.b{font-style:italic}");
+  EXPECT_EQ(rewrite(start_tag("p", {{"CLASS", "b"}})), "<i><P>");
+}
+
+TEST_F(StyleSheetTest, TheLastBraceDoesNotTakeTheRestOfThePage) {
+  // The closing brace ends the value, so "</style>" right after it still
+  // ends the rules and the page reader finds its BODY tag after them.
+  for (const char* css : {"h1{font-weight:normal}</style></head><body>",
+                          "h1 {font-weight:bold}</style></head><body>"}) {
+    MemoryByteSource in(css);
+    EXPECT_TRUE(sheet_.read(in));
+    ASSERT_EQ(sheet_.rules().size(), 1u) << css;
+    EXPECT_EQ(sheet_.rules()[0].declarations[0].property, "font-weight") << css;
+    EXPECT_EQ(std::string_view(css).substr(in.position()), "</head><body>") << css;
+  }
 }
 
 TEST_F(StyleSheetTest, ValuesEndAtBlanksAndBraces) {
