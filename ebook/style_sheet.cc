@@ -68,11 +68,13 @@ class CssTokens {
 
 // A blank is a space or a tab.
 constexpr std::string_view selector_ends{" \t\r\n>{", 6};
-constexpr std::string_view property_ends = ":\r\n}";
 // A value also ends at the brace that closes its rule: "h1{font-weight:bold}</style>"
 // must not take the end of the STYLE element (and the page after it) as
-// part of the value.
-constexpr std::string_view value_ends = " \t;\r\n}";
+// part of the value. No property or value holds a "<": one there is the
+// start of a tag after a rule left open, and ends reading before the page's
+// own tags are taken for declarations.
+constexpr std::string_view property_ends = ":\r\n}<";
+constexpr std::string_view value_ends = " \t;\r\n}<";
 
 // Older pages hide their rules from old browsers inside "<!--" and "-->";
 // the markers are not selectors and are passed over. "-->" arrives as "--"
@@ -113,20 +115,24 @@ bool StyleSheet::read(ByteSource& in) {
     if (delimiter != '{' && tokens.next_visible() != '{') return true;
 
     // The declarations.
+    bool tag_met = false;
     while (true) {
       std::string property = tokens.token(property_ends, delimiter);
-      if (property.empty() || delimiter == '}') break;
+      if (delimiter == '<') tag_met = true;
+      if (property.empty() || delimiter == '}' || tag_met) break;
       std::string value = tokens.token(value_ends, delimiter);
+      if (delimiter == '<') tag_met = true;
       // "bold}-->": the closing marker may follow the last rule's brace.
       if (value.ends_with("-->")) value.resize(value.size() - 3);
       const bool last = delimiter == '}';
       if (static_cast<int32_t>(rule.declarations.size()) < max_declarations) {
         rule.declarations.push_back({std::move(property), std::move(value)});
       }
-      if (last || delimiter < 0) break;
+      if (last || tag_met || delimiter < 0) break;
     }
     rule.convert();
     if (static_cast<int32_t>(rules_.size()) < max_rules) rules_.push_back(std::move(rule));
+    if (tag_met) return true;
   }
 }
 

@@ -164,6 +164,16 @@ TEST_F(StyleSheetTest, TheLastBraceDoesNotTakeTheRestOfThePage) {
     EXPECT_EQ(sheet_.rules()[0].declarations[0].property, "font-weight") << css;
     EXPECT_EQ(std::string_view(css).substr(in.position()), "</head><body>") << css;
   }
+  // A rule left open ends at the next tag, which the page reader then finds
+  // less its "<".
+  for (const char* css : {"p { font-weight: bold </style></head><body>",
+                          "p { font-weight: bold; </style></head><body>"}) {
+    MemoryByteSource in(css);
+    EXPECT_TRUE(sheet_.read(in));
+    ASSERT_EQ(sheet_.rules().size(), 1u) << css;
+    EXPECT_EQ(sheet_.rules()[0].open_tags, "<b>") << css;
+    EXPECT_EQ(std::string_view(css).substr(in.position()), "/style></head><body>") << css;
+  }
 }
 
 TEST_F(StyleSheetTest, ValuesEndAtBlanksAndBraces) {
