@@ -56,7 +56,8 @@ class StyleSheet {
 
   // Replaces the rules by those read from `in` and empties the stack. Reads
   // until no further rule can be read (the end of a STYLE element, a
-  // malformed rule or the end of the input); returns true.
+  // malformed rule, a tag inside a rule or the end of the input); returns
+  // true. A value ends at a blank, ";", a line end or the rule's "}".
   bool read(ByteSource& in);
   // The same from the current position of an open file, which is left just
   // after the last character the rules took (after "</STYLE>" in a page).
