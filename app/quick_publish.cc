@@ -85,7 +85,7 @@ int run_quick_publish(const std::string& source, const std::string& target, std:
   BitmapPictureSource pictures;
   EbookPublisher publisher(package, &pictures);
   const bool progress = platform::is_terminal(out);
-  if (progress) publisher.set_converter_progress(out);
+  publisher.set_converter_progress(progress ? out : nullptr);
   const bool published = publisher.publish(book, true, true);
   if (progress) std::fputc('\n', out);
 

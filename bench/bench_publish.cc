@@ -154,6 +154,7 @@ int main(int argc, char** argv) {
   TimedPictures timed;
   StageClock clock;
   EbookPublisher publisher(package, &timed);
+  publisher.set_converter_progress(nullptr);
   publisher.set_progress(&clock);
   const Instant start = now();
   const bool ok = publisher.publish((folder / "bench.prc").string(), true, true);

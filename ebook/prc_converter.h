@@ -72,6 +72,12 @@ class PrcConverter : public PrcFile {
   bool write_image_record(const std::string& picture_path, int32_t index) override;
   bool open_import() override;
   bool read_text_record(RecordBuffer& destination, int32_t index) override;
+  // The same, also giving the decoded length (0 past the last text record).
+  bool read_text_record(RecordBuffer& destination, int32_t& length_out, int32_t index) {
+    const bool ok = read_text_record(destination, index);
+    length_out = destination.length();
+    return ok;
+  }
 
   int32_t text_record_count() const { return text_record_count_; }
   int32_t image_record_count() const { return image_record_count_; }

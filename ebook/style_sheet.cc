@@ -68,8 +68,13 @@ class CssTokens {
 
 // A blank is a space or a tab.
 constexpr std::string_view selector_ends{" \t\r\n>{", 6};
-constexpr std::string_view property_ends = ":\r\n}";
-constexpr std::string_view value_ends = " \t;\r\n";
+// A value also ends at the brace that closes its rule: "h1{font-weight:bold}</style>"
+// must not take the end of the STYLE element (and the page after it) as
+// part of the value. No property or value holds a "<": one there is the
+// start of a tag after a rule left open, and ends reading before the page's
+// own tags are taken for declarations.
+constexpr std::string_view property_ends = ":\r\n}<";
+constexpr std::string_view value_ends = " \t;\r\n}<";
 
 // Older pages hide their rules from old browsers inside "<!--" and "-->";
 // the markers are not selectors and are passed over. "-->" arrives as "--"
@@ -110,22 +115,30 @@ bool StyleSheet::read(ByteSource& in) {
     if (delimiter != '{' && tokens.next_visible() != '{') return true;
 
     // The declarations.
+    bool tag_met = false;
     while (true) {
       std::string property = tokens.token(property_ends, delimiter);
-      if (property.empty() || delimiter == '}') break;
+      if (delimiter == '<') tag_met = true;
+      if (property.empty() || delimiter == '}' || tag_met) break;
       std::string value = tokens.token(value_ends, delimiter);
+      if (delimiter == '<') tag_met = true;
       // "bold}-->": the closing marker may follow the last rule's brace.
       if (value.ends_with("-->")) value.resize(value.size() - 3);
-      const bool last = !value.empty() && value.back() == '}';
-      if (last) value.pop_back();
+      const bool last = delimiter == '}';
       if (static_cast<int32_t>(rule.declarations.size()) < max_declarations) {
         rule.declarations.push_back({std::move(property), std::move(value)});
       }
-      if (last || delimiter < 0) break;
+      if (last || tag_met || delimiter < 0) break;
     }
     rule.convert();
     if (static_cast<int32_t>(rules_.size()) < max_rules) rules_.push_back(std::move(rule));
+    if (tag_met) return true;
   }
+}
+
+bool StyleSheet::read(File& file) {
+  FileByteSource in(file);
+  return read(in);
 }
 
 const StyleRule* StyleSheet::find(std::string_view tag, std::string_view class_name) const {
@@ -142,6 +155,15 @@ void StyleSheet::push(int32_t rule, std::string_view element) {
   if (rule < 0 || rule >= static_cast<int32_t>(rules_.size())) return;
   if (static_cast<int32_t>(stack_.size()) >= max_stacked) return;
   stack_.push_back({rule, std::string(element)});
+}
+
+void StyleSheet::push(const StyleRule* rule, std::string_view element) {
+  for (std::size_t i = 0; i < rules_.size(); ++i) {
+    if (&rules_[i] == rule) {
+      push(static_cast<int32_t>(i), element);
+      return;
+    }
+  }
 }
 
 bool StyleSheet::rewrite_tag(const HtmlTag& tag, std::string& out) {

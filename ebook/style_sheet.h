@@ -21,6 +21,8 @@
 
 namespace wayfetch {
 
+class File;
+
 struct StyleDeclaration {
   std::string property;
   std::string value;
@@ -54,8 +56,12 @@ class StyleSheet {
 
   // Replaces the rules by those read from `in` and empties the stack. Reads
   // until no further rule can be read (the end of a STYLE element, a
-  // malformed rule or the end of the input); returns true.
+  // malformed rule, a tag inside a rule or the end of the input); returns
+  // true. A value ends at a blank, ";", a line end or the rule's "}".
   bool read(ByteSource& in);
+  // The same from the current position of an open file, which is left just
+  // after the last character the rules took (after "</STYLE>" in a page).
+  bool read(File& file);
 
   // The first rule whose class equals `class_name` and whose tag is empty or
   // equals `tag` (any case), or nullptr.
@@ -63,6 +69,8 @@ class StyleSheet {
 
   // The stack of open styled elements; push ignores a rule beyond the 50th.
   void push(int32_t rule, std::string_view element);
+  // The same for a rule of this sheet (as find() gives it); others are ignored.
+  void push(const StyleRule* rule, std::string_view element);
   // The innermost open styled element, or nullptr.
   const AppliedStyle* top() const { return stack_.empty() ? nullptr : &stack_.back(); }
   void pop() {

@@ -99,6 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const wayfetch::EbookPackage package = wayfetch::EbookPackage::from_page(page, "");
   FixedPictures pictures;
   wayfetch::EbookPublisher publisher(package, &pictures);
+  publisher.set_converter_progress(nullptr);
   if (!publisher.publish(book, true, (size % 2) == 1)) {
     if (publisher.error_text().empty()) std::abort();
     return 0;

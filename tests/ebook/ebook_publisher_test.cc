@@ -78,6 +78,7 @@ class EbookPublisherTest : public ::testing::Test {
   bool publish(const std::string& page, bool notice = false, const std::string& title = "") {
     const EbookPackage package = EbookPackage::from_page(page, title);
     EbookPublisher publisher(package, &pictures);
+    publisher.set_converter_progress(nullptr);
     const bool ok = publisher.publish(target, true, notice);
     error_text = publisher.error_text();
     text_records = publisher.text_record_count();
@@ -203,6 +204,15 @@ TEST_F(EbookPublisherTest, StyleSheetsBecomeTags) {
   EXPECT_EQ(page_text(), "<b><P align='center' >Note</P></b><h1 class=big>Big</H1>");
 }
 
+TEST_F(EbookPublisherTest, CompactStyleElementKeepsTheBody) {
+  const std::string page =
+      write_page("page.html", "<h1>Lorem</h1>", "<style>h1{text-decoration:underline}</style>");
+  ASSERT_TRUE(publish(page)) << error_text;
+  // The sheet stays in force for the pages after, the "eBook Info" page too.
+  EXPECT_NE(book.text.find("<BODY><u><H1>Lorem</H1></u><hr><u><H1>eBook Info</H1></u>"),
+            std::string::npos);
+}
+
 TEST_F(EbookPublisherTest, MissingStyleSheetFailsAndKeepsTheOldBook) {
   write_bytes(target, "yesterday's book");
   const std::string page = write_page("page.html", "<p>x</p>",
@@ -219,8 +229,8 @@ TEST_F(EbookPublisherTest, StyleSheetOfAnotherLanguageFails) {
                            "<link type=\"text/xsl\" href=\"page.xsl\">"}) {
     const std::string page = write_page("page.html", "<p>x</p>", link);
     EXPECT_FALSE(publish(page)) << link;
-    EXPECT_EQ(error_text, "The style sheet page.xsl, linked from " + page +
-                              ", is not a CSS style sheet / ");
+    EXPECT_EQ(error_text,
+              "The style sheet page.xsl, linked from " + page + ", is not a CSS style sheet / ");
   }
 }
 
@@ -337,6 +347,60 @@ TEST_F(EbookPublisherTest, NewBooksGetOrdinaryPermissions) {
   EXPECT_EQ(info.st_mode & 0777, 0644u);
 }
 
+TEST_F(EbookPublisherTest, MetadataLinesAndInfoLabels) {
+  const std::string page =
+      write_page("page.html", "<p>x</p>",
+                 "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">");
+  EbookPackage package = EbookPackage::from_page(page, "T");
+  for (auto [name, value] :
+       {std::pair{"dc:Identifier", "id-7"}, std::pair{"cd:Creator", "Ann"},
+        std::pair{"cd:Title", "Walks"}, std::pair{"cd:Date", "May"}, std::pair{"cd:Rights", "Free"},
+        std::pair{"CD:Creator", "Bob"}, std::pair{"DC:Subject", "Sea"},
+        std::pair{"Publisher", "Pub"}, std::pair{"dc:Empty", ""}}) {
+    ASSERT_TRUE(package.add_metadata(name, value));
+  }
+  EbookPublisher publisher(package, &pictures);
+  publisher.set_converter_progress(nullptr);
+  ASSERT_TRUE(publisher.publish(target, true, false)) << publisher.error_text();
+  book = read_book(target);
+  const std::string date = *package.metadata_value("dc:Date");
+
+  // Every entry in use gets its line, an empty value too; the identifier
+  // carries id="uid".
+  const std::string head =
+      "<HTML><HEAD><META content=\"text/html;charset=gb\"><metadata>\r\n"
+      "<dc-metadata xmlns:dc=\"http://purl.org/dc/elements/1.0/\" "
+      "xmlns:oebpackage=\"http://openebook.org/namespaces/oeb-package/1.0/\">\r\n"
+      "<dc:Date>" +
+      date +
+      "</dc:Date>\r\n"
+      "<dc:Title>T</dc:Title>\r\n"
+      "<dc:Identifier id=\"uid\">id-7</dc:Identifier>\r\n"
+      "<cd:Creator>Ann</cd:Creator>\r\n"
+      "<cd:Title>Walks</cd:Title>\r\n"
+      "<cd:Date>May</cd:Date>\r\n"
+      "<cd:Rights>Free</cd:Rights>\r\n"
+      "<CD:Creator>Bob</CD:Creator>\r\n"
+      "<DC:Subject>Sea</DC:Subject>\r\n"
+      "<Publisher>Pub</Publisher>\r\n"
+      "<dc:Empty></dc:Empty>\r\n"
+      "</dc-metadata>\r\n</metadata>\r\n<GUIDE>\r\n";
+  EXPECT_EQ(book.text.substr(0, head.size()), head);
+
+  // Labels: the four names of the string table exactly as written, others
+  // without their first three characters when they hold "dc:" or "DC:".
+  std::string info = "<hr><h1 align=\"center\">eBook Info</H1><BR>";
+  for (auto [label, value] :
+       {std::pair{"Date", date.c_str()}, std::pair{"Title", "T"}, std::pair{"Identifier", "id-7"},
+        std::pair{"Autor", "Ann"}, std::pair{"Titel", "Walks"}, std::pair{"Datum", "May"},
+        std::pair{"License", "Free"}, std::pair{"CD:Creator", "Bob"}, std::pair{"Subject", "Sea"},
+        std::pair{"Publisher", "Pub"}}) {
+    info += std::string("<B>") + label + ":</B></BR><BLOCKQUOTE>" + value + "</BLOCKQUOTE><BR>";
+  }
+  info += "<hr></BODY></HTML>";
+  EXPECT_TRUE(book.text.ends_with(info)) << book.text.substr(book.text.find("eBook Info"));
+}
+
 class RecordingProgress : public PublishProgress {
  public:
   void set_range(Stage stage, int32_t count) override { ranges.emplace_back(stage, count); }
@@ -353,7 +417,10 @@ TEST_F(EbookPublisherTest, ReportsProgress) {
   EbookPublisher publisher(package, &pictures);
   RecordingProgress progress;
   publisher.set_progress(&progress);
-  ASSERT_TRUE(publisher.publish(target, false, false));
+  ::testing::internal::CaptureStdout();
+  const bool published = publisher.publish(target, false, false);
+  const std::string printed = ::testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(published);
   book = read_book(target);
   using Stage = PublishProgress::Stage;
   const int32_t records = publisher.text_record_count() + 1;
@@ -362,6 +429,12 @@ TEST_F(EbookPublisherTest, ReportsProgress) {
       {Stage::content, 1}, {Stage::text_records, records}, {Stage::pictures, records}};
   EXPECT_EQ(progress.ranges, expected);
   EXPECT_EQ(progress.last, records + 1);
+  // The converter's progress lines go to standard output, one per record.
+  std::string lines;
+  for (int32_t i = 1; i <= records; ++i) {
+    lines += "\rconverting record " + std::to_string(i) + " of " + std::to_string(records);
+  }
+  EXPECT_EQ(printed, lines);
   // Stored, not compressed: the text is in the records as it is.
   EXPECT_EQ(book.records[0].substr(0, 2), std::string("\0\1", 2));
 }

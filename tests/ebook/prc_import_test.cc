@@ -197,6 +197,13 @@ TEST_F(PrcImportTest, CountsTextRecordsSafely) {
   EXPECT_FALSE(fresh.read_text_record(record, 0));
   EXPECT_TRUE(prc_.read_text_record(record, -1));
   EXPECT_EQ(record.length(), 0);
+  // With the length given back: the decoded length, and 0 past the end.
+  int32_t length = -1;
+  EXPECT_TRUE(prc_.read_text_record(record, length, 1));
+  EXPECT_EQ(length, 1);
+  EXPECT_EQ(record.view(), "b");
+  EXPECT_TRUE(prc_.read_text_record(record, length, 2));
+  EXPECT_EQ(length, 0);
 }
 
 }  // namespace

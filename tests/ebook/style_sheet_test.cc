@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "core/file.h"
@@ -139,6 +141,7 @@ TEST_F(StyleSheetTest, ReadsRulesAsPagesWriteThem) {
       {"rule ended by a brace in its value", ".a{font-weight:bold} .b{color:red}", 2},
       {"empty input", "", 0},
       {"rule cut off by the end", ".a { font-weight: bold", 1},
+      {"rules against each other", ".a{font-weight:bold}.b{font-style:italic}</STYLE>", 2},
   };
   for (const Case& c : cases) {
     read(c.css);
@@ -146,6 +149,31 @@ TEST_F(StyleSheetTest, ReadsRulesAsPagesWriteThem) {
   }
   read("<!--P.a {font-weight:bold}-->");
   EXPECT_EQ(rewrite(start_tag("p", {{"CLASS", "a"}})), "<b><P>");
+  read(".a{font-weight:bold}.b{font-style:italic}");
+  EXPECT_EQ(rewrite(start_tag("p", {{"CLASS", "b"}})), "<i><P>");
+}
+
+TEST_F(StyleSheetTest, TheLastBraceDoesNotTakeTheRestOfThePage) {
+  // The closing brace ends the value, so "</style>" right after it still
+  // ends the rules and the page reader finds its BODY tag after them.
+  for (const char* css : {"h1{font-weight:normal}</style></head><body>",
+                          "h1 {font-weight:bold}</style></head><body>"}) {
+    MemoryByteSource in(css);
+    EXPECT_TRUE(sheet_.read(in));
+    ASSERT_EQ(sheet_.rules().size(), 1u) << css;
+    EXPECT_EQ(sheet_.rules()[0].declarations[0].property, "font-weight") << css;
+    EXPECT_EQ(std::string_view(css).substr(in.position()), "</head><body>") << css;
+  }
+  // A rule left open ends at the next tag, which the page reader then finds
+  // less its "<".
+  for (const char* css : {"p { font-weight: bold </style></head><body>",
+                          "p { font-weight: bold; </style></head><body>"}) {
+    MemoryByteSource in(css);
+    EXPECT_TRUE(sheet_.read(in));
+    ASSERT_EQ(sheet_.rules().size(), 1u) << css;
+    EXPECT_EQ(sheet_.rules()[0].open_tags, "<b>") << css;
+    EXPECT_EQ(std::string_view(css).substr(in.position()), "/style></head><body>") << css;
+  }
 }
 
 TEST_F(StyleSheetTest, ValuesEndAtBlanksAndBraces) {
@@ -216,6 +244,33 @@ TEST_F(StyleSheetTest, LeavesTheFileJustAfterTheStyleElement) {
   char next[7] = {};
   EXPECT_EQ(file.read(next, 6), 6);
   EXPECT_EQ(std::string(next), "</HEAD");
+
+  // Read straight from the open file: the same rules, the same position.
+  ASSERT_TRUE(file.seek(0, File::Origin::start) == 0);
+  StyleSheet again;
+  EXPECT_TRUE(again.read(file));
+  ASSERT_EQ(again.rules().size(), 1u);
+  EXPECT_EQ(again.rules()[0].open_tags, "<b>");
+  std::fill(std::begin(next), std::end(next), '\0');
+  EXPECT_EQ(file.read(next, 6), 6);
+  EXPECT_EQ(std::string(next), "</HEAD");
+}
+
+TEST_F(StyleSheetTest, StackTakesTheRulesFindGives) {
+  read("P.a { font-weight: bold } .b { font-style: italic }");
+  const StyleRule* a = sheet_.find("p", "A");
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(sheet_.find("div", "a"), nullptr);
+  EXPECT_EQ(sheet_.find("div", "b"), &sheet_.rules()[1]);
+  sheet_.push(a, "p");
+  ASSERT_NE(sheet_.top(), nullptr);
+  EXPECT_EQ(sheet_.top()->element, "p");
+  EXPECT_EQ(sheet_.top()->rule, 0);
+  const StyleRule stranger;
+  sheet_.push(&stranger, "q");
+  EXPECT_EQ(sheet_.stacked(), 1) << "a rule of another sheet is not stacked";
+  sheet_.pop();
+  EXPECT_EQ(sheet_.top(), nullptr);
 }
 
 }  // namespace
