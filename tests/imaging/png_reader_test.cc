@@ -253,6 +253,16 @@ TEST(PngReaderTest, DamagedFilesThrowWithTheirMessages) {
   EXPECT_EQ(error_of(join(late_plte)), "bloc IDAT avant bloc PLTE ");
   EXPECT_EQ(error_of(join(two_plte)), "2 blocs PLTE");
   EXPECT_EQ(error_of(join(bad_zlib)), "Type de compression non reconnu");
+
+  auto palette_of_4_bytes = chunks;
+  palette_of_4_bytes[plte].data.resize(4);
+  auto palette_of_257 = chunks;
+  palette_of_257[plte].data.resize(3 * 257);
+  auto palette_of_1000 = chunks;
+  palette_of_1000[plte].data.resize(1000);
+  EXPECT_EQ(error_of(join(palette_of_4_bytes)), "Palette non divisible par 3");
+  EXPECT_EQ(error_of(join(palette_of_257)), "Palette trop grande");
+  EXPECT_EQ(error_of(join(palette_of_1000)), "Palette non divisible par 3");
 }
 
 TEST(PngReaderTest, HugeDeclaredSizesAreRefusedBeforeDecoding) {
