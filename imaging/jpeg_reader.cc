@@ -252,6 +252,15 @@ void decode_jpeg(PictureInput& input, Bitmap& out, const SizeRule& rule,
                          static_cast<int32_t>(d->info.image_height)};
   check_picture_size(full, limits);
 
+  // A quantisation value of 0 is not allowed by the standard; the library
+  // would decode such a table anyway, into blocks of nothing.
+  for (const JQUANT_TBL* table : d->info.quant_tbl_ptrs) {
+    if (table == nullptr) continue;
+    for (UINT16 value : table->quantval) {
+      if (value == 0) throw EJpegBadData("Zero value in quantization table");
+    }
+  }
+
   const int components = d->info.num_components;
   const bool cmyk = components == 4;
   if (components != 1 && components != 3 && components != 4) {

@@ -54,6 +54,14 @@ size_t frame_marker(const Bytes& b) {
   return 0;
 }
 
+// The offset of the first quantisation table's 64 values (8-bit ones).
+size_t first_quantization_values(const Bytes& b) {
+  for (size_t i = 2; i + 69 < b.size(); ++i) {
+    if (b[i] == 0xFF && b[i + 1] == 0xDB) return i + 5;
+  }
+  return 0;
+}
+
 // The offset of the first Huffman table's 16 code counts.
 size_t first_huffman_counts(const Bytes& b) {
   for (size_t i = 2; i + 21 < b.size(); ++i) {
@@ -139,6 +147,10 @@ TEST(JpegReaderTest, DamagedStreamsThrowWithTheirMessages) {
     moved -= take;
   }
   impossible_lengths[counts] = static_cast<uint8_t>(impossible_lengths[counts] + 3);
+  const size_t quantization = first_quantization_values(good);
+  ASSERT_GT(quantization, 0u);
+  Bytes zero_quantization = good;
+  zero_quantization[quantization + 10] = 0;
   testing::JpegOptions two;
   two.components = 2;
   const Bytes two_components = testing::encode_jpeg(halves(16, 16), two);
@@ -152,6 +164,7 @@ TEST(JpegReaderTest, DamagedStreamsThrowWithTheirMessages) {
       {"empty", Bytes{}, "Premature end of file"},
       {"12-bit", twelve_bit, "Only 8-bit data supported"},
       {"two SOI", two_soi, "Unexpected Marker"},
+      {"zero quantization", zero_quantization, "Zero value in quantization table"},
       {"272 Huffman codes", too_many_codes, "Huffman count > 256"},
       {"3 one-bit codes", impossible_lengths, "Bad Huffman Code Length"},
       {"two components", two_components, "JFIF only supports 1 and 3 component streams"},
