@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "core/file.h"
 #include "imaging/palm_palette.h"
 
 namespace wayfetch {
@@ -70,6 +71,15 @@ int write_bmp(std::vector<uint8_t>& out, const Bitmap& bitmap,
   // The Bitmap already stores its rows bottom-up and padded with zero bytes.
   out.insert(out.end(), bitmap.pixels().begin(), bitmap.pixels().end());
   return 0;
+}
+
+int write_bmp(File& file, const Bitmap& bitmap, const std::vector<uint8_t>& palm_indices,
+              bool with_image_size) {
+  std::vector<uint8_t> bytes;
+  if (write_bmp(bytes, bitmap, palm_indices, with_image_size) != 0) return 1;
+  // Bitmaps are at most 1 GiB (imaging/bitmap.h), so the count fits.
+  const auto count = static_cast<int32_t>(bytes.size());
+  return file.write(bytes.data(), count) == count ? 0 : 2;
 }
 
 }  // namespace wayfetch

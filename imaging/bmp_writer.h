@@ -12,6 +12,8 @@
 
 namespace wayfetch {
 
+class File;
+
 // The Palm index of each palette entry of `bitmap` (empty for 24 bits).
 std::vector<uint8_t> palm_indices_of(const Bitmap& bitmap);
 
@@ -23,6 +25,11 @@ std::vector<uint8_t> palm_indices_of(const Bitmap& bitmap);
 // ones. Returns 0; 1 and nothing written for a bit count a BMP cannot hold.
 int write_bmp(std::vector<uint8_t>& out, const Bitmap& bitmap,
               const std::vector<uint8_t>& palm_indices, bool with_image_size = false);
+// The same bytes written at the current position of the open `file` (a
+// record file). Returns 0; 1 and nothing written for a bit count a BMP
+// cannot hold; 2 when the file took fewer bytes than written.
+int write_bmp(File& file, const Bitmap& bitmap, const std::vector<uint8_t>& palm_indices,
+              bool with_image_size = false);
 
 }  // namespace wayfetch
 

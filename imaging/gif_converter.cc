@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "core/file.h"
 #include "imaging/bmp_writer.h"
 #include "imaging/graphics_exception.h"
 
@@ -152,6 +153,13 @@ int convert_gif(const std::string& path, std::vector<uint8_t>& record) {
   if (!input.is_open()) return 1;
   convert_gif(input, record);
   return 0;
+}
+
+int convert_gif(const std::string& path, File& file) {
+  PictureInput input(path);
+  if (!input.is_open()) return 1;
+  const Bitmap bitmap = decode_gif_for_record(input);
+  return write_bmp(file, bitmap, palm_indices_of(bitmap), /*with_image_size=*/true) == 0 ? 0 : 2;
 }
 
 }  // namespace wayfetch

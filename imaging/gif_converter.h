@@ -25,6 +25,8 @@
 
 namespace wayfetch {
 
+class File;
+
 // The record bitmap of the GIF of `input` (8 bits, the GIF's palette).
 Bitmap decode_gif_for_record(PictureInput& input, const PictureLimits& limits = {});
 
@@ -35,6 +37,10 @@ void convert_gif(PictureInput& input, std::vector<uint8_t>& record,
 // The same for the file at `path`; returns 0, or 1 when it cannot be opened
 // (nothing appended).
 int convert_gif(const std::string& path, std::vector<uint8_t>& record);
+// The same written straight into the open record `file` at its position;
+// returns 0, 1 when the picture cannot be opened (nothing written), 2 when
+// the file took fewer bytes than written.
+int convert_gif(const std::string& path, File& file);
 
 }  // namespace wayfetch
 

@@ -149,7 +149,10 @@ bool guarded_read_scanlines(JpegDecoder* d, JSAMPARRAY rows, JDIMENSION count, J
   return true;
 }
 
-[[noreturn]] void throw_error(const JpegErrors& errors) {
+// `in_header`: the error came while the markers before the first scan were
+// read, where a Huffman table fails on its code count; later the library
+// fails on the code lengths as it builds its decoding tables.
+[[noreturn]] void throw_error(const JpegErrors& errors, bool in_header = false) {
   if (errors.too_many_scans) throw EJpegBadData("Too many scans in progressive JPEG");
   const std::string text = errors.text;
   switch (errors.code) {
@@ -160,6 +163,8 @@ bool guarded_read_scanlines(JpegDecoder* d, JSAMPARRAY rows, JDIMENSION count, J
       throw EJpegBadData("Premature end of file");
     case JERR_BAD_PRECISION:
       throw EJpegBadData("Only 8-bit data supported");
+    case JERR_BAD_HUFF_TABLE:
+      throw EJpegBadData(in_header ? "Huffman count > 256" : "Bad Huffman Code Length");
     case JERR_ARITH_NOTIMPL:
       throw EJpegBadData("Cannot read image - Arithmetic Coding covered by patents");
     case JERR_UNKNOWN_MARKER:
@@ -241,16 +246,26 @@ void decode_jpeg(PictureInput& input, Bitmap& out, const SizeRule& rule,
   d->info.progress = &d->progress;
   d->info.mem->max_memory_to_use = max_library_memory;
 
-  if (!guarded_read_header(d)) throw_error(d->errors);
+  if (!guarded_read_header(d)) throw_error(d->errors, /*in_header=*/true);
   // JPEG sides are 16-bit numbers, so they fit an int32_t.
   const PictureSize full{static_cast<int32_t>(d->info.image_width),
                          static_cast<int32_t>(d->info.image_height)};
   check_picture_size(full, limits);
 
+  // A quantisation value of 0 is not allowed by the standard; the library
+  // would decode such a table anyway, into blocks of nothing.
+  for (const JQUANT_TBL* table : d->info.quant_tbl_ptrs) {
+    if (table == nullptr) continue;
+    for (UINT16 value : table->quantval) {
+      if (value == 0) throw EJpegBadData("Zero value in quantization table");
+    }
+  }
+
   const int components = d->info.num_components;
   const bool cmyk = components == 4;
   if (components != 1 && components != 3 && components != 4) {
-    throw EJpegBadData("Unsupported number of colour components: " + std::to_string(components));
+    // Four (CMYK) is read as well; the text names what JFIF itself allows.
+    throw EJpegBadData("JFIF only supports 1 and 3 component streams");
   }
   d->info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
 

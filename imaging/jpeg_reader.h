@@ -8,10 +8,11 @@
 //
 // Failures throw: EJpegBadData for malformed or unsupported streams (with our
 // own text where the failure has one: "Missing SOI Marker", "Premature end of
-// file", "Only 8-bit data supported", "Unexpected Marker", "Unknown,
-// unsupported, or reserved marker encountered"; otherwise libjpeg-turbo's),
-// EJpegValueOutOfRange for out-of-range coefficients, EJpegFatal ("INTERNAL
-// ERROR - ...") for the library's internal checks, EGraphicsException for
+// file", "Only 8-bit data supported", "JFIF only supports 1 and 3 component
+// streams" (for 2 or more than 4), "Huffman count > 256", "Zero value in quantization table", "Bad
+// Huffman Code Length", "Unexpected Marker", "Unknown, unsupported, or reserved marker
+// encountered"; otherwise libjpeg-turbo's), EJpegValueOutOfRange for out-of-range coefficients,
+// EJpegFatal ("INTERNAL ERROR - ...") for the library's internal checks, EGraphicsException for
 // sizes beyond the PictureLimits. Reentrant: each call has its own decoder.
 #ifndef WAYFETCH_IMAGING_JPEG_READER_H
 #define WAYFETCH_IMAGING_JPEG_READER_H

@@ -25,25 +25,26 @@ void check_picture_size(PictureSize size, const PictureLimits& limits) {
   }
 }
 
-int32_t record_scale_ppm(PictureSize full) {
-  // The area is estimated the way the shrinking goes (x 0.81 a step), in 64
-  // bits: a 26-megapixel photo already overflows 32-bit pixel counts. Whole
-  // percents (or even thousandths) truncated at every step drift far below
-  // the target: 4000 x 3000 would end at 3 % instead of 7.2 %.
-  int64_t ppm = 1000000;
+int32_t record_percent(PictureSize full) {
+  // Whole percents, each step 9/10 of the last (100, 90, 81, 72, ...), while
+  // the area estimate, shrunk by 81/100 a step, is 62000 pixels or more. The
+  // estimate is kept in 64 bits (a large photo overflows 32-bit pixel
+  // counts), and the percent never falls below 1: from about 18 megapixels on
+  // the truncated steps would otherwise reach 0 % and leave no picture.
+  int32_t percent = 100;
   int64_t area = int64_t{std::max(full.width, 0)} * std::max(full.height, 0);
   while (area >= record_area_limit) {
-    ppm = ppm * 9 / 10;
+    percent = percent * 9 / 10;
     area = area * 81 / 100;
   }
-  return static_cast<int32_t>(ppm);
+  return std::max(percent, 1);
 }
 
 PictureSize record_size(PictureSize full) {
-  const int64_t ppm = record_scale_ppm(full);
-  if (ppm == 1000000) return full;
-  return {static_cast<int32_t>(std::max<int64_t>(1, full.width * ppm / 1000000)),
-          static_cast<int32_t>(std::max<int64_t>(1, full.height * ppm / 1000000))};
+  const int32_t percent = record_percent(full);
+  if (percent == 100) return full;
+  return {static_cast<int32_t>(std::max<int64_t>(1, int64_t{full.width} * percent / 100)),
+          static_cast<int32_t>(std::max<int64_t>(1, int64_t{full.height} * percent / 100))};
 }
 
 int32_t gif_scale_percent(PictureSize full) {

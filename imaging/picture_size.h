@@ -32,13 +32,14 @@ void check_picture_size(PictureSize size, const PictureLimits& limits);
 // receives the full size, returns the size wanted. An empty rule means full size.
 using SizeRule = std::function<PictureSize(PictureSize)>;
 
-// The size of a JPEG or PNG picture in its record: shrunk in steps of 10 %
-// until the estimated area is below 62000 pixels. The scale is kept in
-// millionths so that each step stays a 10 % step even after 30 steps; no
-// side is ever 0. 300 x 300 gives 243 x 243; 200 x 300 (60000 pixels) stays.
+// The size of a JPEG or PNG picture in its record: starting at 100 %, the
+// percent becomes percent x 9 / 10 and the estimated area area x 81 / 100
+// (integer arithmetic) while that area is 62000 pixels or more; each side is
+// then side x percent / 100, at least 1 pixel. 300 x 300 takes two steps (90,
+// 81) and gives 243 x 243; 200 x 300 (60000 pixels) stays as it is.
 PictureSize record_size(PictureSize full);
-// The scale of record_size in millionths (1000000 = unscaled).
-int32_t record_scale_ppm(PictureSize full);
+// The percent of record_size (100 = unscaled, never below 1).
+int32_t record_percent(PictureSize full);
 
 // The scale in percent that fits a GIF into 220 x 280 pixels, at most 100 and
 // at least 1. REQUIRES: both sides positive.

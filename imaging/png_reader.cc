@@ -26,13 +26,19 @@ constexpr png_byte png_signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\
 struct PngDecoder {
   std::jmp_buf jump;
   char text[256];
-  bool beyond_limits;  // a warning said the size is beyond the user limits
+  bool beyond_limits;          // a warning said the size is beyond the user limits
+  png_uint_32 palette_length;  // the data length of the last PLTE chunk read
   png_structp png;
   png_infop info;
 };
 
 void on_error(png_structp png, png_const_charp message) {
   PngDecoder* d = static_cast<PngDecoder*>(png_get_error_ptr(png));
+  // libpng calls a palette of a bad length just "invalid"; ours say which.
+  if (message != nullptr && std::strstr(message, "PLTE") != nullptr &&
+      std::strstr(message, "invalid") != nullptr) {
+    message = d->palette_length % 3 != 0 ? "Palette non divisible par 3" : "Palette trop grande";
+  }
   std::snprintf(d->text, sizeof d->text, "%s", message != nullptr ? message : "");
   std::longjmp(d->jump, 1);
 }
@@ -49,6 +55,11 @@ void on_warning(png_structp png, png_const_charp message) {
 void on_read(png_structp png, png_bytep data, size_t length) {
   PictureInput* input = static_cast<PictureInput*>(png_get_io_ptr(png));
   if (input->read(data, length) != length) png_error(png, "Fin de fichier inattendue");
+  // libpng reads each chunk's length and type in one go; the length of a
+  // palette tells which of our texts its "invalid" error stands for.
+  if (length == 8 && std::memcmp(data + 4, "PLTE", 4) == 0) {
+    static_cast<PngDecoder*>(png_get_error_ptr(png))->palette_length = png_get_uint_32(data);
+  }
 }
 
 struct Header {

@@ -9,12 +9,11 @@
 //
 // Failures throw EPngError, with our own text where the failure has one ("Pas
 // de signature PNG", "CRC non valide", "bloc IHDR manquant", "bloc trop
-// long", "2 blocs PLTE", "bloc IDAT avant bloc PLTE ", "Erreur dans le flot
-// Adler 32 Checksum ", "Type de compression non reconnu", "Fin de fichier
-// inattendue") and libpng's message otherwise; EGraphicsException for sizes
-// beyond the PictureLimits. Problems libpng treats as harmless (a damaged
-// ancillary chunk, a wrong checksum after the last row) do not fail.
-// Reentrant: each call has its own decoder.
+// long", "Palette trop grande", "Palette non divisible par 3", "2 blocs PLTE", "bloc IDAT avant
+// bloc PLTE ", "Erreur dans le flot Adler 32 Checksum ", "Type de compression non reconnu", "Fin de
+// fichier inattendue") and libpng's message otherwise; EGraphicsException for sizes beyond the
+// PictureLimits. Problems libpng treats as harmless (a damaged ancillary chunk, a wrong checksum
+// after the last row) do not fail. Reentrant: each call has its own decoder.
 #ifndef WAYFETCH_IMAGING_PNG_READER_H
 #define WAYFETCH_IMAGING_PNG_READER_H
 

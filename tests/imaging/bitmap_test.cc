@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "core/file.h"
 #include "imaging/bmp_writer.h"
 #include "imaging/graphics_exception.h"
+#include "imaging/palm_palette.h"
 #include "tests/imaging/picture_files.h"
+#include "tests/support/temp_dir.h"
 
 namespace wayfetch {
 namespace {
@@ -84,6 +87,59 @@ TEST(BmpWriterTest, OtherBitCounts) {
   EXPECT_EQ(r.palm_indices[1], 0);  // white
   EXPECT_EQ(r.index(8, 0), 1);
   EXPECT_EQ(r.index(7, 0), 0);
+}
+
+uint32_t le32(const std::string& b, size_t at) {
+  return static_cast<uint32_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8 |
+                               static_cast<uint8_t>(b[at + 2]) << 16 |
+                               static_cast<uint8_t>(b[at + 3]) << 24);
+}
+uint16_t le16(const std::string& b, size_t at) {
+  return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8);
+}
+
+// The header bytes one by one, written into an open file as record files are.
+TEST(BmpWriterTest, HeaderBytesOfEveryBitCountInAFile) {
+  struct Case {
+    int32_t width, height, bits;
+    uint32_t offset, pixel_bytes;
+  };
+  const Case cases[] = {
+      {3, 2, 8, 1078, 8},  // rows of 3 bytes padded to 4
+      {5, 3, 4, 118, 12},  // 16 palette entries
+      {9, 1, 1, 62, 4},    // 2 palette entries
+      {5, 2, 24, 54, 32},  // no palette, rows of 15 bytes padded to 16
+  };
+  testing::TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bits);
+    Bitmap b(c.width, c.height, c.bits);
+    if (c.bits <= 8) b.palette_entry(1) = {10, 20, 30};
+    const std::string path = dir.file("b" + std::to_string(c.bits) + ".bmp");
+    File file;
+    ASSERT_TRUE(file.open(path, File::write_new));
+    ASSERT_EQ(file.write("x", 1), 1);  // written at the file's position
+    ASSERT_EQ(write_bmp(file, b, palm_indices_of(b)), 0);
+    file.close();
+    const std::string all = testing::read_bytes(path);
+    ASSERT_EQ(all.size(), 1 + c.offset + c.pixel_bytes);
+    const std::string bmp = all.substr(1);
+    EXPECT_EQ(bmp.substr(0, 2), "BM");
+    EXPECT_EQ(le32(bmp, 2), c.offset + c.pixel_bytes);  // file size
+    EXPECT_EQ(le32(bmp, 6), 0u);
+    EXPECT_EQ(le32(bmp, 10), c.offset);
+    EXPECT_EQ(le32(bmp, 14), 40u);
+    EXPECT_EQ(le32(bmp, 18), static_cast<uint32_t>(c.width));
+    EXPECT_EQ(le32(bmp, 22), static_cast<uint32_t>(c.height));
+    EXPECT_EQ(le16(bmp, 26), 1);
+    EXPECT_EQ(le16(bmp, 28), c.bits);
+    for (size_t at = 30; at < 54; at += 4) EXPECT_EQ(le32(bmp, at), 0u) << at;
+    if (c.bits <= 8) {
+      // Entry 0 black with its Palm index 230; entry 1 blue, green, red, index.
+      EXPECT_EQ(bmp.substr(54, 8), std::string("\0\0\0\xE6\x0A\x14\x1E", 7) +
+                                       static_cast<char>(palm_index(30, 20, 10)));
+    }
+  }
 }
 
 }  // namespace

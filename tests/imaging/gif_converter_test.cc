@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "core/file.h"
 #include "imaging/graphics_exception.h"
 #include "imaging/palm_palette.h"
 #include "tests/imaging/picture_files.h"
+#include "tests/support/temp_dir.h"
 
 namespace wayfetch {
 namespace {
@@ -174,6 +176,27 @@ TEST(GifConverterTest, BrokenFilesThrowAndCutFilesKeepTheirRows) {
   ASSERT_TRUE(r.valid) << r.problem;
   EXPECT_EQ(r.index(5, 0), noise(5, 0));
   EXPECT_EQ(r.index(199, 3), noise(199, 3));
+}
+
+TEST(GifConverterTest, ConvertsFromAPathIntoAnOpenRecordFile) {
+  testing::TempDir dir;
+  const Bytes gif =
+      testing::encode_gif(101, 50, std::vector<uint8_t>(101 * 50, 1), global(four_colours));
+  testing::write_file(dir.file("p.gif"), gif);
+  std::vector<uint8_t> in_memory;
+  ASSERT_EQ(convert_gif(dir.file("p.gif"), in_memory), 0);
+
+  File file;
+  ASSERT_TRUE(file.open(dir.file("record"), File::write_new));
+  ASSERT_EQ(file.write("ab", 2), 2);
+  EXPECT_EQ(convert_gif(dir.file("p.gif"), file), 0);
+  EXPECT_EQ(convert_gif(dir.file("missing.gif"), file), 1);  // nothing written
+  file.close();
+  const std::string written = testing::read_bytes(dir.file("record"));
+  EXPECT_EQ(written, "ab" + std::string(in_memory.begin(), in_memory.end()));
+  // 104 x 50 pixels: file size 1078 + 5200.
+  EXPECT_EQ(in_memory.size(), 1078u + 104 * 50);
+  EXPECT_EQ(in_memory[2] | in_memory[3] << 8, 1078 + 104 * 50);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <typeinfo>
 
@@ -49,6 +50,22 @@ size_t frame_marker(const Bytes& b) {
         b[i + 1] != 0xC8 && b[i + 1] != 0xCC) {
       return i;
     }
+  }
+  return 0;
+}
+
+// The offset of the first quantisation table's 64 values (8-bit ones).
+size_t first_quantization_values(const Bytes& b) {
+  for (size_t i = 2; i + 69 < b.size(); ++i) {
+    if (b[i] == 0xFF && b[i + 1] == 0xDB) return i + 5;
+  }
+  return 0;
+}
+
+// The offset of the first Huffman table's 16 code counts.
+size_t first_huffman_counts(const Bytes& b) {
+  for (size_t i = 2; i + 21 < b.size(); ++i) {
+    if (b[i] == 0xFF && b[i + 1] == 0xC4) return i + 5;
   }
   return 0;
 }
@@ -117,6 +134,26 @@ TEST(JpegReaderTest, DamagedStreamsThrowWithTheirMessages) {
   lossless[sof + 1] = 0xC3;
   Bytes two_soi = good;
   two_soi.insert(two_soi.begin() + 2, {0xFF, 0xD8});
+  const size_t counts = first_huffman_counts(good);
+  ASSERT_GT(counts, 0u);
+  Bytes too_many_codes = good;
+  for (size_t i = 0; i < 16; ++i) too_many_codes[counts + i] = 17;  // 272 codes
+  Bytes impossible_lengths = good;
+  // Three codes of one bit cannot exist; the total count stays as it was.
+  int moved = 3;
+  for (size_t i = 15; i > 0 && moved > 0; --i) {
+    const int take = std::min<int>(moved, impossible_lengths[counts + i]);
+    impossible_lengths[counts + i] = static_cast<uint8_t>(impossible_lengths[counts + i] - take);
+    moved -= take;
+  }
+  impossible_lengths[counts] = static_cast<uint8_t>(impossible_lengths[counts] + 3);
+  const size_t quantization = first_quantization_values(good);
+  ASSERT_GT(quantization, 0u);
+  Bytes zero_quantization = good;
+  zero_quantization[quantization + 10] = 0;
+  testing::JpegOptions two;
+  two.components = 2;
+  const Bytes two_components = testing::encode_jpeg(halves(16, 16), two);
   struct Case {
     const char* name;
     Bytes bytes;
@@ -127,6 +164,10 @@ TEST(JpegReaderTest, DamagedStreamsThrowWithTheirMessages) {
       {"empty", Bytes{}, "Premature end of file"},
       {"12-bit", twelve_bit, "Only 8-bit data supported"},
       {"two SOI", two_soi, "Unexpected Marker"},
+      {"zero quantization", zero_quantization, "Zero value in quantization table"},
+      {"272 Huffman codes", too_many_codes, "Huffman count > 256"},
+      {"3 one-bit codes", impossible_lengths, "Bad Huffman Code Length"},
+      {"two components", two_components, "JFIF only supports 1 and 3 component streams"},
       {"lossless", lossless, ""},
       {"only SOI", Bytes{0xFF, 0xD8}, ""},
   };

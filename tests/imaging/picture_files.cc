@@ -59,7 +59,8 @@ Bytes encode_jpeg(const RgbImage& image, const JpegOptions& options) {
   info.input_components = options.components;
   info.in_color_space = options.components == 1   ? JCS_GRAYSCALE
                         : options.components == 4 ? JCS_CMYK
-                                                  : JCS_RGB;
+                        : options.components == 3 ? JCS_RGB
+                                                  : JCS_UNKNOWN;
   jpeg_set_defaults(&info);
   jpeg_set_quality(&info, options.quality, TRUE);
   if (options.progressive) jpeg_simple_progression(&info);
@@ -79,6 +80,8 @@ Bytes encode_jpeg(const RgbImage& image, const JpegOptions& options) {
         p[0] = static_cast<uint8_t>((c.red * 299 + c.green * 587 + c.blue * 114) / 1000);
       } else if (options.components == 3) {
         p[0] = c.red, p[1] = c.green, p[2] = c.blue;
+      } else if (options.components == 2) {
+        p[0] = c.red, p[1] = c.green;
       } else {
         // Inverted CMYK as Adobe writes it: with K = 0 ink, the stored
         // values are the colour itself.

@@ -35,7 +35,7 @@ RgbImage solid_image(int width, int height, Rgb colour);
 RgbImage photo_image(int width, int height, uint32_t seed = 1);
 
 struct JpegOptions {
-  int components = 3;  // 1 grey, 3 YCbCr, 4 CMYK (Adobe, stored inverted)
+  int components = 3;  // 1 grey, 2 unknown, 3 YCbCr, 4 CMYK (Adobe, stored inverted)
   int quality = 90;
   bool progressive = false;
   bool arithmetic = false;

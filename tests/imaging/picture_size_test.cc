@@ -7,28 +7,34 @@
 namespace wayfetch {
 namespace {
 
-TEST(PictureSizeTest, RecordSizeShrinksInTenPercentSteps) {
-  EXPECT_EQ(record_scale_ppm({300, 300}), 810000);  // 90 % then 81 %
-  EXPECT_EQ(record_size({300, 300}), (PictureSize{243, 243}));
-  EXPECT_EQ(record_size({200, 300}), (PictureSize{200, 300}));  // 60000 pixels
-  EXPECT_EQ(record_size({249, 249}), (PictureSize{224, 224}));  // 62001 pixels: one step
-  EXPECT_EQ(record_size({1, 1}), (PictureSize{1, 1}));
+TEST(PictureSizeTest, RecordSizeShrinksInWholePercentSteps) {
+  struct Case {
+    PictureSize full;
+    int32_t percent;
+    PictureSize size;
+  };
+  const Case cases[] = {
+      {{300, 300}, 81, {243, 243}},    // 90 % then 81 %
+      {{200, 300}, 100, {200, 300}},   // 60000 pixels: not resized
+      {{249, 249}, 90, {224, 224}},    // 62001 pixels: one step
+      {{248, 250}, 90, {223, 225}},    // exactly 62000 pixels: one step
+      {{1000, 1000}, 19, {190, 190}},  // 90, 81, 72, 64, 57, 51, 45, 40, ...
+      {{4000, 3000}, 3, {120, 90}},    // truncated percents, not 0.9^25
+      {{1, 1}, 100, {1, 1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.full.width) + "x" + std::to_string(c.full.height));
+    EXPECT_EQ(record_percent(c.full), c.percent);
+    EXPECT_EQ(record_size(c.full), c.size);
+  }
 }
 
-TEST(PictureSizeTest, LargePhotosLandJustBelowTheTarget) {
-  // Whole percents collapse these far below 62000 pixels (1000 x 1000 at
-  // 19 %, 4000 x 3000 at 3 %) and reach 0 % from about 18 megapixels on.
-  const PictureSize photos[] = {{1000, 1000}, {2000, 1500}, {4000, 3000},
-                                {6000, 4500}, {8000, 8000}, {16384, 4096}};
-  for (PictureSize photo : photos) {
-    const PictureSize s = record_size(photo);
-    const int64_t area = int64_t{s.width} * s.height;
-    SCOPED_TRACE(std::to_string(photo.width) + "x" + std::to_string(photo.height));
-    EXPECT_LT(area, 62000);
-    EXPECT_GT(area, 62000 * 0.75);
-    // The aspect ratio survives.
-    EXPECT_NEAR(double(s.width) / s.height, double(photo.width) / photo.height, 0.03);
-  }
+TEST(PictureSizeTest, HugePicturesStopAtOnePercent) {
+  // The truncated steps reach 0 % from about 18 megapixels on; the record
+  // keeps 1 % instead of vanishing.
+  EXPECT_EQ(record_percent({6000, 4500}), 1);
+  EXPECT_EQ(record_size({6000, 4500}), (PictureSize{60, 45}));
+  EXPECT_EQ(record_size({16384, 4096}), (PictureSize{163, 40}));
 }
 
 TEST(PictureSizeTest, NoSideIsEverZero) {
