@@ -91,26 +91,51 @@ std::string short_date_picture() {
       }
       continue;
     }
-    char spec = format[++i];
+    char conversion = format[++i];
     // Modifiers of the POSIX format ("%Ey", "%Od") do not change the picture.
-    if ((spec == 'E' || spec == 'O') && i + 1 < format.size()) spec = format[++i];
+    if ((conversion == 'E' || conversion == 'O') && i + 1 < format.size()) conversion = format[++i];
     flush_literal();
-    switch (spec) {
-      case 'd': picture += "dd"; break;
-      case 'e': picture += "d"; break;
-      case 'm': picture += "MM"; break;
+    switch (conversion) {
+      case 'd':
+        picture += "dd";
+        break;
+      case 'e':
+        picture += "d";
+        break;
+      case 'm':
+        picture += "MM";
+        break;
       case 'b':
-      case 'h': picture += "MMM"; break;
-      case 'B': picture += "MMMM"; break;
-      case 'a': picture += "ddd"; break;
-      case 'A': picture += "dddd"; break;
-      case 'y': picture += "yy"; break;
+      case 'h':
+        picture += "MMM";
+        break;
+      case 'B':
+        picture += "MMMM";
+        break;
+      case 'a':
+        picture += "ddd";
+        break;
+      case 'A':
+        picture += "dddd";
+        break;
+      case 'y':
+        picture += "yy";
+        break;
       case 'Y':
-      case 'C': picture += "yyyy"; break;
-      case 'D': picture += "MM/dd/yy"; break;
-      case 'F': picture += "yyyy-MM-dd"; break;
-      case '%': picture += '%'; break;
-      default: break;
+      case 'C':
+        picture += "yyyy";
+        break;
+      case 'D':
+        picture += "MM/dd/yy";
+        break;
+      case 'F':
+        picture += "yyyy-MM-dd";
+        break;
+      case '%':
+        picture += '%';
+        break;
+      default:
+        break;
     }
   }
   flush_literal();
@@ -131,9 +156,9 @@ bool format_date(std::string_view picture, const CalendarDate& date, std::string
                                                       ABDAY_5, ABDAY_6, ABDAY_7};
   static constexpr nl_item month_names[] = {MON_1, MON_2, MON_3, MON_4,  MON_5,  MON_6,
                                             MON_7, MON_8, MON_9, MON_10, MON_11, MON_12};
-  static constexpr nl_item abbreviated_month_names[] = {
-      ABMON_1, ABMON_2, ABMON_3, ABMON_4,  ABMON_5,  ABMON_6,
-      ABMON_7, ABMON_8, ABMON_9, ABMON_10, ABMON_11, ABMON_12};
+  static constexpr nl_item abbreviated_month_names[] = {ABMON_1, ABMON_2,  ABMON_3,  ABMON_4,
+                                                        ABMON_5, ABMON_6,  ABMON_7,  ABMON_8,
+                                                        ABMON_9, ABMON_10, ABMON_11, ABMON_12};
 
   std::size_t i = 0;
   while (i < picture.size()) {
@@ -163,19 +188,30 @@ bool format_date(std::string_view picture, const CalendarDate& date, std::string
     while (i + run < picture.size() && picture[i + run] == c) ++run;
     i += run;
     if (c == 'd') {
-      if (run == 1) out += std::to_string(date.day);
-      else if (run == 2) append_two_digits(out, date.day);
-      else if (run == 3) out += locale_text(abbreviated_day_names[date.weekday]);
-      else out += locale_text(day_names[date.weekday]);
+      if (run == 1)
+        out += std::to_string(date.day);
+      else if (run == 2)
+        append_two_digits(out, date.day);
+      else if (run == 3)
+        out += locale_text(abbreviated_day_names[date.weekday]);
+      else
+        out += locale_text(day_names[date.weekday]);
     } else if (c == 'M') {
-      if (run == 1) out += std::to_string(date.month);
-      else if (run == 2) append_two_digits(out, date.month);
-      else if (run == 3) out += locale_text(abbreviated_month_names[date.month - 1]);
-      else out += locale_text(month_names[date.month - 1]);
+      if (run == 1)
+        out += std::to_string(date.month);
+      else if (run == 2)
+        append_two_digits(out, date.month);
+      else if (run == 3)
+        out += locale_text(abbreviated_month_names[date.month - 1]);
+      else
+        out += locale_text(month_names[date.month - 1]);
     } else {
-      if (run == 1) out += std::to_string(date.year % 100);
-      else if (run == 2) append_two_digits(out, date.year % 100);
-      else out += std::to_string(date.year);
+      if (run == 1)
+        out += std::to_string(date.year % 100);
+      else if (run == 2)
+        append_two_digits(out, date.year % 100);
+      else
+        out += std::to_string(date.year);
     }
   }
   return true;
