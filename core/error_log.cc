@@ -3,6 +3,7 @@
 #include <chrono>
 #include <string>
 
+#include "core/error_codes.h"
 #include "core/message_table.h"
 #include "core/string.h"
 #include "platform/code_page.h"
@@ -13,14 +14,6 @@ std::atomic<ErrorLog*> ErrorLog::instance_{nullptr};
 
 namespace {
 constexpr auto mutex_wait = std::chrono::milliseconds(100);
-
-// Code groups that take a line number and a context slot.
-bool error_has_line(int32_t code) {
-  return (code >= 16 && code <= 36) || (code >= 40 && code <= 49) || (code >= 55 && code <= 71);
-}
-bool warning_has_line(int32_t code) {
-  return (code >= 7 && code <= 9) || (code >= 12 && code <= 20) || (code >= 24 && code <= 33);
-}
 }  // namespace
 
 // Builds one record in a fixed buffer of UTF-16LE bytes: writing a record
@@ -141,15 +134,15 @@ int32_t ErrorLog::register_context(const String& text, int32_t retention) {
 
 void ErrorLog::write_error(int32_t code, int32_t a, int32_t b) {
   if (!open_ || !unicode_) return;
-  if (code < 0 || code >= 127 || code == 80) return;
+  if (!code_groups::error_written(code)) return;
   RecordBuilder record;
-  if (code >= 100 && code <= 112) record.entry(messages::internet_prefix);
+  if (code_groups::error_takes_address(code)) record.entry(messages::internet_prefix);
   record.entry(code);
   record.entry(messages::line_break);
   // Slots change only under the mutex, so the location part is read under it.
   std::unique_lock lock(mutex_, mutex_wait);
   if (!lock.owns_lock()) return;
-  if (error_has_line(code)) {
+  if (code_groups::error_takes_line(code)) {
     if (a != -1) {
       record.entry(messages::error_indent);
       record.line_number(a);
@@ -161,14 +154,14 @@ void ErrorLog::write_error(int32_t code, int32_t a, int32_t b) {
     } else if (a != -1) {
       record.entry(messages::line_break);
     }
-  } else if (code >= 1 && code <= 10) {
+  } else if (code_groups::error_takes_file(code)) {
     if (slot_in_use(a)) {
       record.entry(messages::error_indent);
       record.entry(messages::in_file);
       record.units(slots_[static_cast<std::size_t>(a)].data());
       record.entry(messages::line_break);
     }
-  } else if (code >= 100 && code <= 112) {
+  } else if (code_groups::error_takes_address(code)) {
     if (slot_in_use(a)) {
       record.entry(messages::error_indent);
       record.entry(messages::url_label);
@@ -181,17 +174,17 @@ void ErrorLog::write_error(int32_t code, int32_t a, int32_t b) {
 
 void ErrorLog::write_warning(int32_t code, int32_t a, int32_t b) {
   if (!open_ || !unicode_) return;
-  if (code < 0 || code >= 52 || code == 2 || code == 22) return;
+  if (!code_groups::warning_written(code)) return;
   RecordBuilder record;
   record.entry(messages::warning_base + code);
-  if (code == 35 && b >= 100 && b <= 112) {
+  if (code == warnings::failed_http_request && code_groups::error_takes_address(b)) {
     record.entry(messages::space);
     record.entry(b);
   }
   record.entry(messages::line_break);
   std::unique_lock lock(mutex_, mutex_wait);
   if (!lock.owns_lock()) return;
-  if (warning_has_line(code)) {
+  if (code_groups::warning_takes_line(code)) {
     if (a != -1) {
       record.entry(messages::warning_indent);
       record.line_number(a);
@@ -203,14 +196,14 @@ void ErrorLog::write_warning(int32_t code, int32_t a, int32_t b) {
     } else if (a != -1) {
       record.entry(messages::line_break);
     }
-  } else if (code == 10 || code == 11) {
+  } else if (code_groups::warning_takes_file(code)) {
     if (slot_in_use(a)) {
       record.entry(messages::warning_indent);
       record.entry(messages::in_file);
       record.units(slots_[static_cast<std::size_t>(a)].data());
       record.entry(messages::line_break);
     }
-  } else if (code >= 34 && code <= 38) {
+  } else if (code_groups::warning_takes_address(code)) {
     if (slot_in_use(a)) {
       record.entry(messages::warning_indent);
       record.entry(messages::url_label);

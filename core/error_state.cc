@@ -12,7 +12,7 @@ void ErrorState::raise_error(int32_t code, int32_t a, int32_t b) {
 
 void ErrorState::raise_warning(int32_t code, int32_t a, int32_t b) {
   warning = code;
-  if (silent || code == 2) return;
+  if (silent || code == warnings::past_end) return;
   if (ErrorLog* log = ErrorLog::instance()) log->write_warning(code, a, b);
 }
 

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "core/error_codes.h"
+
 namespace wayfetch {
 
 class ErrorState {

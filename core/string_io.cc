@@ -33,13 +33,13 @@ bool String::load_file(const String& path) {
   context_ = register_name(path, ErrorLog::retention_keep);
   File file;
   if (!file.open(path, File::read_existing)) {
-    raise_error(6, context_);
+    raise_error(errors::file_access, context_);
     return false;
   }
   int32_t context = context_;
   bool ok = read_file(file, String());
   context_ = context;
-  if (!ok && error != 6) raise_error(6, context_);
+  if (!ok && error != errors::file_access) raise_error(errors::file_access, context_);
   return ok;
 }
 
@@ -47,7 +47,7 @@ bool String::read_file(File& file, const String& name) {
   if (!name.empty()) context_ = register_name(name, ErrorLog::retention_transient);
   int64_t size = file.size();
   if (size < 0 || size > INT32_MAX - 64) {
-    raise_error(6, context_);
+    raise_error(errors::file_access, context_);
     return false;
   }
   int32_t length = static_cast<int32_t>(size);
@@ -57,7 +57,7 @@ bool String::read_file(File& file, const String& name) {
   if (length >= 2) {
     uint8_t mark[2] = {0, 0};
     if (file.read(mark, 2) != 2) {
-      raise_error(6, context_);
+      raise_error(errors::file_access, context_);
       return false;
     }
     if ((mark[0] == 0xFF && mark[1] == 0xFE) || (mark[0] == 0xFE && mark[1] == 0xFF)) {
@@ -71,11 +71,11 @@ bool String::read_file(File& file, const String& name) {
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow)
                                         uint8_t[static_cast<std::size_t>(length) + 2]);
   if (!buffer) {
-    raise_error(2);
+    raise_error(errors::string_allocation);
     return false;
   }
   if (file.read(buffer.get(), length) != length) {
-    raise_error(6, context_);
+    raise_error(errors::file_access, context_);
     return false;
   }
   // A big-endian mark means big-endian units: they are turned around so the
@@ -129,7 +129,7 @@ bool String::deserialize(const uint8_t*& cursor, int32_t& remaining) {
   if (cursor == nullptr || remaining < record_header) {
     if (cursor != nullptr && remaining > 0) cursor += remaining;
     remaining = 0;
-    raise_error(7);
+    raise_error(errors::out_of_string);
     return false;
   }
   uint32_t length = get_le32(cursor);
@@ -138,11 +138,11 @@ bool String::deserialize(const uint8_t*& cursor, int32_t& remaining) {
   if (length > static_cast<uint32_t>(remaining - record_header)) {
     cursor += remaining;
     remaining = 0;
-    raise_error(7);
+    raise_error(errors::out_of_string);
     return false;
   }
   set_text(cursor + record_header, static_cast<int32_t>(length), encoding, code_page);
-  if (error == 2) {
+  if (error == errors::string_allocation) {
     // The record is skipped; the text stays empty.
     length_ = 0;
     window_start_ = window_end_ = 0;

@@ -385,7 +385,7 @@ void report_failed_request(ErrorState& reporter, const String& address, int32_t 
   if (ErrorLog* log = ErrorLog::instance()) {
     slot = log->register_context(address, ErrorLog::retention_transient);
   }
-  reporter.raise_warning(35, slot, status);
+  reporter.raise_warning(warnings::failed_http_request, slot, status);
 }
 
 }  // namespace wayfetch
