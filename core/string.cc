@@ -101,7 +101,8 @@ String::String(String&& other) noexcept
       char_width_(other.char_width_),
       capacity_(other.capacity_),
       length_(other.length_),
-      data_(std::move(other.data_)) {
+      data_(std::move(other.data_)),
+      context_lease_(std::move(other.context_lease_)) {
   other.capacity_ = 0;
   other.length_ = 0;
   other.window_start_ = other.window_end_ = 0;
@@ -122,6 +123,7 @@ String& String::operator=(String&& other) noexcept {
   window_end_ = other.window_end_;
   cursor_ = other.cursor_;
   context_ = other.context_;
+  context_lease_ = std::move(other.context_lease_);
   char_width_ = other.char_width_;
   capacity_ = other.capacity_;
   length_ = other.length_;
@@ -139,6 +141,7 @@ void String::assign(const String& other) {
   encoding_ = other.encoding_;
   code_page_ = other.code_page_;
   context_ = other.context_;
+  context_lease_ = other.context_lease_;
   clear_status();
   length_ = 0;
   if (!window.empty()) {
@@ -199,6 +202,7 @@ void String::clear() {
   window_start_ = window_end_ = 0;
   cursor_ = -1;
   context_ = -1;
+  context_lease_.reset();
   char_width_ = 0;
   clear_status();
 }

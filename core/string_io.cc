@@ -3,7 +3,6 @@
 #include <new>
 #include <string>
 
-#include "core/error_log.h"
 #include "core/file.h"
 #include "core/string.h"
 #include "platform/date_format.h"
@@ -22,29 +21,27 @@ uint32_t get_le32(const uint8_t* at) {
          (static_cast<uint32_t>(at[2]) << 16) | (static_cast<uint32_t>(at[3]) << 24);
 }
 
-int32_t register_name(const String& name, int32_t retention) {
-  ErrorLog* log = ErrorLog::instance();
-  return log != nullptr ? log->register_context(name, retention) : -1;
-}
-
 }  // namespace
 
 bool String::load_file(const String& path) {
-  context_ = register_name(path, ErrorLog::retention_keep);
+  context_lease_ = ContextLease::register_text(path, ErrorSink::retention_keep);
+  context_ = context_lease_.slot();
   File file;
   if (!file.open(path, File::read_existing)) {
     raise_error(errors::file_access, context_);
     return false;
   }
-  int32_t context = context_;
+  // An empty name keeps the context just registered.
   bool ok = read_file(file, String());
-  context_ = context;
   if (!ok && error != errors::file_access) raise_error(errors::file_access, context_);
   return ok;
 }
 
 bool String::read_file(File& file, const String& name) {
-  if (!name.empty()) context_ = register_name(name, ErrorLog::retention_transient);
+  if (!name.empty()) {
+    context_lease_ = ContextLease::register_text(name, ErrorSink::retention_transient);
+    context_ = context_lease_.slot();
+  }
   int64_t size = file.size();
   if (size < 0 || size > INT32_MAX - 64) {
     raise_error(errors::file_access, context_);

@@ -1,11 +1,10 @@
 #include "rendering/rendering_engine.h"
 
-#include <cstdlib>
 #include <ctime>
 
 namespace wayfetch {
 RenderingEngine::RenderingEngine() {
-  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  template_.seed_random(static_cast<uint32_t>(std::time(nullptr)));
 }
 
 void RenderingEngine::set_radix(const String& radix) {

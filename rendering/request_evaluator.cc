@@ -15,7 +15,6 @@
 // once per distinct context node.
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 #include "rendering/xsl_parser.h"
@@ -304,7 +303,7 @@ class RequestEvaluator {
         if (n > 0) frame.output.push_back(candidates[n - 1]);
         break;
       case subscript_random:
-        if (n > 0) frame.output.push_back(candidates[static_cast<uint64_t>(std::rand()) % n]);
+        if (n > 0) frame.output.push_back(candidates[static_cast<uint64_t>(parser_.random_()) % n]);
         break;
       case subscript_loop_index:
         take(parser_.loop_value(s.loop_slot));

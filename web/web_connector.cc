@@ -5,7 +5,7 @@
 #include <string_view>
 #include <utility>
 
-#include "core/error_log.h"
+#include "core/error_sink.h"
 #include "core/text_scanner.h"
 #include "platform/network_state.h"
 #include "web/target_file.h"
@@ -381,11 +381,10 @@ int32_t WebConnector::fetch_local(const UrlParts& parts, Exchange& exchange, Rep
 }
 
 void report_failed_request(ErrorState& reporter, const String& address, int32_t status) {
-  int32_t slot = -1;
-  if (ErrorLog* log = ErrorLog::instance()) {
-    slot = log->register_context(address, ErrorLog::retention_transient);
-  }
-  reporter.raise_warning(warnings::failed_http_request, slot, status);
+  // The address is needed for this one record only: its slot goes back to
+  // the sink as soon as the record is written.
+  ContextLease url = ContextLease::register_text(address, ErrorSink::retention_transient);
+  reporter.raise_warning(warnings::failed_http_request, url.slot(), status);
 }
 
 }  // namespace wayfetch

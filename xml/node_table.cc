@@ -38,12 +38,21 @@ void XmlParser::make_root() {
   root.parent = -1;
 }
 
+void XmlParser::hold_context(const ContextLease& lease) {
+  if (lease.empty()) return;
+  for (const ContextLease& held : context_leases_) {
+    if (held.same_as(lease)) return;
+  }
+  context_leases_.push_back(lease);
+}
+
 void XmlParser::reset() {
   nodes_ = Storage<XmlNode>(initial_nodes);
   make_root();
   open_elements_.clear();
   open_by_name_.clear();
   open_same_below_.clear();
+  context_leases_.clear();
   current_ = 0;
   state_ = 0;
   raw_ = false;

@@ -308,6 +308,7 @@ void ParseMachine::finish() {
 }
 
 void XmlParser::parse(TextScanner& text) {
+  hold_context(text.context_lease());
   ParseMachine machine(*this, text);
   machine.run();
 }
