@@ -1,10 +1,10 @@
 #include "rendering/rendering_engine.h"
 
-#include <ctime>
+#include "platform/clock.h"
 
 namespace wayfetch {
 RenderingEngine::RenderingEngine() {
-  template_.seed_random(static_cast<uint32_t>(std::time(nullptr)));
+  template_.seed_random(static_cast<uint32_t>(platform::current_clock().file_time() / 10'000'000));
 }
 
 void RenderingEngine::set_radix(const String& radix) {

@@ -176,7 +176,8 @@ int32_t WebConnector::get(const String& base, const String& address, File& targe
   OpenRequest request;
   int32_t limit = timeout_ms > 0 ? timeout_ms : request_timeout_ms_.load();
   if (limit > 0) {
-    request.stop.deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit);
+    request.stop.deadline =
+        platform::current_clock().steady_time() + std::chrono::milliseconds(limit);
   }
   request_number = requests_.add(request);
   final_address.clear();
