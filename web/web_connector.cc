@@ -7,7 +7,6 @@
 
 #include "core/error_sink.h"
 #include "core/text_scanner.h"
-#include "platform/network_state.h"
 #include "web/target_file.h"
 #include "xml/xml_parser.h"
 
@@ -17,7 +16,7 @@ namespace wayfetch {
 struct WebConnector::Exchange {
   File& target;
   String& final_address;
-  int32_t content_mode;
+  ContentKind kind;
   // A GET's registered request; a POST's private one, never stopped.
   OpenRequest& request;
   bool registered;
@@ -169,50 +168,40 @@ platform::HttpRequest WebConnector::request_for(const String& absolute) const {
   return request;
 }
 
-int32_t WebConnector::get(const String& base, const String& address, File& target,
-                          String& final_address, int32_t content_mode, int32_t& request_number,
-                          int32_t timeout_ms) {
+WebResult WebConnector::get(const WebRequest& request) {
   call_started();
-  OpenRequest request;
-  int32_t limit = timeout_ms > 0 ? timeout_ms : request_timeout_ms_.load();
+  WebResult result;
+  OpenRequest open;
+  int32_t limit = request.timeout_ms > 0 ? request.timeout_ms : request_timeout_ms_.load();
   if (limit > 0) {
-    request.stop.deadline =
-        platform::current_clock().steady_time() + std::chrono::milliseconds(limit);
+    open.stop.deadline = platform::current_clock().steady_time() + std::chrono::milliseconds(limit);
   }
-  request_number = requests_.add(request);
-  final_address.clear();
-  Exchange exchange{target, final_address, content_mode, request, true, nullptr, nullptr};
-  int32_t status = run(exchange, base, address);
-  requests_.remove(request);
+  result.request_number = requests_.add(open);
+  Exchange exchange{*request.target, result.final_address, request.kind, open, true, nullptr,
+                    nullptr};
+  result.status = run(exchange, request.base, request.address);
+  requests_.remove(open);
   session_.release(std::move(exchange.transfer));
   call_ended();
-  return status;
+  return result;
 }
 
-int32_t WebConnector::post(const String& base, const String& address, const String& form_data,
-                           File& target, String& final_address) {
+WebResult WebConnector::post(const WebRequest& request) {
   call_started();
-  OpenRequest request;  // never registered: no watchdog, and abort_all passes it by
-  std::string body(form_data.window_bytes());
-  final_address.clear();
-  Exchange exchange{target, final_address, content_download, request, false, &body, nullptr};
-  int32_t status = run(exchange, base, address);
+  WebResult result;
+  OpenRequest open;  // never registered: no watchdog, and abort_all passes it by
+  std::string body(request.form_data.window_bytes());
+  Exchange exchange{
+      *request.target, result.final_address, ContentKind::download, open, false, &body, nullptr};
+  result.status = run(exchange, request.base, request.address);
   session_.release(std::move(exchange.transfer));
   call_ended();
-  return status;
+  return result;
 }
 
 void WebConnector::abort_all() {
   enabled_.store(false, std::memory_order_release);
   requests_.stop_all();
-}
-
-int32_t WebConnector::connection_state() {
-  return platform::network_connection_live() ? 2 : 0;
-}
-
-bool WebConnector::dial() {
-  return connection_state() != 0;
 }
 
 // The steps of one call: each resolves the next address, fetches it and
@@ -259,10 +248,10 @@ int32_t WebConnector::run(Exchange& exchange, String base, String address) {
           if (names_picture(parts.path.window_bytes())) look_for_refresh = false;
         } else if (reply.has_content_type) {
           look_for_refresh = equals_ignoring_case(reply.content_type, "text/html");
-        } else if (exchange.content_mode == content_download) {
+        } else if (exchange.kind == ContentKind::download) {
           return invalid_header;
         } else {
-          look_for_refresh = exchange.content_mode == content_page;
+          look_for_refresh = exchange.kind == ContentKind::page;
         }
         String next;
         int32_t delay = 0;
