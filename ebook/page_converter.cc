@@ -69,6 +69,10 @@ bool PageConverter::convert(const std::string& path, std::string& error) {
       return false;
     }
   }
+  if (source.failed()) {
+    error = not_available(path);
+    return false;
+  }
   if (!body) {
     error = "The file " + path +
             ", referenced in the Manifest is not a valid OEB Document : no tag <BODY> found";
@@ -99,6 +103,10 @@ bool PageConverter::convert(const std::string& path, std::string& error) {
     if (ascii::equals_ignoring_case(tag.name, "/BODY")) break;
     write_body_tag(tag, path);
   }
+  if (source.failed()) {
+    error = not_available(path);
+    return false;
+  }
   out_.write("<hr>");
   return true;
 }
@@ -112,7 +120,12 @@ bool PageConverter::copy_text_file(const std::string& path, std::string& error) 
   std::array<char, 16384> block{};
   while (true) {
     const int32_t got = file.read(block.data(), static_cast<int32_t>(block.size()));
-    if (got <= 0) return true;
+    if (got < 0) {
+      // A text cut short by a failing disk must not pass for the whole text.
+      error = not_available(path);
+      return false;
+    }
+    if (got == 0) return true;
     std::string_view bytes(block.data(), static_cast<std::size_t>(got));
     const std::size_t end = bytes.find(static_cast<char>(end_of_text));
     out_.write(bytes.substr(0, end));
@@ -155,6 +168,10 @@ bool PageConverter::take_head_tag(const HtmlTag& tag, TagReader& reader, const s
   FileByteSource css_source(css);
   style_ = std::make_unique<StyleSheet>();
   if (!style_->read(css_source)) style_.reset();
+  if (css_source.failed()) {
+    error = "The style sheet " + target.file + ", linked from " + path + ", is not available";
+    return false;
+  }
   return true;
 }
 

@@ -86,7 +86,9 @@ String refresh_address(const String& found) {
 
 // Parses the head of the page in `target` for a meta refresh.
 bool find_refresh(File& target, String& address, int32_t& delay) {
-  target.seek(0, File::Origin::start);
+  // A file that cannot be rewound cannot be looked into; the caller's own
+  // rewind then fails the request.
+  if (target.seek(0, File::Origin::start) != 0) return false;
   TextScanner page;
   if (!page.read_file(target, String())) return false;
   XmlParser parser;
@@ -98,8 +100,10 @@ bool find_refresh(File& target, String& address, int32_t& delay) {
   return true;
 }
 
-void rewind(File& target) {
-  target.seek(0, File::Origin::start);
+// The caller reads the file from its start; a file that cannot be put
+// there is no answer (106).
+int32_t rewound(File& target) {
+  return target.seek(0, File::Origin::start) == 0 ? WebConnector::ok : WebConnector::unknown_error;
 }
 
 }  // namespace
@@ -212,8 +216,7 @@ int32_t WebConnector::run(Exchange& exchange, String base, String address) {
   for (;;) {
     bool posting = exchange.form_data != nullptr;
     if (!posting && request.redirections > max_redirections) {
-      rewind(exchange.target);
-      return ok;
+      return rewound(exchange.target);
     }
     String absolute;
     if (!resolve(base, address, absolute)) return invalid_url;
@@ -262,8 +265,7 @@ int32_t WebConnector::run(Exchange& exchange, String base, String address) {
           address = next;
           continue;
         }
-        rewind(exchange.target);
-        return ok;
+        return rewound(exchange.target);
       }
       case 301:
       case 302:
