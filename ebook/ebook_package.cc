@@ -1,8 +1,8 @@
 #include "ebook/ebook_package.h"
 
+#include "core/ascii.h"
 #include "core/file.h"
 #include "core/string_table.h"
-#include "ebook/ascii_text.h"
 #include "ebook/byte_source.h"
 #include "ebook/local_link.h"
 #include "ebook/tag_reader.h"

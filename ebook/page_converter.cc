@@ -2,8 +2,9 @@
 
 #include <array>
 
+#include "core/ascii.h"
 #include "core/file.h"
-#include "ebook/ascii_text.h"
+#include "core/picture_names.h"
 #include "ebook/byte_source.h"
 #include "ebook/intermediate_file.h"
 #include "ebook/local_link.h"
@@ -23,17 +24,6 @@ std::string not_available(const std::string& path) {
 bool open_regular(const std::string& path, File& file) {
   // A FIFO or device named like a page would block or never end.
   return platform::is_regular_file(path) && file.open(path, File::read_existing);
-}
-
-bool is_letter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-bool is_picture_name(std::string_view name) {
-  for (std::string_view ending : {"gif", "jpg", "jpeg", "png"}) {
-    if (ascii::ends_with_ignoring_case(name, ending)) return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -239,9 +229,10 @@ bool PageConverter::write_picture(const HtmlTag& tag, const std::string& path) {
   out_.write("\">");
 
   // Names like "a.gif" are spacers and bullets, not pictures worth a record.
-  if (name.size() >= 2 && is_letter(name[0]) && name[1] == '.') return true;
+  if (name.size() >= 2 && ascii::is_letter(name[0]) && name[1] == '.') return true;
   const LinkTarget target = resolve_link(path, *src);
-  if (!target.local || name.size() < 3 || !is_picture_name(file_name_of(target.file)) ||
+  if (!target.local || name.size() < 3 ||
+      picture_ending_of(file_name_of(target.file)) == PictureEnding::none ||
       !platform::is_regular_file(target.file)) {
     return true;
   }

@@ -5,7 +5,9 @@
 #include <string_view>
 #include <utility>
 
+#include "core/ascii.h"
 #include "core/error_sink.h"
+#include "core/picture_names.h"
 #include "core/text_scanner.h"
 #include "web/target_file.h"
 #include "xml/xml_parser.h"
@@ -40,31 +42,13 @@ struct WebConnector::Reply {
 
 namespace {
 
-bool equals_ignoring_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
-    char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] + 32) : b[i];
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // Pictures are never looked into for a refresh.
 bool names_picture(std::string_view path) {
   std::size_t slash = path.find_last_of('/');
   std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
   std::size_t dot = name.find_last_of('.');
   if (dot == std::string_view::npos) return false;
-  std::string_view extension = name.substr(dot + 1);
-  for (const char* picture : {"gif", "jpg", "jpeg", "png"}) {
-    if (equals_ignoring_case(extension, picture)) return true;
-  }
-  return false;
-}
-
-bool is_blank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+  return picture_extension_kind(name.substr(dot + 1)) != PictureEnding::none;
 }
 
 // The address of a refresh as a browser reads it: blanks around it and one
@@ -73,8 +57,8 @@ String refresh_address(const String& found) {
   String text(found);
   if (text.encoding() == TextEncoding::Unicode) text.to_system_code_page();
   std::string_view bytes = text.window_bytes();
-  while (!bytes.empty() && is_blank(bytes.front())) bytes.remove_prefix(1);
-  while (!bytes.empty() && is_blank(bytes.back())) bytes.remove_suffix(1);
+  while (!bytes.empty() && ascii::is_blank(bytes.front())) bytes.remove_prefix(1);
+  while (!bytes.empty() && ascii::is_blank(bytes.back())) bytes.remove_suffix(1);
   if (bytes.size() >= 2 && (bytes.front() == '\'' || bytes.front() == '"') &&
       bytes.back() == bytes.front()) {
     bytes = bytes.substr(1, bytes.size() - 2);
@@ -250,7 +234,7 @@ int32_t WebConnector::run(Exchange& exchange, String base, String address) {
         if (!reply.has_header) {
           if (names_picture(parts.path.window_bytes())) look_for_refresh = false;
         } else if (reply.has_content_type) {
-          look_for_refresh = equals_ignoring_case(reply.content_type, "text/html");
+          look_for_refresh = ascii::equals_ignoring_case(reply.content_type, "text/html");
         } else if (exchange.kind == ContentKind::download) {
           return invalid_header;
         } else {
