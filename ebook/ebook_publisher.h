@@ -67,8 +67,9 @@ class EbookPublisher {
       : package_(package), pictures_(pictures) {}
 
   void set_progress(PublishProgress* progress) { progress_ = progress; }
-  // Where the converter writes its "\rconverting record %d of %d" lines:
-  // standard output unless changed; nullptr writes none.
+  // Where the converter writes its "\rconverting record %d of %d" lines;
+  // nullptr (the default) writes none: a library prints nothing unless its
+  // caller, the command line say, asks for it.
   void set_converter_progress(std::FILE* out) { converter_progress_ = out; }
 
   // The whole conversion into `output_path`: compressed text records when
@@ -94,7 +95,7 @@ class EbookPublisher {
   const EbookPackage& package_;
   PictureRecordSource* pictures_ = nullptr;
   PublishProgress* progress_ = nullptr;
-  std::FILE* converter_progress_ = stdout;
+  std::FILE* converter_progress_ = nullptr;
 
   ReferenceTable references_;
   std::unique_ptr<StyleSheet> style_;

@@ -436,9 +436,15 @@ TEST_F(EbookPublisherTest, ReportsProgress) {
   EbookPublisher publisher(package, &pictures);
   RecordingProgress progress;
   publisher.set_progress(&progress);
+  publisher.set_converter_progress(stdout);
   ::testing::internal::CaptureStdout();
   const bool published = publisher.publish(target, false, false);
   const std::string printed = ::testing::internal::GetCapturedStdout();
+  // Unless asked, a publisher prints nothing.
+  EbookPublisher quiet(package, &pictures);
+  ::testing::internal::CaptureStdout();
+  EXPECT_TRUE(quiet.publish(out.file("quiet.prc"), false, false));
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   ASSERT_TRUE(published);
   book = read_book(target);
   using Stage = PublishProgress::Stage;

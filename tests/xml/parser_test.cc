@@ -362,6 +362,19 @@ TEST(Parser, SilentModesLeaveTheLogAlone) {
   EXPECT_EQ(quiet.error, 23);
   EXPECT_FALSE(quiet.silent);
   EXPECT_EQ(testing::read_bytes(dir.file("error_log.txt")).size(), 2u);
+  // A parser its caller silenced stays silent after a quiet mode.
+  for (ParseMode mode : {ParseMode::html_head_charset, ParseMode::html_head, ParseMode::html_tag}) {
+    XmlParser silenced;
+    silenced.silent = true;
+    silenced.set_mode(mode);
+    TextScanner text("<a>");
+    silenced.parse(text);
+    EXPECT_TRUE(silenced.silent);
+    silenced.set_mode(ParseMode::xml);
+    TextScanner bad("</y>");
+    silenced.parse(bad);
+  }
+  EXPECT_EQ(testing::read_bytes(dir.file("error_log.txt")).size(), 2u);
 
   XmlParser loud = parsed("\n\n</x>");
   std::string expected =
