@@ -236,7 +236,7 @@ bool HttpSession::valid() const {
 std::unique_ptr<HttpTransfer> HttpSession::acquire() {
   if (!valid()) return nullptr;
   {
-    std::lock_guard<std::mutex> lock(pool_mutex_);
+    PlainLock lock(pool_mutex_);
     if (!idle_.empty()) {
       std::unique_ptr<HttpTransfer> transfer = std::move(idle_.back());
       idle_.pop_back();
@@ -250,7 +250,7 @@ std::unique_ptr<HttpTransfer> HttpSession::acquire() {
 
 void HttpSession::release(std::unique_ptr<HttpTransfer> transfer) {
   if (!transfer) return;
-  std::lock_guard<std::mutex> lock(pool_mutex_);
+  PlainLock lock(pool_mutex_);
   if (idle_.size() < max_idle_transfers) idle_.push_back(std::move(transfer));
 }
 

@@ -31,6 +31,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/thread_annotations.h"
+
 namespace wayfetch::platform {
 
 enum class ProxyMode : int32_t {
@@ -162,8 +164,8 @@ class HttpSession {
 
   std::string agent_;
   std::unique_ptr<Shared> shared_;
-  std::mutex pool_mutex_;
-  std::vector<std::unique_ptr<HttpTransfer>> idle_;
+  PlainMutex pool_mutex_;
+  std::vector<std::unique_ptr<HttpTransfer>> idle_ WAYFETCH_GUARDED_BY(pool_mutex_);
 };
 
 }  // namespace wayfetch::platform

@@ -96,17 +96,17 @@ WebConnector::WebConnector() : session_(agent_name) {}
 
 WebConnector::~WebConnector() {
   abort_all();
-  std::unique_lock<std::mutex> lock(calls_mutex_);
-  calls_done_.wait(lock, [this] { return calls_ == 0; });
+  platform::PlainLock lock(calls_mutex_);
+  while (calls_ != 0) calls_done_.wait(calls_mutex_);
 }
 
 void WebConnector::call_started() {
-  std::lock_guard<std::mutex> lock(calls_mutex_);
+  platform::PlainLock lock(calls_mutex_);
   ++calls_;
 }
 
 void WebConnector::call_ended() {
-  std::lock_guard<std::mutex> lock(calls_mutex_);
+  platform::PlainLock lock(calls_mutex_);
   if (--calls_ == 0) calls_done_.notify_all();
 }
 
@@ -134,7 +134,7 @@ void WebConnector::set_proxy(ProxyMode mode, const String& server, const String&
   settings.server = server.to_utf8();
   settings.user = user_name.to_utf8();
   settings.password = password.to_utf8();
-  std::lock_guard<std::mutex> lock(proxy_mutex_);
+  platform::PlainLock lock(proxy_mutex_);
   proxy_ = std::move(settings);
 }
 
@@ -151,7 +151,7 @@ platform::HttpRequest WebConnector::request_for(const String& absolute) const {
   request.url = std::string(absolute.window_bytes());
   request.connect_timeout_ms = connect_timeout_ms_.load();
   request.idle_timeout_ms = io_timeout_ms_.load();
-  std::lock_guard<std::mutex> lock(proxy_mutex_);
+  platform::PlainLock lock(proxy_mutex_);
   request.proxy = proxy_;
   return request;
 }

@@ -43,6 +43,7 @@
 #include "core/file.h"
 #include "core/string.h"
 #include "platform/http_transfer.h"
+#include "platform/thread_annotations.h"
 #include "web/request_list.h"
 #include "web/url.h"
 #include "web/web_source.h"
@@ -133,13 +134,13 @@ class WebConnector : public WebSource {
   std::atomic<int32_t> connect_timeout_ms_{60000};
   std::atomic<int32_t> io_timeout_ms_{30000};
   std::atomic<int32_t> request_timeout_ms_{-1};
-  mutable std::mutex proxy_mutex_;
-  platform::ProxySettings proxy_;
+  mutable platform::PlainMutex proxy_mutex_;
+  platform::ProxySettings proxy_ WAYFETCH_GUARDED_BY(proxy_mutex_);
   RequestList requests_;
   // Calls in progress, for the destructor.
-  std::mutex calls_mutex_;
-  std::condition_variable calls_done_;
-  int32_t calls_ = 0;
+  platform::PlainMutex calls_mutex_;
+  std::condition_variable_any calls_done_;
+  int32_t calls_ WAYFETCH_GUARDED_BY(calls_mutex_) = 0;
 };
 
 // Logs "Warning(extraction): Failed HTTP request." with the status's message
