@@ -17,6 +17,13 @@
 // under a temporary name beside `output_path` and renamed over it only when
 // complete, so a failed publish leaves an earlier e-book as it was.
 //
+// The book's text is Windows-1252 unless a content file declares Big5 or GB:
+// the pages of a UTF-8 package (EbookPackage::code_page) and our own texts
+// (metadata, guide, "eBook Info") are converted, characters Windows-1252
+// lacks written as "&#NNNN;"; links, anchors and pictures are still found
+// from the original text. The database name is the title in Windows-1252,
+// "?" for characters it lacks.
+//
 // Failure: publish() returns false and error_text() holds the collected
 // messages, each followed by " / " (at most 5114 characters in all). The
 // package and the picture source are borrowed. One publisher per publish;
@@ -85,7 +92,8 @@ class EbookPublisher {
  private:
   bool build_intermediate(const std::string& folder, const std::string& path, bool notice_page);
   bool write_working_page(const std::string& path, std::string_view text);
-  bool convert_page(IntermediateFile& out, const std::string& path);
+  // Converts one page; `utf8`: its text is UTF-8 to be stored as Windows-1252.
+  bool convert_page(IntermediateFile& out, const std::string& path, bool utf8);
   bool write_book(const std::string& intermediate, const std::string& output_path, bool compress);
   void add_error(std::string_view text);
   void set_range(PublishProgress::Stage stage, int32_t count);

@@ -102,7 +102,9 @@ TEST(QuickPublishTest, FailuresAreExplained) {
   write_bytes(dir.file("notes.md"), "# notes");
   write_bytes(dir.file("frag.html"), "<p>no body</p>");
   write_bytes(dir.file("broken.gif"), "not a picture");
-  write_bytes(dir.file("pictures.html"), "<body><img src=broken.gif>x</body>");
+  write_bytes(dir.file("pictures.html"),
+              "<body><img src=broken.gif>x<img src='http://example.org/photo.jpg'>"
+              "<img src=gone.png><img src=gone.png><img src=http://example.org/photo.jpg></body>");
   const Case cases[] = {
       {dir.file("missing.html"),
        "wayfetch: the source file '" + dir.file("missing.html") + "' does not exist\n"},
@@ -123,10 +125,18 @@ TEST(QuickPublishTest, FailuresAreExplained) {
   }
   EXPECT_FALSE(std::filesystem::exists(dir.file("frag.prc")));
 
-  // A picture that cannot be decoded is a warning; the book is made.
+  // Pictures left out or that cannot be decoded are warnings, once each;
+  // the book is made.
   const Published warned = quick_publish(dir.file("pictures.html"), "");
   EXPECT_EQ(warned.code, exit_success);
-  EXPECT_EQ(warned.err.rfind("wayfetch: warning: picture " + dir.file("broken.gif") + ": ", 0), 0u)
+  const std::string left_out =
+      "wayfetch: warning: picture http://example.org/photo.jpg: a web address (pictures are not "
+      "downloaded), left out of the book\n"
+      "wayfetch: warning: picture " +
+      dir.file("gone.png") + ": no such file, left out of the book\n";
+  EXPECT_EQ(warned.err.substr(0, left_out.size()), left_out);
+  EXPECT_EQ(warned.err.find("wayfetch: warning: picture " + dir.file("broken.gif") + ": "),
+            left_out.size())
       << warned.err;
 }
 
@@ -170,6 +180,41 @@ TEST(QuickPublishTest, ExampleBookOpensInMobitool) {
     if (entry.path().extension() == ".bmp") ++bitmaps;
   }
   EXPECT_EQ(bitmaps, 2);
+}
+
+// A UTF-8 page read back by real readers: libmobi's and calibre's, each
+// when installed, must show its characters (the book holds Windows-1252).
+TEST(QuickPublishTest, Utf8PageReadsRightInReaders) {
+  std::string output;
+  const bool mobitool = run("command -v mobitool", output) == 0;
+  const bool calibre = run("command -v ebook-convert", output) == 0;
+  if (!mobitool && !calibre) GTEST_SKIP() << "neither mobitool nor ebook-convert is installed";
+  TempDir dir;
+  const std::string words =
+      "Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln, voil\xC3\xA0 l\xE2\x80\x99\xC3\xA9t\xC3\xA9 "
+      "\xE2\x80\x94 \xE2\x80\x9Equoted\xE2\x80\x9C \xE6\x97\xA5\xE6\x9C\xAC\xE3\x81\xAE"
+      "\xE6\x98\x94\xE8\xA9\xB1";
+  const std::string page = dir.file("m\xC3\xA4rchen.html");
+  write_bytes(page, "<html><head><meta charset=\"utf-8\"></head><body><p>" + words +
+                        "</p></body></html>");
+  const std::string book = dir.file("m\xC3\xA4rchen.prc");
+  ASSERT_EQ(quick_publish(page, "").code, exit_success);
+  if (mobitool) {
+    const std::string markup = dir.file("markup");
+    std::filesystem::create_directory(markup);
+    ASSERT_EQ(run("mobitool -s -o '" + markup + "' '" + book + "'", output), 0) << output;
+    const std::string html = read_bytes(markup + "/m\xC3\xA4rchen_markup/part00000.html");
+    // libmobi turns the Windows-1252 text into UTF-8 and keeps references.
+    EXPECT_NE(html.find(words.substr(0, words.find("\xE6"))), std::string::npos) << html;
+    EXPECT_NE(html.find("&#26085;&#26412;&#12398;&#26132;&#35441;"), std::string::npos);
+  }
+  if (calibre) {
+    const std::string text = dir.file("book.txt");
+    ASSERT_EQ(run("QT_QPA_PLATFORM=offscreen ebook-convert '" + book + "' '" + text + "'", output),
+              0)
+        << output;
+    EXPECT_NE(read_bytes(text).find(words), std::string::npos) << read_bytes(text);
+  }
 }
 
 }  // namespace
