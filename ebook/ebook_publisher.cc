@@ -189,8 +189,18 @@ bool EbookPublisher::publish(const std::string& output_path, bool compress, bool
   }
   const std::string intermediate =
       work.path() + "/PRCtemp_" + std::to_string(++intermediate_counter) + ".tmp";
-  if (!build_intermediate(work.path(), intermediate, notice_page)) return false;
-  return write_book(intermediate, output_path, compress);
+  const bool published = build_intermediate(work.path(), intermediate, notice_page) &&
+                         write_book(intermediate, output_path, compress);
+  if (!published && stop_requested()) {
+    // Whatever else went wrong on the way out, the cause is the stop.
+    error_text_.clear();
+    add_error("Publishing was interrupted");
+  }
+  return published;
+}
+
+bool EbookPublisher::stop_requested() const {
+  return stop_ && stop_();
 }
 
 bool EbookPublisher::build_intermediate(const std::string& folder, const std::string& path,
@@ -273,7 +283,7 @@ bool EbookPublisher::write_working_page(const std::string& path, std::string_vie
 
 bool EbookPublisher::convert_page(IntermediateFile& out, const std::string& path, bool utf8) {
   out.set_utf8_text(utf8);
-  PageConverter converter(out, references_, style_);
+  PageConverter converter(out, references_, style_, stop_);
   std::string error;
   if (converter.convert(normal_path(path), error)) return true;
   if (!error.empty()) add_error(error);
@@ -317,13 +327,16 @@ bool EbookPublisher::write_book(const std::string& intermediate, const std::stri
   set_range(PublishProgress::Stage::text_records, converter.record_count());
   set_position(1);
   int32_t position = 1;
-  while (converter.next_text_record()) set_position(++position);
+  while (converter.next_text_record()) {
+    set_position(++position);
+    if (stop_requested()) return converter_failed();
+  }
   if (converter.failed()) return converter_failed();
 
   set_range(PublishProgress::Stage::pictures, converter.record_count());
   for (const PictureSlot& slot : references_.pictures()) {
     if (!slot.first) continue;
-    if (!converter.add_image(slot.path)) return converter_failed();
+    if (stop_requested() || !converter.add_image(slot.path)) return converter_failed();
     set_position(++position);
   }
   if (!converter.close()) return converter_failed();

@@ -33,6 +33,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -74,6 +75,11 @@ class EbookPublisher {
       : package_(package), pictures_(pictures) {}
 
   void set_progress(PublishProgress* progress) { progress_ = progress; }
+  // Asked between pieces of work (tags and text of a page, records,
+  // pictures); once it answers true, publish() stops, removes its working
+  // files and the partial book (an earlier book stays as it was) and returns
+  // false with "Publishing was interrupted". Empty: never asked.
+  void set_stop_check(std::function<bool()> stop) { stop_ = std::move(stop); }
   // Where the converter writes its "\rconverting record %d of %d" lines:
   // standard output unless changed; nullptr writes none.
   void set_converter_progress(std::FILE* out) { converter_progress_ = out; }
@@ -96,6 +102,7 @@ class EbookPublisher {
   bool convert_page(IntermediateFile& out, const std::string& path, bool utf8);
   bool write_book(const std::string& intermediate, const std::string& output_path, bool compress);
   void add_error(std::string_view text);
+  bool stop_requested() const;
   void set_range(PublishProgress::Stage stage, int32_t count);
   void set_position(int32_t position);
 
@@ -103,6 +110,7 @@ class EbookPublisher {
   PictureRecordSource* pictures_ = nullptr;
   PublishProgress* progress_ = nullptr;
   std::FILE* converter_progress_ = stdout;
+  std::function<bool()> stop_;
 
   ReferenceTable references_;
   std::unique_ptr<StyleSheet> style_;

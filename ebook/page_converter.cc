@@ -84,6 +84,7 @@ bool PageConverter::convert(const std::string& path, std::string& error) {
 
   references_.add_anchor(path, "", out_.position());
   while (true) {
+    if (stopped()) return false;
     // Text between tags moves a block at a time.
     const std::string_view run = source.take_run('<');
     if (!run.empty()) {
@@ -118,6 +119,7 @@ bool PageConverter::copy_text_file(const std::string& path, std::string& error) 
   }
   std::array<char, 16384> block{};
   while (true) {
+    if (stopped()) return false;
     const int32_t got = file.read(block.data(), static_cast<int32_t>(block.size()));
     if (got <= 0) return true;
     std::string_view bytes(block.data(), static_cast<std::size_t>(got));

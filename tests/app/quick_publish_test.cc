@@ -1,12 +1,17 @@
 #include "app/quick_publish.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "tests/ebook/book_file.h"
 #include "tests/support/temp_dir.h"
@@ -180,6 +185,74 @@ TEST(QuickPublishTest, ExampleBookOpensInMobitool) {
     if (entry.path().extension() == ".bmp") ++bitmaps;
   }
   EXPECT_EQ(bitmaps, 2);
+}
+
+std::vector<std::string> names_in(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  return names;
+}
+
+// Stopped by SIGINT or SIGTERM, the command removes its working folder and
+// the hidden partial book, keeps the previous book and ends by the signal.
+TEST(QuickPublishTest, SignalsLeaveNoWorkingFilesAndKeepTheOldBook) {
+  TempDir site;
+  std::string body;
+  while (body.size() < 6'000'000) body += "<p>The walk starts at the <b>fish market</b> &amp; ";
+  const std::string page = site.file("long.html");
+  write_bytes(page, "<html><body>" + body + "</body></html>");
+
+  for (const int signal_number : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(signal_number);
+    TempDir work;
+    TempDir shelf;
+    const std::string book = shelf.file("long.prc");
+    write_bytes(book, "yesterday's book");
+
+    std::vector<std::string> environment = {"TMPDIR=" + work.path()};
+    for (char** e = environ; *e != nullptr; ++e) {
+      if (!std::string_view(*e).starts_with("TMPDIR=")) environment.emplace_back(*e);
+    }
+    std::vector<char*> envp;
+    for (std::string& e : environment) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string program = WAYFETCH_PROGRAM;
+    std::string publish = "--publish";
+    std::string page_arg = page;
+    std::string book_arg = book;
+    char* argv[] = {program.data(), publish.data(), page_arg.data(), book_arg.data(), nullptr};
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      std::signal(SIGINT, SIG_DFL);
+      std::signal(SIGTERM, SIG_DFL);
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      dup2(null, 2);
+      execve(argv[0], argv, envp.data());
+      _exit(127);
+    }
+    // Signal once both the working folder and the partial book exist.
+    bool both = false;
+    int status = 0;
+    for (int i = 0; i < 30000 && !both; ++i) {
+      both = names_in(work.path()).size() == 1 && names_in(shelf.path()).size() == 2;
+      if (!both) {
+        ASSERT_EQ(waitpid(child, &status, WNOHANG), 0) << "the publish ended too soon";
+        usleep(1000);
+      }
+    }
+    ASSERT_TRUE(both);
+    kill(child, signal_number);
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
+    EXPECT_TRUE(names_in(work.path()).empty());
+    EXPECT_EQ(names_in(shelf.path()), std::vector<std::string>{"long.prc"});
+    EXPECT_EQ(read_bytes(book), "yesterday's book");
+  }
 }
 
 // A UTF-8 page read back by real readers: libmobi's and calibre's, each
