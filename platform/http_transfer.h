@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/thread_annotations.h"
 
 namespace wayfetch::platform {
@@ -89,7 +90,7 @@ struct HttpStop {
 
   // Whether the stop was raised or its deadline has passed.
   bool raised() const {
-    return requested.load() || (deadline && std::chrono::steady_clock::now() >= *deadline);
+    return requested.load() || (deadline && current_clock().steady_time() >= *deadline);
   }
 };
 
