@@ -94,7 +94,9 @@ void Handheld::read_file(const std::string& file) {
   const uintmax_t size = std::filesystem::file_size(full, error);
   const char* why = nullptr;
   std::unique_ptr<PalmDatabase> database;
-  if (error || size < smallest_database) {
+  if (error) {
+    why = "cannot be read";
+  } else if (size < smallest_database) {
     why = size == 0 ? "empty" : "too short for a Palm database";
   } else if (size > largest_database) {
     why = "too large for a Palm database";
@@ -212,6 +214,9 @@ int32_t Handheld::finish_created(OpenDatabase& created) {
       file = candidate;
     }
   }
+  // The temporary file was made private; the database gets the permissions
+  // any new file of the user gets.
+  if (!file.empty()) platform::use_default_permissions(created.temporary);
   if (file.empty() || !platform::replace_file(created.temporary, path(file))) {
     platform::remove_file(created.temporary);
     log_.add("Could not store the database " + in_quotes(created.name) + " on the handheld");

@@ -2,6 +2,7 @@
 // (tests/hotsync/echo_conduit.c), a private XDG_CONFIG_HOME and a handheld
 // folder in a temporary folder.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -156,6 +157,7 @@ TEST_F(HotSyncTest, ConduitListsCopiesInstallsAndDeletes) {
   fs::resize_file(handheld("huge.pdb"), 3ULL << 30);  // sparse
   fs::create_symlink(desktop("install.pdb"), handheld("link.pdb"));
   fs::create_directory(handheld("folder"));
+  ASSERT_EQ(::mkfifo(handheld("fifo.pdb").c_str(), 0600), 0);  // opening it would block
   conduit("ECHO", 2,
           "log first line\nresolve\nclock\nlist TEXt REAd\ncopy Book A\t" + desktop("copy.pdb") +
               "\ninstall " + desktop("install.pdb") + "\ninstall " + desktop("evil.pdb") +
@@ -166,6 +168,7 @@ TEST_F(HotSyncTest, ConduitListsCopiesInstallsAndDeletes) {
   expect_in_order(run.output, {
                                   "Removed \".wayfetch-hotsync-new.Ab12Cd\"",
                                   "Skipped \"empty.pdb\": empty",
+                                  "Skipped \"fifo.pdb\": not a regular file",
                                   "Skipped \"folder\": not a regular file",
                                   "Skipped \"garbage.pdb\": not a Palm database",
                                   "Skipped \"huge.pdb\": too large for a Palm database",
