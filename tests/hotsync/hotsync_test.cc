@@ -306,6 +306,15 @@ TEST_F(HotSyncTest, CommandLine) {
     EXPECT_EQ(host(wrong).status, 2) << wrong;
   }
   EXPECT_EQ(host("--handheld '" + dir_.file("missing") + "'").status, 1);
+
+  // Registrations: listed in run order, changed, removed.
+  EXPECT_EQ(host("--register ZZZZ relative/lib.so --title 'Last one'").status, 0);
+  EXPECT_EQ(host("--register AAAA /a.so --priority 3 --title First").status, 0);
+  EXPECT_EQ(host("--register ZZZZ /z.so --priority 1").status, 0);
+  EXPECT_EQ(host("--list").output, "ZZZZ\t1\t/z.so\tLast one\nAAAA\t3\t/a.so\tFirst\n");
+  EXPECT_EQ(host("--unregister ZZZZ").status, 0);
+  EXPECT_EQ(host("--unregister ZZZZ").status, 1);
+  EXPECT_EQ(host("--list").output, "AAAA\t3\t/a.so\tFirst\n");
 }
 
 TEST_F(HotSyncTest, HostExportsTheSyncOperationsAndNoneOfItsOwnCode) {
