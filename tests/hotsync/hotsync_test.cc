@@ -153,6 +153,7 @@ TEST_F(HotSyncTest, ConduitListsCopiesInstallsAndDeletes) {
   write_bytes(handheld("garbage.pdb"), std::string(200, '\xFF'));
   write_bytes(handheld("truncated.pdb"), testing::read_bytes(handheld("a.pdb")).substr(0, 90));
   write_bytes(handheld(".wayfetch-hotsync-new.Ab12Cd"), "half a database");
+  write_bytes(handheld("..wayfetch-hotsync-new.Ab12Cd.Ef34Gh"), "half a write-back");
   write_bytes(handheld("huge.pdb"), "");
   fs::resize_file(handheld("huge.pdb"), 3ULL << 30);  // sparse
   fs::create_symlink(desktop("install.pdb"), handheld("link.pdb"));
@@ -166,6 +167,7 @@ TEST_F(HotSyncTest, ConduitListsCopiesInstallsAndDeletes) {
   const HostRun run = hotsync("--clock-offset 3600");
   EXPECT_EQ(run.status, 0) << run.output;
   expect_in_order(run.output, {
+                                  "Removed \"..wayfetch-hotsync-new.Ab12Cd.Ef34Gh\"",
                                   "Removed \".wayfetch-hotsync-new.Ab12Cd\"",
                                   "Skipped \"empty.pdb\": empty",
                                   "Skipped \"fifo.pdb\": not a regular file",
