@@ -42,26 +42,26 @@ extern "C" {
 /* Results of the operations. */
 enum {
   sync_ok = 0,
-  sync_err_general = 16385,       /* the host cannot serve the call now */
-  sync_err_bad_argument = 16386,  /* a null pointer, a bad mode, name or negative index */
-  sync_err_not_found = 16387,     /* no such database; end of a list; no record at the index */
-  sync_err_bad_handle = 16388,    /* a closed or unknown database handle */
-  sync_err_too_big = 16389,       /* a record larger than sync_max_record_size */
-  sync_err_buffer_small = 16390,  /* the caller's buffer cannot hold the answer */
-  sync_err_exists = 16391,        /* a database of that name already exists */
-  sync_err_busy = 16392,          /* the database is open */
-  sync_err_read_only = 16393,     /* a write to a database opened for reading */
-  sync_err_limit = 16394,         /* too many open databases, or records in one */
-  sync_err_io = 16395,            /* the handheld's storage failed */
-  sync_err_cancelled = 16396      /* the host has given up on the conduit */
+  sync_err_general = 16385,      /* the host cannot serve the call now */
+  sync_err_bad_argument = 16386, /* a null pointer, a bad mode, name or negative index */
+  sync_err_not_found = 16387,    /* no such database; end of a list; no record at the index */
+  sync_err_bad_handle = 16388,   /* a closed or unknown database handle */
+  sync_err_too_big = 16389,      /* a record larger than sync_max_record_size */
+  sync_err_buffer_small = 16390, /* the caller's buffer cannot hold the answer */
+  sync_err_exists = 16391,       /* a database of that name already exists */
+  sync_err_busy = 16392,         /* the database is open */
+  sync_err_read_only = 16393,    /* a write to a database opened for reading */
+  sync_err_limit = 16394,        /* too many open databases, or records in one */
+  sync_err_io = 16395,           /* the handheld's storage failed */
+  sync_err_cancelled = 16396     /* the host has given up on the conduit */
 };
 
 enum {
   sync_max_record_size = 65536,
-  sync_name_size = 32,     /* a database name with its terminating zero */
-  sync_max_open = 32,      /* databases open at one time */
-  sync_mode_read = 0x80,   /* the open mode for reading */
-  sync_mode_write = 0x40   /* created databases are open for writing */
+  sync_name_size = 32,   /* a database name with its terminating zero */
+  sync_max_open = 32,    /* databases open at one time */
+  sync_mode_read = 0x80, /* the open mode for reading */
+  sync_mode_write = 0x40 /* refused by SyncOpenDatabase: only created databases are written */
 };
 
 /* The handheld's clock. */
@@ -121,9 +121,9 @@ typedef struct SyncRecord {
 /* The unique ids of an open database's records, in record order. */
 typedef struct SyncPositionMap {
   int32_t handle;
-  uint32_t* ids;     /* room for capacity ids */
+  uint32_t* ids; /* room for capacity ids */
   uint32_t capacity;
-  uint32_t count;    /* the records the database holds */
+  uint32_t count; /* the records the database holds */
 } SyncPositionMap;
 
 /* Reads the handheld's clock. */
@@ -176,9 +176,9 @@ int32_t SyncYieldCycles(uint16_t cycles);
 
 /* Synchronisation types. */
 enum {
-  sync_type_fast = 0,      /* synchronise what changed */
-  sync_type_slow = 1,      /* synchronise everything */
-  sync_type_nothing = 6    /* do nothing; 2 to 5 are not used by this host */
+  sync_type_fast = 0,   /* synchronise what changed */
+  sync_type_slow = 1,   /* synchronise everything */
+  sync_type_nothing = 6 /* do nothing; 2 to 5 are not used by this host */
 };
 
 /* How a new synchronisation type chosen in the configuration applies. */
@@ -224,19 +224,15 @@ typedef struct ConduitInfoRequest {
 
 /* Progress of a conduit's work, handed to the host's callback. */
 typedef struct SyncProgress {
-  uint32_t size; /* sizeof(SyncProgress) */
-  uint32_t done; /* steps done */
+  uint32_t size;  /* sizeof(SyncProgress) */
+  uint32_t done;  /* steps done */
   uint32_t total; /* steps in all, 0 when unknown */
   char text[128]; /* what is being done, zero-terminated */
 } SyncProgress;
 typedef void (*SyncProgressCallback)(const SyncProgress* progress);
 
 /* GetConduitInfo kinds. */
-enum {
-  conduit_info_name = 0,
-  conduit_info_default_action = 1,
-  conduit_info_library_version = 2
-};
+enum { conduit_info_name = 0, conduit_info_default_action = 1, conduit_info_library_version = 2 };
 
 typedef int32_t (*GetConduitNameFunction)(char* buffer, int32_t size);
 typedef uint32_t (*GetConduitVersionFunction)(void);

@@ -6,8 +6,7 @@
 
 namespace wayfetch::hotsync {
 
-std::unique_ptr<ConduitLibrary> ConduitLibrary::load(const std::string& path,
-                                                     std::string& error) {
+std::unique_ptr<ConduitLibrary> ConduitLibrary::load(const std::string& path, std::string& error) {
   if (path.empty() || path.front() != '/') {
     error = "the library path \"" + path + "\" is not absolute";
     return nullptr;

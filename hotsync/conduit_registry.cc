@@ -115,9 +115,8 @@ std::string ConduitRegistry::default_path() {
 }
 
 bool ConduitRegistry::is_creator(std::string_view creator) {
-  return creator.size() == 4 && std::all_of(creator.begin(), creator.end(), [](char c) {
-           return c >= 0x20 && c <= 0x7E;
-         });
+  return creator.size() == 4 &&
+         std::all_of(creator.begin(), creator.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
 }
 
 RegistryStatus ConduitRegistry::load() {
@@ -155,9 +154,8 @@ RegistryStatus ConduitRegistry::load() {
       if (line.size() != 6 || line.back() != ']' || !is_creator(line.substr(1, 4)))
         return bad("a section is a creator of four characters in brackets");
       std::string_view creator = line.substr(1, 4);
-      if (std::any_of(read.begin(), read.end(), [&](const Registration& r) {
-            return r.creator == creator;
-          })) {
+      if (std::any_of(read.begin(), read.end(),
+                      [&](const Registration& r) { return r.creator == creator; })) {
         return bad("the creator is registered twice");
       }
       read.emplace_back().creator = creator;

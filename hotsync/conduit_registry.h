@@ -31,7 +31,7 @@ namespace wayfetch::hotsync {
 struct Registration {
   std::string creator{};  // four bytes, 0x20-0x7E
   std::string library{};  // path of the shared library; "" until set
-  int32_t priority = 2;  // 0-255, lower runs first
+  int32_t priority = 2;   // 0-255, lower runs first
   std::string name{};
   std::string title{};
   int32_t conduit_type = 1;     // 1 = application

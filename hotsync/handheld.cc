@@ -129,9 +129,8 @@ Handheld::OpenDatabase* Handheld::find_open(int32_t handle) {
 }
 
 bool Handheld::is_open(std::string_view name) const {
-  return std::any_of(open_.begin(), open_.end(), [&](const auto& entry) {
-    return entry.second.name == name;
-  });
+  return std::any_of(open_.begin(), open_.end(),
+                     [&](const auto& entry) { return entry.second.name == name; });
 }
 
 int32_t Handheld::open_database(const char* name_bytes, int32_t card, uint8_t mode,
@@ -155,8 +154,7 @@ int32_t Handheld::open_database(const char* name_bytes, int32_t card, uint8_t mo
   return sync_ok;
 }
 
-int32_t Handheld::create_database(const SyncCreateRequest* request, uint32_t now,
-                                  int32_t* handle) {
+int32_t Handheld::create_database(const SyncCreateRequest* request, uint32_t now, int32_t* handle) {
   if (request == nullptr || handle == nullptr) return sync_err_bad_argument;
   const std::string name = name_argument(request->name);
   if (name.empty() || request->card != 0) return sync_err_bad_argument;

@@ -87,7 +87,9 @@ class Handheld {
   bool is_open(std::string_view name) const;
   const HandheldDatabase* find(std::string_view name) const;
   int32_t finish_created(OpenDatabase& open);
-  std::string path(std::string_view file_name) const { return folder_ + "/" + std::string(file_name); }
+  std::string path(std::string_view file_name) const {
+    return folder_ + "/" + std::string(file_name);
+  }
 
   HotSyncLog& log_;
   std::string folder_;

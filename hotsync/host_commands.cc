@@ -6,8 +6,8 @@
 
 #include "conduit/sync_manager.h"
 #include "hotsync/conduit_library.h"
-#include "hotsync/fixed_text.h"
 #include "hotsync/conduit_registry.h"
+#include "hotsync/fixed_text.h"
 
 namespace wayfetch::hotsync {
 namespace {
@@ -29,15 +29,13 @@ RegistryStatus load(ConduitRegistry& registry) {
 int register_conduit(const std::string& registry_path, const RegisterOptions& options,
                      std::FILE* out, std::FILE* err) {
   ConduitRegistry registry(registry_path);
-  if (RegistryStatus loaded = load(registry); !loaded.is_ok())
-    return complain(err, loaded.message);
+  if (RegistryStatus loaded = load(registry); !loaded.is_ok()) return complain(err, loaded.message);
   std::error_code error;
   std::filesystem::path library = std::filesystem::absolute(options.library, error);
   if (error) return complain(err, "\"" + options.library + "\" is not a usable path");
   library = library.lexically_normal();
   if (!std::filesystem::is_regular_file(library, error)) {
-    std::fprintf(err, "wayfetch-hotsync: warning: \"%s\" is not a file (yet)\n",
-                 library.c_str());
+    std::fprintf(err, "wayfetch-hotsync: warning: \"%s\" is not a file (yet)\n", library.c_str());
   }
   const Registration* known = registry.find(options.creator);
   Registration r = known != nullptr ? *known : Registration{};
@@ -53,11 +51,10 @@ int register_conduit(const std::string& registry_path, const RegisterOptions& op
   return exit_ok;
 }
 
-int unregister_conduit(const std::string& registry_path, const std::string& creator,
-                       std::FILE* out, std::FILE* err) {
+int unregister_conduit(const std::string& registry_path, const std::string& creator, std::FILE* out,
+                       std::FILE* err) {
   ConduitRegistry registry(registry_path);
-  if (RegistryStatus loaded = load(registry); !loaded.is_ok())
-    return complain(err, loaded.message);
+  if (RegistryStatus loaded = load(registry); !loaded.is_ok()) return complain(err, loaded.message);
   if (RegistryStatus removed = registry.remove(creator); !removed.is_ok())
     return complain(err, removed.message);
   if (RegistryStatus saved = registry.save(); !saved.is_ok()) return complain(err, saved.message);
@@ -67,8 +64,7 @@ int unregister_conduit(const std::string& registry_path, const std::string& crea
 
 int list_conduits(const std::string& registry_path, std::FILE* out, std::FILE* err) {
   ConduitRegistry registry(registry_path);
-  if (RegistryStatus loaded = load(registry); !loaded.is_ok())
-    return complain(err, loaded.message);
+  if (RegistryStatus loaded = load(registry); !loaded.is_ok()) return complain(err, loaded.message);
   for (const Registration& r : registry.run_order()) {
     std::fprintf(out, "%s\t%d\t%s\t%s\n", r.creator.c_str(), r.priority, r.library.c_str(),
                  r.title.c_str());
@@ -79,8 +75,7 @@ int list_conduits(const std::string& registry_path, std::FILE* out, std::FILE* e
 int configure_conduit(const std::string& registry_path, const ConfigureOptions& options,
                       std::FILE* out, std::FILE* err) {
   ConduitRegistry registry(registry_path);
-  if (RegistryStatus loaded = load(registry); !loaded.is_ok())
-    return complain(err, loaded.message);
+  if (RegistryStatus loaded = load(registry); !loaded.is_ok()) return complain(err, loaded.message);
   const Registration* known = registry.find(options.creator);
   if (known == nullptr) return complain(err, "'" + options.creator + "' is not registered");
   Registration r = *known;

@@ -16,7 +16,7 @@ namespace wayfetch::hotsync {
 
 struct RegisterOptions {
   std::string creator;
-  std::string library;  // made absolute against the current folder
+  std::string library;              // made absolute against the current folder
   std::optional<int32_t> priority;  // 2 for a new registration
   std::optional<std::string> name;
   std::optional<std::string> title;
@@ -26,8 +26,8 @@ struct RegisterOptions {
 // existing registration (its other settings are kept).
 int register_conduit(const std::string& registry_path, const RegisterOptions& options,
                      std::FILE* out, std::FILE* err);
-int unregister_conduit(const std::string& registry_path, const std::string& creator,
-                       std::FILE* out, std::FILE* err);
+int unregister_conduit(const std::string& registry_path, const std::string& creator, std::FILE* out,
+                       std::FILE* err);
 // One line per registration in run order: creator, priority, library,
 // title, separated by tabs.
 int list_conduits(const std::string& registry_path, std::FILE* out, std::FILE* err);

@@ -7,8 +7,8 @@
 #include "conduit/sync_manager.h"
 #include "core/thread.h"
 #include "hotsync/conduit_library.h"
-#include "hotsync/fixed_text.h"
 #include "hotsync/conduit_registry.h"
+#include "hotsync/fixed_text.h"
 #include "hotsync/handheld.h"
 #include "hotsync/sync_service.h"
 #include "platform/file_system.h"
@@ -31,8 +31,8 @@ struct ConduitRun {
 
 void report_progress(const SyncProgress* progress) {
   if (progress == nullptr || !platform::is_terminal(stderr)) return;
-  std::string text = printable(
-      std::string_view(progress->text, strnlen(progress->text, sizeof progress->text)));
+  std::string text =
+      printable(std::string_view(progress->text, strnlen(progress->text, sizeof progress->text)));
   std::fprintf(stderr, "wayfetch-hotsync: %s (%u/%u)\n", text.c_str(), progress->done,
                progress->total);
 }

@@ -35,8 +35,8 @@ struct HotSyncUser {
 
 struct HotSyncOptions {
   std::string registry_path;
-  std::string handheld;           // the folder
-  int64_t clock_offset = 0;       // seconds added to the system clock
+  std::string handheld;            // the folder
+  int64_t clock_offset = 0;        // seconds added to the system clock
   int32_t timeout_seconds = 1200;  // per conduit, 1 to 2000000
   HotSyncUser user;
 };

@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <charconv>
-#include <iterator>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -71,8 +71,7 @@ void print_help() {
 }
 
 int usage_error(const std::string& message) {
-  std::fprintf(stderr, "wayfetch-hotsync: %s\nTry 'wayfetch-hotsync --help'.\n",
-               message.c_str());
+  std::fprintf(stderr, "wayfetch-hotsync: %s\nTry 'wayfetch-hotsync --help'.\n", message.c_str());
   return exit_usage;
 }
 

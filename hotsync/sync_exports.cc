@@ -14,8 +14,7 @@ int32_t SyncReadSysDateTime(SyncDateTime* clock) {
 
 int32_t SyncFindDbByTypeCreator(int32_t new_search, const char* type, const char* creator,
                                 SyncDatabaseInfo* info) {
-  return SyncService::call(
-      [&](SyncService& s) { return s.find(new_search, type, creator, info); });
+  return SyncService::call([&](SyncService& s) { return s.find(new_search, type, creator, info); });
 }
 
 int32_t SyncOpenDatabase(const char* name, int32_t card, uint8_t mode, int32_t* handle) {
@@ -32,9 +31,8 @@ int32_t SyncCloseDatabase(int32_t handle) {
 }
 
 int32_t SyncCreateDatabase(const SyncCreateRequest* request, int32_t* handle) {
-  return SyncService::call([&](SyncService& s) {
-    return s.handheld().create_database(request, s.palm_now(), handle);
-  });
+  return SyncService::call(
+      [&](SyncService& s) { return s.handheld().create_database(request, s.palm_now(), handle); });
 }
 
 int32_t SyncWriteRecord(SyncRecord* record) {

@@ -64,7 +64,7 @@ int32_t SyncService::read_clock(SyncDateTime* clock) const {
   TimeFields fields;
   if (!Timestamp::from_unix(static_cast<int64_t>(seconds) - palm_epoch_offset).to_fields(fields))
     return sync_err_general;
-  *clock = SyncDateTime{fields.year, fields.month,  fields.day,         fields.hour,
+  *clock = SyncDateTime{fields.year,   fields.month,  fields.day,         fields.hour,
                         fields.minute, fields.second, fields.day_of_week, seconds};
   return sync_ok;
 }

@@ -41,9 +41,9 @@ static struct {
 } ops;
 
 static const char* const names[11] = {
-    "SyncReadSysDateTime", "SyncFindDbByTypeCreator", "SyncOpenDatabase", "SyncReadRecordByIndex",
-    "SyncCloseDatabase",   "SyncCreateDatabase",      "SyncWriteRecord",  "SyncDeleteDatabase",
-    "SyncReadPositionXMap", "SyncAddLogEntry",        "SyncYieldCycles"};
+    "SyncReadSysDateTime",  "SyncFindDbByTypeCreator", "SyncOpenDatabase", "SyncReadRecordByIndex",
+    "SyncCloseDatabase",    "SyncCreateDatabase",      "SyncWriteRecord",  "SyncDeleteDatabase",
+    "SyncReadPositionXMap", "SyncAddLogEntry",         "SyncYieldCycles"};
 
 static int resolve(void) {
   void** slots = (void**)&ops;
@@ -197,7 +197,8 @@ static void install(const char* path, int how) {
   SyncPositionMap map = {handle, NULL, 0, 0};
   if (code == sync_ok) code = ops.map(&map);
   for (int i = 0; code == sync_ok && i < db.count; ++i) {
-    SyncRecord r = {handle, 0, db.bytes + db.offsets[i], db.sizes[i], 0, db.attributes[i], db.ids[i]};
+    SyncRecord r = {handle,           0,        db.bytes + db.offsets[i], db.sizes[i], 0,
+                    db.attributes[i], db.ids[i]};
     code = ops.write(&r);
   }
   if (how == 2 && code == sync_ok) kill(getpid(), SIGKILL);
@@ -226,7 +227,7 @@ static void probe(void) {
   say("probe buffer-small %d", ops.read(&r));
   r.buffer_size = sizeof buffer;
   say("probe write-read-only %d", ops.write(&r));
-  say("probe open-write-mode %d", ops.open(info.name, 0, sync_mode_write, &handle) );
+  say("probe open-write-mode %d", ops.open(info.name, 0, sync_mode_write, &handle));
   say("probe close %d", ops.close(handle));
   say("probe close-again %d", ops.close(handle));
   r.handle = handle;
@@ -341,7 +342,8 @@ int32_t CfgConduit(int32_t kind, SyncConfiguration* info, uint32_t* info_size) {
   int32_t result = 0;
   script_path(info->creator, path, sizeof path);
   FILE* file = fopen(path, "r");
-  while (file != NULL && fgets(line, sizeof line, file) != NULL) sscanf(line, "cfg-result %d", &result);
+  while (file != NULL && fgets(line, sizeof line, file) != NULL)
+    sscanf(line, "cfg-result %d", &result);
   if (file != NULL) fclose(file);
   return result;
 }

@@ -24,8 +24,8 @@ class RegistryTest : public ::testing::Test {
 TEST_F(RegistryTest, ConduitManagerCallsLeaveAnExistingRegistrationAlone) {
   int32_t priority = -1;
   EXPECT_EQ(CmGetCreatorPriority("LORV", &priority), cm_not_registered);
-  const Registration lorv{.creator = "LORV", .library = "/opt/w/libLorvPalmSync.so",
-                          .priority = 2, .title = "Lorvane"};
+  const Registration lorv{
+      .creator = "LORV", .library = "/opt/w/libLorvPalmSync.so", .priority = 2, .title = "Lorvane"};
   EXPECT_EQ(install_conduit(lorv), cm_ok);
   EXPECT_EQ(CmGetCreatorPriority("LORV", &priority), cm_ok);
   EXPECT_EQ(priority, 2);
@@ -108,7 +108,8 @@ TEST(DatabaseNameTest, NamesMapToSafeFileNamesAndBack) {
     EXPECT_EQ(file_name_for_database(name), file) << name;
     EXPECT_EQ(database_name_for_file(file), name) << file;
   }
-  for (const std::string& not_a_name : {std::string(), std::string(32, 'x'), std::string("a\0b", 3)})
+  for (const std::string& not_a_name :
+       {std::string(), std::string(32, 'x'), std::string("a\0b", 3)})
     EXPECT_EQ(file_name_for_database(not_a_name), "");
   // Only the spelling the host writes stands for a name.
   for (const char* other : {"book.prc", "%2e.pdb", "%41.pdb", ".x.pdb", "a/b.pdb", "%4.pdb",
