@@ -83,6 +83,11 @@ class HttpBodySink {
 struct HttpStop {
   std::atomic<bool> requested{false};
   std::optional<std::chrono::steady_clock::time_point> deadline;
+
+  // Whether the stop was raised or its deadline has passed.
+  bool raised() const {
+    return requested.load() || (deadline && std::chrono::steady_clock::now() >= *deadline);
+  }
 };
 
 enum class HttpFailure : int32_t {
@@ -94,7 +99,8 @@ enum class HttpFailure : int32_t {
   connect_failed,      // no connection (refused, unreachable, connect time-out)
   tls_failed,          // TLS handshake or certificate verification failed
   timed_out,           // nothing arrived within the idle time-out
-  header_too_large,    // more than max_header_bytes of headers
+  header_too_large,    // more than max_header_bytes of headers, or one line beyond libcurl's
+  bad_answer,          // no usable status line (an HTTP/0.9 answer, an unknown version)
   sink_refused,        // the body sink returned false
   too_many_redirects,  // (follow_redirects only)
   transport,           // any other failure while sending or receiving

@@ -365,9 +365,13 @@ int32_t WebConnector::fetch_local(const UrlParts& parts, Exchange& exchange, Rep
   std::string path;
   if (!local_path_of(parts.path.window_bytes(), path)) return request_refused;
   TargetFileSink sink(exchange.target, max_body_bytes);
-  switch (read_local_file(path, sink)) {
+  switch (read_local_file(path, sink, &exchange.request.stop)) {
     case LocalReadResult::cannot_open:
       return request_refused;
+    case LocalReadResult::not_regular:
+      return unknown_error;
+    case LocalReadResult::stopped:
+      return timed_out;
     case LocalReadResult::write_failed:
       return storage_failed;
     case LocalReadResult::read_failed:

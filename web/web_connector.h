@@ -6,8 +6,9 @@
 // follows redirections itself: 301, 302 and 303 answers by their Location
 // header, and HTML pages by a meta refresh of less than 10 seconds, up to 32
 // times (then it ends with success and the file as it stands). "file:"
-// addresses are read from the local disk; a web page can never redirect to
-// one. A POST sends form data and lets the transfer layer follow redirections.
+// addresses are read from the local disk (regular files only: a folder,
+// FIFO or device gives 106 at once, as reading it could block); a web page
+// can never redirect to one. A POST sends form data and lets the transfer layer follow redirections.
 //
 // Results are status codes (0 = success), whose messages are the error
 // table's entries of the same numbers:
@@ -22,7 +23,9 @@
 // request in their words (report_failed_request below for the common one).
 //
 // Bodies above max_body_bytes are refused (104) instead of filling the disk;
-// answers whose headers pass 256 KB give 105. Certificates of https servers
+// answers whose headers pass 256 KB, or with one header line beyond the
+// transfer library's 100 KB, give 105; an answer without a usable status
+// line (HTTP/0.9, an unknown version or code) gives 106. Certificates of https servers
 // are always verified against the system's store.
 //
 // Thread safety: every operation may be called from any thread at any time,

@@ -57,6 +57,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"<p a=>t</p>", xml, "[p[@a=,'t']]", 0, 8},
         Case{"<p a=\"\" b=c>t</p>", xml, "[p[@a=,@b=c,'t']]", 0, 8},
         Case{"<a t='say \"hi\"'/>", xml, "[a[@t=say ]]", 0, 0},
+        // A quoted value that reaches the end of the text ends the parse.
+        Case{"<p a=\"never", xml, "[p~[@a=]]", 0, 8},
+        Case{"<p a='never b=1 ", xml, "[p~[@a=]]", 0, 8},
         Case{"<a>\n  <b/>\n</a>", xml, "[a['\n  ',b[],'\n']]", 0, 0},
         Case{"<a>\n  <b/>\n</a>", tmpl, "[a['\n  ',b[],'\n']]", 0, 0},
         // Blanks after "<" are skipped; a "<" that starts no name is text.
