@@ -3,6 +3,7 @@
 #include <new>
 #include <utility>
 
+#include "core/byte_order.h"
 #include "core/palm_database.h"
 
 namespace wayfetch {
@@ -10,13 +11,16 @@ namespace {
 
 constexpr uint64_t max_file_size = 0x7FFFFFFF;
 
+// The attribute byte, then the 24-bit unique id, big-endian.
 std::array<uint8_t, 4> info_bytes(uint8_t attributes, uint32_t unique_id) {
-  return {attributes, static_cast<uint8_t>(unique_id >> 16), static_cast<uint8_t>(unique_id >> 8),
-          static_cast<uint8_t>(unique_id)};
+  std::array<uint8_t, 4> info{};
+  byte_order::put_be32(info.data(), unique_id & 0xFFFFFF);
+  info[0] = attributes;
+  return info;
 }
 
 uint32_t unique_id_of(const std::array<uint8_t, 4>& info) {
-  return static_cast<uint32_t>(info[1]) << 16 | static_cast<uint32_t>(info[2]) << 8 | info[3];
+  return byte_order::get_be32(info.data()) & 0xFFFFFF;
 }
 
 }  // namespace
@@ -71,7 +75,7 @@ std::unique_ptr<PalmRecord> PalmDatabase::get_record(int32_t i) {
   try {
     record->own_data_.resize(found->size);
   } catch (const std::bad_alloc&) {
-    raise_error(12);
+    raise_error(errors::storage_allocation);
     return nullptr;
   }
   // The file may have changed since it was opened: a short read refuses.
@@ -108,7 +112,7 @@ std::unique_ptr<PalmRecord> PalmDatabase::new_record(int32_t i, uint32_t size) {
     added.info = info_bytes(0, header_.unique_id_seed);
     entries_.insert(entries_.begin() + at, std::move(added));
   } catch (const std::bad_alloc&) {
-    raise_error(12);
+    raise_error(errors::storage_allocation);
     return nullptr;
   }
   ++header_.unique_id_seed;
@@ -131,7 +135,7 @@ bool PalmDatabase::resize_record(int32_t i, uint32_t size) {
   try {
     found->data.resize(size);
   } catch (const std::bad_alloc&) {
-    raise_error(12);
+    raise_error(errors::storage_allocation);
     return false;
   }
   found->size = size;

@@ -23,6 +23,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/error_sink.h"
 #include "core/error_state.h"
 
 namespace wayfetch {
@@ -109,7 +110,11 @@ class String : public ErrorState {
   void set_cursor(int32_t offset);
 
   // ---- comparison (case folding is A-Z only; both status headers untouched) ----
-  // -1, 0 or 1; see the error-log documentation of the text layer for prefixes.
+  // Compares the windows character by character (UTF-16 units; a double-byte
+  // character as lead*256+trail): -1, 0 or 1 as this window sorts before,
+  // equal to or after the other's. With `prefix`, also 0 when the other's
+  // window is a prefix of this one, and 1 when this one ends first. An empty
+  // window sorts before a non-empty one, also as a prefix.
   int compare(const String& other, bool prefix, bool case_sensitive) const;
   bool equals(const String& other) const { return compare(other, false, false) == 0; }
   bool equals(const char* text) const;
@@ -146,8 +151,10 @@ class String : public ErrorState {
   std::u16string window_utf16() const;
 
   // ---- files ----
-  // Reads a whole file, detecting a UTF-16 byte-order mark; registers the path
-  // in the error log (retention 1) as this text's context. Error 6 on failure.
+  // Reads a whole file, detecting a UTF-16 byte-order mark. While an error
+  // sink is installed the path is registered (retention 1) as this text's
+  // context; the slot is released when this text and its copies (and the
+  // parsers that parsed them) are gone. Error 6 on failure.
   bool load_file(const String& path);
   // The same from an open file; `name` is registered with retention 2.
   bool read_file(File& file, const String& name);
@@ -181,7 +188,14 @@ class String : public ErrorState {
   int32_t cursor() const { return cursor_; }
   int32_t char_width() const { return char_width_; }
   int32_t context() const { return context_; }
-  void set_context(int32_t slot) { context_ = slot; }
+  // Names a slot without holding it (the holder keeps it alive).
+  void set_context(int32_t slot) {
+    context_ = slot;
+    context_lease_.reset();
+  }
+  // The share in the context slot this text holds (empty unless loaded from
+  // a file while a sink was installed, or copied from such a text).
+  const ContextLease& context_lease() const { return context_lease_; }
   // Relabels without converting.
   void set_encoding(TextEncoding encoding, int32_t code_page) {
     encoding_ = encoding;
@@ -216,6 +230,7 @@ class String : public ErrorState {
   int32_t capacity_ = 0;
   int32_t length_ = 0;
   std::unique_ptr<uint8_t[]> data_;
+  ContextLease context_lease_;  // holds context_ when this text registered it
 };
 
 // Decodes characters of a byte range without moving any cursor: the shared
@@ -229,7 +244,8 @@ struct CharReader {
 
   static CharReader window_of(const String& text);
   bool at_end() const { return position >= end; }
-  // The next character and its width in bytes; 0 when at the end.
+  // The next character (lead*256+trail for a double-byte one) with
+  // `position` moved past its bytes; 0 when at the end.
   uint16_t next();
 };
 

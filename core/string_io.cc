@@ -3,7 +3,7 @@
 #include <new>
 #include <string>
 
-#include "core/error_log.h"
+#include "core/byte_order.h"
 #include "core/file.h"
 #include "core/string.h"
 #include "platform/date_format.h"
@@ -13,41 +13,30 @@ namespace {
 
 constexpr int32_t record_header = 12;
 
-void put_le32(uint8_t* at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-uint32_t get_le32(const uint8_t* at) {
-  return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) |
-         (static_cast<uint32_t>(at[2]) << 16) | (static_cast<uint32_t>(at[3]) << 24);
-}
-
-int32_t register_name(const String& name, int32_t retention) {
-  ErrorLog* log = ErrorLog::instance();
-  return log != nullptr ? log->register_context(name, retention) : -1;
-}
-
 }  // namespace
 
 bool String::load_file(const String& path) {
-  context_ = register_name(path, ErrorLog::retention_keep);
+  context_lease_ = ContextLease::register_text(path, ErrorSink::retention_keep);
+  context_ = context_lease_.slot();
   File file;
   if (!file.open(path, File::read_existing)) {
-    raise_error(6, context_);
+    raise_error(errors::file_access, context_);
     return false;
   }
-  int32_t context = context_;
+  // An empty name keeps the context just registered.
   bool ok = read_file(file, String());
-  context_ = context;
-  if (!ok && error != 6) raise_error(6, context_);
+  if (!ok && error != errors::file_access) raise_error(errors::file_access, context_);
   return ok;
 }
 
 bool String::read_file(File& file, const String& name) {
-  if (!name.empty()) context_ = register_name(name, ErrorLog::retention_transient);
+  if (!name.empty()) {
+    context_lease_ = ContextLease::register_text(name, ErrorSink::retention_transient);
+    context_ = context_lease_.slot();
+  }
   int64_t size = file.size();
   if (size < 0 || size > INT32_MAX - 64) {
-    raise_error(6, context_);
+    raise_error(errors::file_access, context_);
     return false;
   }
   int32_t length = static_cast<int32_t>(size);
@@ -57,7 +46,7 @@ bool String::read_file(File& file, const String& name) {
   if (length >= 2) {
     uint8_t mark[2] = {0, 0};
     if (file.read(mark, 2) != 2) {
-      raise_error(6, context_);
+      raise_error(errors::file_access, context_);
       return false;
     }
     if ((mark[0] == 0xFF && mark[1] == 0xFE) || (mark[0] == 0xFE && mark[1] == 0xFF)) {
@@ -71,11 +60,11 @@ bool String::read_file(File& file, const String& name) {
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow)
                                         uint8_t[static_cast<std::size_t>(length) + 2]);
   if (!buffer) {
-    raise_error(2);
+    raise_error(errors::string_allocation);
     return false;
   }
   if (file.read(buffer.get(), length) != length) {
-    raise_error(6, context_);
+    raise_error(errors::file_access, context_);
     return false;
   }
   // A big-endian mark means big-endian units: they are turned around so the
@@ -115,9 +104,9 @@ int32_t String::serialize(std::span<uint8_t> buffer, int32_t& offset) const {
       return 0;
     }
     uint8_t* at = buffer.data() + offset;
-    put_le32(at, static_cast<uint32_t>(window.size()));
-    put_le32(at + 4, static_cast<uint32_t>(code_page_));
-    put_le32(at + 8, static_cast<uint32_t>(encoding_));
+    byte_order::put_le32(at, static_cast<uint32_t>(window.size()));
+    byte_order::put_le32(at + 4, static_cast<uint32_t>(code_page_));
+    byte_order::put_le32(at + 8, static_cast<uint32_t>(encoding_));
     if (!window.empty()) std::memcpy(at + record_header, window.data(), window.size());
   }
   offset += size;
@@ -129,20 +118,20 @@ bool String::deserialize(const uint8_t*& cursor, int32_t& remaining) {
   if (cursor == nullptr || remaining < record_header) {
     if (cursor != nullptr && remaining > 0) cursor += remaining;
     remaining = 0;
-    raise_error(7);
+    raise_error(errors::out_of_string);
     return false;
   }
-  uint32_t length = get_le32(cursor);
-  int32_t code_page = static_cast<int32_t>(get_le32(cursor + 4));
-  auto encoding = static_cast<TextEncoding>(get_le32(cursor + 8));
+  uint32_t length = byte_order::get_le32(cursor);
+  int32_t code_page = static_cast<int32_t>(byte_order::get_le32(cursor + 4));
+  auto encoding = static_cast<TextEncoding>(byte_order::get_le32(cursor + 8));
   if (length > static_cast<uint32_t>(remaining - record_header)) {
     cursor += remaining;
     remaining = 0;
-    raise_error(7);
+    raise_error(errors::out_of_string);
     return false;
   }
   set_text(cursor + record_header, static_cast<int32_t>(length), encoding, code_page);
-  if (error == 2) {
+  if (error == errors::string_allocation) {
     // The record is skipped; the text stays empty.
     length_ = 0;
     window_start_ = window_end_ = 0;

@@ -80,8 +80,9 @@ class EbookPublisher {
   // files and the partial book (an earlier book stays as it was) and returns
   // false with "Publishing was interrupted". Empty: never asked.
   void set_stop_check(std::function<bool()> stop) { stop_ = std::move(stop); }
-  // Where the converter writes its "\rconverting record %d of %d" lines:
-  // standard output unless changed; nullptr writes none.
+  // Where the converter writes its "\rconverting record %d of %d" lines;
+  // nullptr (the default) writes none: a library prints nothing unless its
+  // caller, the command line say, asks for it.
   void set_converter_progress(std::FILE* out) { converter_progress_ = out; }
 
   // The whole conversion into `output_path`: compressed text records when
@@ -109,7 +110,7 @@ class EbookPublisher {
   const EbookPackage& package_;
   PictureRecordSource* pictures_ = nullptr;
   PublishProgress* progress_ = nullptr;
-  std::FILE* converter_progress_ = stdout;
+  std::FILE* converter_progress_ = nullptr;
   std::function<bool()> stop_;
 
   ReferenceTable references_;

@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/ascii.h"
 #include "core/file.h"
 #include "ebook/windows_1252.h"
 
@@ -75,11 +76,8 @@ class IntermediateFile {
 
  private:
   void write_bytes(std::string_view bytes);
-  static bool is_blank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
-  }
   void track(char c, int64_t at) {
-    if (is_blank(c)) return;
+    if (ascii::is_html_space(c)) return;
     if (c == '<') last_open_ = at;
     last_visible_ = c;
     last_visible_at_ = at;

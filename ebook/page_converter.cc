@@ -2,8 +2,9 @@
 
 #include <array>
 
+#include "core/ascii.h"
 #include "core/file.h"
-#include "ebook/ascii_text.h"
+#include "core/picture_names.h"
 #include "ebook/byte_source.h"
 #include "ebook/intermediate_file.h"
 #include "ebook/local_link.h"
@@ -23,17 +24,6 @@ std::string not_available(const std::string& path) {
 bool open_regular(const std::string& path, File& file) {
   // A FIFO or device named like a page would block or never end.
   return platform::is_regular_file(path) && file.open(path, File::read_existing);
-}
-
-bool is_letter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-bool is_picture_name(std::string_view name) {
-  for (std::string_view ending : {"gif", "jpg", "jpeg", "png"}) {
-    if (ascii::ends_with_ignoring_case(name, ending)) return true;
-  }
-  return false;
 }
 
 bool is_web_address(std::string_view address) {
@@ -76,6 +66,10 @@ bool PageConverter::convert(const std::string& path, std::string& error) {
       return false;
     }
   }
+  if (source.failed()) {
+    error = not_available(path);
+    return false;
+  }
   if (!body) {
     error = "The file " + path +
             ", referenced in the Manifest is not a valid OEB Document : no tag <BODY> found";
@@ -107,6 +101,10 @@ bool PageConverter::convert(const std::string& path, std::string& error) {
     if (ascii::equals_ignoring_case(tag.name, "/BODY")) break;
     write_body_tag(tag, path);
   }
+  if (source.failed()) {
+    error = not_available(path);
+    return false;
+  }
   out_.write("<hr>");
   return true;
 }
@@ -121,7 +119,12 @@ bool PageConverter::copy_text_file(const std::string& path, std::string& error) 
   while (true) {
     if (stopped()) return false;
     const int32_t got = file.read(block.data(), static_cast<int32_t>(block.size()));
-    if (got <= 0) return true;
+    if (got < 0) {
+      // A text cut short by a failing disk must not pass for the whole text.
+      error = not_available(path);
+      return false;
+    }
+    if (got == 0) return true;
     std::string_view bytes(block.data(), static_cast<std::size_t>(got));
     const std::size_t end = bytes.find(static_cast<char>(end_of_text));
     out_.write(bytes.substr(0, end));
@@ -164,6 +167,10 @@ bool PageConverter::take_head_tag(const HtmlTag& tag, TagReader& reader, const s
   FileByteSource css_source(css);
   style_ = std::make_unique<StyleSheet>();
   if (!style_->read(css_source)) style_.reset();
+  if (css_source.failed()) {
+    error = "The style sheet " + target.file + ", linked from " + path + ", is not available";
+    return false;
+  }
   return true;
 }
 
@@ -235,7 +242,7 @@ bool PageConverter::write_picture(const HtmlTag& tag, const std::string& path) {
   out_.write("\">");
 
   // Names like "a.gif" are spacers and bullets, not pictures worth a record.
-  if (name.size() >= 2 && is_letter(name[0]) && name[1] == '.') return true;
+  if (name.size() >= 2 && ascii::is_letter(name[0]) && name[1] == '.') return true;
   // Targets are found from the page's own text, never the converted one.
   const LinkTarget target = resolve_link(path, *src);
   if (!target.local) {
@@ -244,7 +251,9 @@ bool PageConverter::write_picture(const HtmlTag& tag, const std::string& path) {
     }
     return true;
   }
-  if (written_name < 3 || !is_picture_name(file_name_of(target.file))) return true;
+  if (written_name < 3 || picture_ending_of(file_name_of(target.file)) == PictureEnding::none) {
+    return true;
+  }
   if (!platform::is_regular_file(target.file)) {
     references_.leave_out_picture(target.file, LeftOutPicture::Reason::missing);
     return true;

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "core/file.h"
+#include "platform/file_replacement.h"
 #include "platform/file_system.h"
 
 namespace wayfetch::hotsync {
@@ -188,19 +189,16 @@ RegistryStatus ConduitRegistry::save() const {
     // The host's own folder is private to the user, as XDG folders are.
     std::filesystem::permissions(folder, std::filesystem::perms::owner_all, error);
   }
-  std::string target = platform::resolve_path(path_);
-  std::string temporary = platform::create_file_beside(target);
-  if (temporary.empty()) return fail(RegistryStatus::io_error, path_ + ": cannot be written");
+  platform::FileReplacement replacement(path_, platform::FileReplacement::NewFile::private_to_user);
+  if (!replacement.ready()) return fail(RegistryStatus::io_error, path_ + ": cannot be written");
   std::string text = file_text(registrations_);
   File out;
-  bool written = out.open(temporary, 0x0A /* write, open existing */) &&
+  bool written = out.open(replacement.path(), 0x0A /* write, open existing */) &&
                  out.write(text.data(), static_cast<int32_t>(text.size())) ==
                      static_cast<int32_t>(text.size()) &&
                  out.flush();
   out.close();
-  if (written) written = platform::replace_file(temporary, target);
-  if (!written) {
-    platform::remove_file(temporary);
+  if (!written || !replacement.commit()) {
     return fail(RegistryStatus::io_error, path_ + ": cannot be written");
   }
   return {};

@@ -14,7 +14,7 @@ namespace {
 constexpr int64_t smallest_database = 78;
 constexpr uintmax_t largest_database = 0x7FFFFFFF;
 constexpr uint32_t max_unique_id = 0xFFFFFF;
-// create_file_beside(folder + "/" + this) makes ".wayfetch-hotsync-new.XXXXXX".
+// A FileReplacement of folder + "/" + this makes ".wayfetch-hotsync-new.XXXXXX".
 constexpr std::string_view temporary_target = "wayfetch-hotsync-new";
 
 // The name in a caller's buffer of sync_name_size bytes; "" when it is not
@@ -163,16 +163,13 @@ int32_t Handheld::create_database(const SyncCreateRequest* request, uint32_t now
   OpenDatabase created;
   created.name = name;
   created.writing = true;
-  created.temporary = platform::create_file_beside(path(temporary_target));
-  if (created.temporary.empty()) return sync_err_io;
+  created.file = std::make_unique<platform::FileReplacement>(path(temporary_target));
+  if (!created.file->ready()) return sync_err_io;
   constexpr uint8_t open_existing = 0x08;
-  created.database =
-      PalmDatabase::create(created.temporary, open_existing, std::string_view(request->creator, 4),
-                           std::string_view(request->type, 4), PalmDatabase::mode_memory);
-  if (!created.database) {
-    platform::remove_file(created.temporary);
-    return sync_err_io;
-  }
+  created.database = PalmDatabase::create(
+      created.file->path(), open_existing, std::string_view(request->creator, 4),
+      std::string_view(request->type, 4), PalmDatabase::mode_memory);
+  if (!created.database) return sync_err_io;  // the new file goes with `created`
   created.database->set_name(name);
   created.database->set_info({.attributes = request->attributes, .version = request->version});
   created.database->set_dates(
@@ -212,11 +209,10 @@ int32_t Handheld::finish_created(OpenDatabase& created) {
       file = candidate;
     }
   }
-  // The temporary file was made private; the database gets the permissions
-  // any new file of the user gets.
-  if (!file.empty()) platform::use_default_permissions(created.temporary);
-  if (file.empty() || !platform::replace_file(created.temporary, path(file))) {
-    platform::remove_file(created.temporary);
+  // The new file was made private; in its place the database gets the
+  // permissions any new file of the user gets.
+  if (file.empty() || !created.file->commit_to(path(file))) {
+    created.file.reset();
     log_.add("Could not store the database " + in_quotes(created.name) + " on the handheld");
     return sync_err_io;
   }
@@ -323,7 +319,7 @@ void Handheld::close_all() {
     if (opened.writing) {
       opened.database->discard();
       opened.database.reset();
-      platform::remove_file(opened.temporary);
+      opened.file.reset();  // removes the new file
       log_.add("Discarded the database " + in_quotes(opened.name) +
                ": it was created but never closed");
     } else {

@@ -32,6 +32,7 @@
 #include "conduit/sync_manager.h"
 #include "core/palm_database.h"
 #include "hotsync/hotsync_log.h"
+#include "platform/file_replacement.h"
 
 namespace wayfetch::hotsync {
 
@@ -77,7 +78,8 @@ class Handheld {
     std::string name;
     bool writing = false;
     std::unique_ptr<PalmDatabase> database;
-    std::string temporary;  // writing: the file it lives in until closed
+    // Writing: the new file it lives in until closed, put in place then.
+    std::unique_ptr<platform::FileReplacement> file;
     uint32_t next_unique_id = 1;
     std::set<uint32_t> unique_ids;  // writing: the ids given so far
   };

@@ -31,6 +31,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/clock.h"
+#include "platform/thread_annotations.h"
+
 namespace wayfetch::platform {
 
 enum class ProxyMode : int32_t {
@@ -79,14 +82,15 @@ class HttpBodySink {
   virtual bool write(const char* data, std::size_t size) = 0;
 };
 
-// Raised by another thread to end a transfer; the deadline ends it as well.
+// Raised by another thread to end a transfer; the deadline (on the clock in
+// use, platform/clock.h) ends it as well.
 struct HttpStop {
   std::atomic<bool> requested{false};
   std::optional<std::chrono::steady_clock::time_point> deadline;
 
   // Whether the stop was raised or its deadline has passed.
   bool raised() const {
-    return requested.load() || (deadline && std::chrono::steady_clock::now() >= *deadline);
+    return requested.load() || (deadline && current_clock().steady_time() >= *deadline);
   }
 };
 
@@ -167,8 +171,8 @@ class HttpSession {
 
   std::string agent_;
   std::unique_ptr<Shared> shared_;
-  std::mutex pool_mutex_;
-  std::vector<std::unique_ptr<HttpTransfer>> idle_;
+  PlainMutex pool_mutex_;
+  std::vector<std::unique_ptr<HttpTransfer>> idle_ WAYFETCH_GUARDED_BY(pool_mutex_);
 };
 
 }  // namespace wayfetch::platform

@@ -2,8 +2,9 @@
 //
 // The text's window is decoded once into characters (a double-byte
 // character becomes lead*256+trail, so it never equals an ASCII sign) and
-// the matching close of every "(", "[" and "{" is found in one pass, each
-// kind counted on its own. Parenthesised content, bracketed conditions and
+// the matching close of every "(", "[" and "{" is found before compiling
+// starts, in one pass over the characters per kind, each kind counted on its
+// own. Parenthesised content, bracketed conditions and
 // the right operand of "|" are requests of their own; instead of recursing,
 // the compiler pushes a frame for each and resumes the outer frame with the
 // id the inner one produced. A request nested a million levels deep thus
@@ -12,33 +13,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/ascii.h"
 #include "rendering/xsl_parser.h"
 
 namespace wayfetch {
 namespace {
-
-constexpr int32_t error_unusable_text = 25;
-constexpr int32_t error_syntax = 30;
-constexpr int32_t error_brackets = 31;
-constexpr int32_t error_no_identifier = 32;
-constexpr int32_t error_end_of_text = 33;
-constexpr int32_t error_unknown_loop_index = 34;
-
-bool is_blank(uint16_t c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-bool is_letter(uint16_t c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-bool is_digit(uint16_t c) {
-  return c >= '0' && c <= '9';
-}
-bool starts_name(uint16_t c) {
-  return is_letter(c) || c == '_' || c == ':';
-}
-bool continues_name(uint16_t c) {
-  return starts_name(c) || is_digit(c) || c == '-' || c == '.';
-}
 
 // Matching closes, for each opening position (-1 when unbalanced).
 std::vector<int32_t> match_pairs(const std::vector<uint16_t>& text, uint16_t open, uint16_t close) {
@@ -98,7 +77,7 @@ class RequestCompiler {
         both.sub = outer.first;
         both.right = id;
         id = append(both);
-        if (id < 0) code = error_syntax;
+        if (id < 0) code = errors::request_syntax;
       }
     }
     if (code != 0) {
@@ -132,7 +111,7 @@ class RequestCompiler {
   // A request of its own over [start, end): blanks before it are skipped once.
   void begin_frame(int32_t start, int32_t end) {
     pos_ = start;
-    while (pos_ < end && is_blank(at(pos_))) ++pos_;
+    while (pos_ < end && ascii::is_blank(at(pos_))) ++pos_;
     Frame frame;
     frame.end = end;
     frames_.push_back(std::move(frame));
@@ -143,16 +122,16 @@ class RequestCompiler {
   // tell "a/ " (ends on blanks) from "a/" (ends on the separator).
   bool skip_blanks(const Frame& frame) {
     int32_t q = pos_;
-    while (q < frame.end && is_blank(at(q))) ++q;
+    while (q < frame.end && ascii::is_blank(at(q))) ++q;
     if (q >= frame.end) return false;
     pos_ = q;
     return true;
   }
 
   bool read_name(const Frame& frame, String& name) {
-    if (pos_ >= frame.end || !starts_name(at(pos_))) return false;
+    if (pos_ >= frame.end || !ascii::is_name_start(at(pos_))) return false;
     std::string bytes;
-    while (pos_ < frame.end && continues_name(at(pos_))) {
+    while (pos_ < frame.end && ascii::is_name_char(at(pos_))) {
       bytes.push_back(static_cast<char>(at(pos_)));
       ++pos_;
     }
@@ -163,7 +142,7 @@ class RequestCompiler {
   // Decimal digits; values past the 32-bit range stay at its top.
   int32_t read_number(const Frame& frame) {
     int64_t value = 0;
-    while (pos_ < frame.end && is_digit(at(pos_))) {
+    while (pos_ < frame.end && ascii::is_digit(at(pos_))) {
       value = value * 10 + (at(pos_) - '0');
       if (value > INT32_MAX) value = INT32_MAX;
       ++pos_;
@@ -196,8 +175,8 @@ class RequestCompiler {
     for (;;) {
       // An exhausted window ends the request; state 5 handles it itself.
       if (pos_ >= frame.end && frame.state != 5) {
-        if (frame.state == 3 || frame.state == 6) return error_end_of_text;
-        if (!append_linked(frame)) return error_syntax;
+        if (frame.state == 3 || frame.state == 6) return errors::request_end_of_text;
+        if (!append_linked(frame)) return errors::request_syntax;
         id = frame.first;
         return 0;
       }
@@ -206,14 +185,14 @@ class RequestCompiler {
           frame.step = RequestStep();
           if (!skip_blanks(frame)) {
             // Only blanks were left: the request ends without another step.
-            if (frame.first < 0 && !append_linked(frame)) return error_syntax;
+            if (frame.first < 0 && !append_linked(frame)) return errors::request_syntax;
             id = frame.first;
             return 0;
           }
           uint16_t c = at(pos_);
           if (c == '(') {
             int32_t close = parens_[static_cast<std::size_t>(pos_)];
-            if (close < 0 || close >= frame.end) return error_brackets;
+            if (close < 0 || close >= frame.end) return errors::request_brackets;
             frame.step.kind = kind_group;
             frame.pending = pending_group;
             frame.close = close;
@@ -243,7 +222,7 @@ class RequestCompiler {
             }
             frame.state = 5;
           } else {
-            if (!read_name(frame, frame.step.name)) return error_syntax;
+            if (!read_name(frame, frame.step.name)) return errors::request_syntax;
             frame.step.kind = kind_named;
             frame.state = 2;
           }
@@ -271,7 +250,7 @@ class RequestCompiler {
             ++pos_;
             skip_blanks(frame);
             String name;
-            if (!read_name(frame, name)) return error_no_identifier;
+            if (!read_name(frame, name)) return errors::request_no_identifier;
             if (name.equals("last")) {
               frame.step.subscript = subscript_last;
             } else if (name.equals("any")) {
@@ -280,18 +259,18 @@ class RequestCompiler {
               frame.step.subscript = subscript_random;
             } else {
               int32_t slot = parser_.loop_slot_of(name, owner_);
-              if (slot < 0) return error_unknown_loop_index;
+              if (slot < 0) return errors::request_unknown_loop_index;
               frame.step.subscript = subscript_loop_index;
               frame.step.loop_slot = slot;
             }
             frame.state = 6;
-          } else if (is_digit(c)) {
+          } else if (ascii::is_digit(c)) {
             frame.step.first = read_number(frame);
             frame.step.subscript = subscript_index;
             if (skip_blanks(frame) && at(pos_) == '.') {
-              if (pos_ + 1 >= frame.end || at(pos_ + 1) != '.') return error_syntax;
+              if (pos_ + 1 >= frame.end || at(pos_ + 1) != '.') return errors::request_syntax;
               pos_ += 2;
-              if (skip_blanks(frame) && is_digit(at(pos_))) {
+              if (skip_blanks(frame) && ascii::is_digit(at(pos_))) {
                 frame.step.last = read_number(frame);
                 frame.step.subscript = subscript_range;
               } else {
@@ -304,7 +283,7 @@ class RequestCompiler {
             int32_t close = frame.step.wraps
                                 ? braces_[static_cast<std::size_t>(frame.open_brace)]
                                 : brackets_[static_cast<std::size_t>(frame.open_bracket)];
-            if (close < 0 || close >= frame.end || close < pos_) return error_brackets;
+            if (close < 0 || close >= frame.end || close < pos_) return errors::request_brackets;
             frame.pending = frame.step.wraps ? pending_wrapped : pending_predicate;
             frame.close = close;
             begin_frame(pos_, close);
@@ -325,7 +304,7 @@ class RequestCompiler {
           break;
         case 5:
           if (skip_blanks(frame) && at(pos_) == '|') {
-            if (!append_linked(frame)) return error_syntax;
+            if (!append_linked(frame)) return errors::request_syntax;
             frame.pending = pending_union;
             begin_frame(pos_ + 1, frame.end);
             return 0;
@@ -333,29 +312,29 @@ class RequestCompiler {
           if (pos_ < frame.end && at(pos_) == '[') {
             // A second subscript applies to the result of the step so far.
             int32_t alone = append(frame.step);
-            if (alone < 0) return error_syntax;
+            if (alone < 0) return errors::request_syntax;
             frame.step = RequestStep();
             frame.step.kind = kind_group;
             frame.step.sub = alone;
             frame.state = 2;
             break;
           }
-          if (!append_linked(frame)) return error_syntax;
+          if (!append_linked(frame)) return errors::request_syntax;
           frame.state = 1;
           break;
         case 6:
           skip_blanks(frame);
           if (frame.step.wraps) {
-            if (at(pos_) != '}') return error_brackets;
+            if (at(pos_) != '}') return errors::request_brackets;
             ++pos_;
-            if (!skip_blanks(frame)) return error_brackets;
+            if (!skip_blanks(frame)) return errors::request_brackets;
           }
-          if (at(pos_) != ']') return error_brackets;
+          if (at(pos_) != ']') return errors::request_brackets;
           ++pos_;
           frame.state = 4;
           break;
         default:
-          return error_syntax;
+          return errors::request_syntax;
       }
     }
   }
@@ -378,12 +357,12 @@ class RequestCompiler {
       case pending_wrapped:
         frame.step.subscript = subscript_predicate;
         frame.step.predicate = id;
-        if (!skip_blanks(frame) || at(pos_) != ']') return error_brackets;
+        if (!skip_blanks(frame) || at(pos_) != ']') return errors::request_brackets;
         ++pos_;
         frame.state = 4;
         break;
       default:
-        return error_syntax;
+        return errors::request_syntax;
     }
     frame.pending = pending_none;
     return 0;
@@ -404,7 +383,7 @@ class RequestCompiler {
 
 int32_t XslParser::compile_request(const String& text, int32_t template_line, int32_t owner_node) {
   if (!text.self_check()) {
-    raise_error(error_unusable_text, template_line, text.context());
+    raise_error(errors::parse_input_errors, template_line, text.context());
     return faulty_request;
   }
   RequestCompiler compiler(*this, text, template_line, owner_node);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core/sync.h"
+#include "platform/clock.h"
 #include "platform/http_transfer.h"
 
 namespace wayfetch {
@@ -31,7 +32,7 @@ struct OpenRequest {
 
   // Whether the watchdog has gone off.
   bool expired() const {
-    return stop.deadline && std::chrono::steady_clock::now() >= *stop.deadline;
+    return stop.deadline && platform::current_clock().steady_time() >= *stop.deadline;
   }
 };
 
@@ -54,8 +55,8 @@ class RequestList {
 
  private:
   CriticalSection section_;
-  std::vector<OpenRequest*> open_;
-  int32_t counter_ = 0;
+  std::vector<OpenRequest*> open_ WAYFETCH_GUARDED_BY(section_);
+  int32_t counter_ WAYFETCH_GUARDED_BY(section_) = 0;
 };
 
 }  // namespace wayfetch

@@ -73,7 +73,8 @@ LocalReadResult read_local_file(const std::string& path, TargetFileSink& sink,
     // A large file on slow storage must not outlast abort_all or the watchdog.
     if (stop != nullptr && stop->raised()) return LocalReadResult::stopped;
     int32_t got = source.read(buffer.data(), piece_size);
-    if (got <= 0) break;
+    if (got < 0) return LocalReadResult::read_failed;
+    if (got == 0) break;
     if (!sink.write(buffer.data(), static_cast<std::size_t>(got))) {
       return LocalReadResult::write_failed;
     }

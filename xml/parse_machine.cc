@@ -37,7 +37,7 @@ int32_t ParseMachine::skip_blanks(int32_t pos) const {
   int32_t width = 0;
   while (true) {
     uint16_t c = char_at(pos, &width);
-    if (width == 0 || !blank(c)) return pos;
+    if (width == 0 || !ascii::is_blank(c)) return pos;
     pos += width;
   }
 }
@@ -45,11 +45,11 @@ int32_t ParseMachine::skip_blanks(int32_t pos) const {
 int32_t ParseMachine::name_end(int32_t pos) const {
   int32_t width = 0;
   uint16_t c = char_at(pos, &width);
-  if (width == 0 || !name_start(c)) return pos;
+  if (width == 0 || !ascii::is_name_start(c)) return pos;
   pos += width;
   while (true) {
     c = char_at(pos, &width);
-    if (width == 0 || !name_char(c)) return pos;
+    if (width == 0 || !ascii::is_name_char(c)) return pos;
     pos += width;
   }
 }
@@ -76,7 +76,7 @@ bool ParseMachine::name_is(int32_t start, int32_t stop, std::string_view word, b
   for (std::size_t k = 0; k < word.size(); ++k) {
     std::size_t at = static_cast<std::size_t>(start) + k * step;
     if (unicode_ && data_[at + 1] != 0) return false;
-    if (fold(data_[at]) != fold(static_cast<uint8_t>(word[k]))) return false;
+    if (ascii::fold(data_[at]) != ascii::fold(static_cast<uint8_t>(word[k]))) return false;
   }
   return true;
 }
@@ -85,11 +85,12 @@ std::string ParseMachine::name_key(int32_t start, int32_t stop) const {
   std::string key;
   if (unicode_) {
     for (int32_t at = start; at + 1 < stop; at += 2) {
-      key.push_back(static_cast<char>(fold(data_[at])));
+      key.push_back(static_cast<char>(ascii::fold(data_[at])));
       if (data_[at + 1] != 0) key.push_back(static_cast<char>(data_[at + 1]));
     }
   } else {
-    for (int32_t at = start; at < stop; ++at) key.push_back(static_cast<char>(fold(data_[at])));
+    for (int32_t at = start; at < stop; ++at)
+      key.push_back(static_cast<char>(ascii::fold(data_[at])));
   }
   return key;
 }
@@ -99,11 +100,11 @@ std::string ParseMachine::name_key(const String& name) const {
   std::string key;
   if (name.encoding() == TextEncoding::Unicode) {
     for (std::size_t at = 0; at + 1 < view.size(); at += 2) {
-      key.push_back(static_cast<char>(fold(static_cast<uint8_t>(view[at]))));
+      key.push_back(static_cast<char>(ascii::fold(static_cast<uint8_t>(view[at]))));
       if (view[at + 1] != 0) key.push_back(view[at + 1]);
     }
   } else {
-    for (char c : view) key.push_back(static_cast<char>(fold(static_cast<uint8_t>(c))));
+    for (char c : view) key.push_back(static_cast<char>(ascii::fold(static_cast<uint8_t>(c))));
   }
   return key;
 }
@@ -179,7 +180,7 @@ void ParseMachine::pop_open() {
   if (stack.top() <= 1) {
     // Not met by the parser itself: a "/>" always closes the element its
     // start tag just pushed.
-    parser_.raise_warning(warning_empty_stack, line(), context_);
+    parser_.raise_warning(warnings::empty_stack, line(), context_);
     return;
   }
   int32_t position = stack.top() - 2;
@@ -211,7 +212,7 @@ int32_t ParseMachine::close_by_name(int32_t start, int32_t stop) {
     pop_open();
     return last;
   }
-  parser_.raise_warning(warning_unclosed_above, line(), context_);
+  parser_.raise_warning(warnings::unclosed_above, line(), context_);
   auto found = parser_.open_by_name_.find(key);
   if (found == parser_.open_by_name_.end()) return -1;
   int32_t k = found->second;
@@ -247,9 +248,10 @@ void ParseMachine::emit_xsl_run(int32_t stop) {
 
 void ParseMachine::run() {
   parser_.line_ = 1;
+  caller_silent_ = parser_.silent;
   if (mode_ == 3 || mode_ == 6 || mode_ == 8) parser_.silent = true;
   if (text_.error != 0) {
-    parser_.raise_error(error_input_had_errors, 1, context_);
+    parser_.raise_error(errors::parse_input_errors, 1, context_);
     detect_ = false;
     touch_text_ = false;  // nothing was read: the text stays as it was given
     finish();
@@ -264,15 +266,15 @@ void ParseMachine::run() {
   }
   if (text_.encoding() != TextEncoding::SingleByte && text_.encoding() != TextEncoding::Unicode &&
       text_.encoding() != TextEncoding::Multibyte) {
-    text_.raise_error(4);
+    text_.raise_error(errors::string_unknown);
   }
   while (state_ != end) {
     if (text_.error != 0) {
-      parser_.raise_error(error_input_failed, line(), context_);
+      parser_.raise_error(errors::parse_unknown, line(), context_);
       break;
     }
     if (parser_.node_count() >= parser_.node_limit()) {
-      parser_.raise_error(error_node_not_created, line(), context_);
+      parser_.raise_error(errors::parse_node_not_created, line(), context_);
       break;
     }
     if (at_end(pos_)) {
@@ -300,14 +302,17 @@ void ParseMachine::finish() {
   parser_.open_by_name_.clear();
   parser_.open_same_below_.clear();
   parser_.current_ = 0;
-  if (mode_ == 3 || mode_ == 6 || mode_ == 8) parser_.silent = false;
+  // The quiet modes give the caller's setting back: a parser its caller
+  // silenced must not start logging after a page head or a single tag.
+  if (mode_ == 3 || mode_ == 6 || mode_ == 8) parser_.silent = caller_silent_;
   if (!touch_text_) return;
   text_.set_cursor(pos_ >= end_ ? length_ : pos_);
   text_.set_marks(mark_start_, mark_end_);
-  if (pos_ >= end_) text_.raise_warning(2);
+  if (pos_ >= end_) text_.raise_warning(warnings::past_end);
 }
 
 void XmlParser::parse(TextScanner& text) {
+  hold_context(text.context_lease());
   ParseMachine machine(*this, text);
   machine.run();
 }
@@ -317,7 +322,7 @@ bool XmlParser::parse_files(const Storage<String>& names, ParseMode mode) {
   for (int32_t i = 0; i < names.size(); ++i) {
     TextScanner text;
     if (!text.load_file(names.get(i))) {
-      raise_error(26, -1, text.context());
+      raise_error(errors::parse_template_unreadable, -1, text.context());
       all_loaded = false;
       continue;
     }

@@ -19,7 +19,8 @@
 // (end tag of no open element), 24 (unterminated comment or declaration), 25
 // (input already failed), 26 (file not loaded), 27 (node not created);
 // warnings 5, 8, 9, 10, 11, 12, 13, 14. Messages quote the current line and
-// the input's context slot. Modes 3, 6 and 8 record codes without logging.
+// the input's context slot. Modes 3, 6 and 8 record codes without logging
+// and then leave `silent` as the caller had set it.
 //
 // Not thread-safe: one thread uses a parser at a time.
 #ifndef WAYFETCH_XML_XML_PARSER_H
@@ -192,6 +193,9 @@ class XmlParser : public ErrorState {
   // Runs the encoding detection of `mode` over the table; returns 0 when the
   // text was relabelled, else warning 10 or 11.
   int32_t detect_encoding(ParseMode mode, String& text);
+  // Keeps the context slot of a parsed or imported text for as long as the
+  // nodes that name it (by number) are in the table.
+  void hold_context(const ContextLease& lease);
 
   ParseMode mode_ = ParseMode::xml;
   Storage<XmlNode> nodes_{initial_nodes};
@@ -206,6 +210,8 @@ class XmlParser : public ErrorState {
   // closing by name stays linear however deep the stack grows.
   std::unordered_map<std::string, int32_t> open_by_name_;
   std::vector<int32_t> open_same_below_;
+  // The context slots the nodes' texts name (see String::load_file).
+  std::vector<ContextLease> context_leases_;
 };
 
 }  // namespace wayfetch

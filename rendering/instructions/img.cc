@@ -1,13 +1,12 @@
 // "xsl:img": a picture tag for a data picture, and its report to the caller.
 #include <vector>
 
+#include "core/ascii.h"
 #include "rendering/template_run.h"
 #include "web/url.h"
 
 namespace wayfetch {
 namespace {
-
-constexpr int32_t error_bad_address = 48;
 
 // The first text child of the first node that has one; -1 when none has.
 int32_t first_text_child(const XmlParser& data, const std::vector<int32_t>& nodes) {
@@ -27,7 +26,7 @@ String trimmed(const String& text) {
   while (!reader.at_end()) {
     int32_t at = reader.position;
     uint16_t c = reader.next();
-    if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
+    if (ascii::is_blank(c)) continue;
     if (start < 0) start = at;
     end = reader.position;
   }
@@ -100,7 +99,7 @@ Continuation run_img(TemplateRun& run, int32_t element, int32_t current) {
       int32_t visited = 0;
       if (!report_data_picture(data, data.get(address_node).parent, address, run.pictures(),
                                visited)) {
-        run.fail(error_bad_address, element);
+        run.fail(errors::render_bad_address, element);
       }
       run.charge(visited, element);
     }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/date_format.h"
 #include "tests/ebook/book_file.h"
 #include "tests/support/temp_dir.h"
@@ -256,6 +257,22 @@ TEST_F(EbookPublisherTest, FailuresNameTheirCause) {
   EXPECT_EQ(read_bytes(target), "old");
   EXPECT_EQ(names_in(out.path()), std::vector<std::string>{"book.prc"});
 
+  // A page or style sheet the disk fails to read makes no shorter book: it
+  // is not available (the kernel fails reads of a process's memory at 0).
+  for (const char* name : {"broken.html", "broken.txt", "broken.css"}) {
+    std::filesystem::create_symlink("/proc/self/mem", site.file(name));
+  }
+  for (const char* name : {"broken.html", "broken.txt"}) {
+    EXPECT_FALSE(publish(site.file(name)));
+    EXPECT_EQ(error_text,
+              "The file " + site.file(name) + ", referenced in the Manifest is not available / ");
+  }
+  const std::string styled =
+      write_page("styled.html", "x", "<link type=\"text/css\" href=\"broken.css\">");
+  EXPECT_FALSE(publish(styled));
+  EXPECT_EQ(error_text, "The style sheet " + site.file("broken.css") + ", linked from " + styled +
+                            ", is not available / ");
+
   target = out.file("no/such/folder/book.prc");
   EXPECT_FALSE(publish(write_page("ok.html", "x")));
   EXPECT_EQ(error_text, "Unable to create the PRC target  file : " + target + " / ");
@@ -278,6 +295,8 @@ TEST_F(EbookPublisherTest, TextFilesAreCopiedAsTheyAre) {
 }
 
 TEST_F(EbookPublisherTest, HeadNoticeAndInfoPage) {
+  platform::FakeClock clock;  // the date cannot change half-way
+  platform::ScopedClock use(clock);
   const std::string page =
       write_page("news.today.html", "<p>x</p>",
                  "<meta http-equiv=Content-Type content=\"text/html; charset=big5\">");
@@ -483,9 +502,15 @@ TEST_F(EbookPublisherTest, ReportsProgress) {
   EbookPublisher publisher(package, &pictures);
   RecordingProgress progress;
   publisher.set_progress(&progress);
+  publisher.set_converter_progress(stdout);
   ::testing::internal::CaptureStdout();
   const bool published = publisher.publish(target, false, false);
   const std::string printed = ::testing::internal::GetCapturedStdout();
+  // Unless asked, a publisher prints nothing.
+  EbookPublisher quiet(package, &pictures);
+  ::testing::internal::CaptureStdout();
+  EXPECT_TRUE(quiet.publish(out.file("quiet.prc"), false, false));
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   ASSERT_TRUE(published);
   book = read_book(target);
   using Stage = PublishProgress::Stage;

@@ -218,6 +218,7 @@ TEST_F(EvaluateTest, HostileRequests) {
   const std::string log_path = dir.file("error_log.txt");
   {
     ErrorLog log(String(log_path.c_str()), true);
+    ScopedErrorSink install(&log);
     EXPECT_EQ(select("//*//*//*"), "");
     EXPECT_EQ(parser_.error, 42);
     parser_.clear_status();

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/error_log.h"
+#include "tests/support/recording_sink.h"
 #include "tests/support/temp_dir.h"
 #include "tests/xml/tree_text.h"
 #include "xml/xml_parser.h"
@@ -359,9 +360,23 @@ TEST(Parser, HostileInputStopsAtTheNodeLimit) {
 TEST(Parser, SilentModesLeaveTheLogAlone) {
   testing::TempDir dir;
   ErrorLog log(String(dir.file("error_log.txt").c_str()), true);
+  ScopedErrorSink install(&log);
   XmlParser quiet = parsed("</x>", ParseMode::html_head);
   EXPECT_EQ(quiet.error, 23);
   EXPECT_FALSE(quiet.silent);
+  EXPECT_EQ(testing::read_bytes(dir.file("error_log.txt")).size(), 2u);
+  // A parser its caller silenced stays silent after a quiet mode.
+  for (ParseMode mode : {ParseMode::html_head_charset, ParseMode::html_head, ParseMode::html_tag}) {
+    XmlParser silenced;
+    silenced.silent = true;
+    silenced.set_mode(mode);
+    TextScanner text("<a>");
+    silenced.parse(text);
+    EXPECT_TRUE(silenced.silent);
+    silenced.set_mode(ParseMode::xml);
+    TextScanner bad("</y>");
+    silenced.parse(bad);
+  }
   EXPECT_EQ(testing::read_bytes(dir.file("error_log.txt")).size(), 2u);
 
   XmlParser loud = parsed("\n\n</x>");
@@ -389,6 +404,7 @@ TEST(Parser, ParseFilesDetectsEachEncodingAndKeepsOneTable) {
 TEST(Parser, MessagesQuoteTheLineAndTheFile) {
   testing::TempDir dir;
   ErrorLog log(String(dir.file("error_log.txt").c_str()), true);
+  ScopedErrorSink install(&log);
   std::string file = dir.file("page.xml");
   testing::write_bytes(file, "<a>\n\n</b></a>");
   Storage<String> names;
@@ -406,6 +422,29 @@ TEST(Parser, MessagesQuoteTheLineAndTheFile) {
               "     line: 0000003 in file: " +
               file + "\r\n");
   EXPECT_EQ(testing::read_bytes(dir.file("error_log.txt")), "\xFF\xFE" + expected);
+}
+
+TEST(Parser, KeepsTheFileSlotOfWhatItParsed) {
+  testing::TempDir dir;
+  std::string file = dir.file("t.xsl");
+  testing::write_bytes(file, "<a>\n</b>");
+  testing::RecordingSink sink;
+  ScopedErrorSink install(&sink);
+  XmlParser parser;
+  XmlParser imported;
+  {
+    TextScanner text;
+    ASSERT_TRUE(text.load_file(String(file.c_str())));
+    parser.parse(text);
+  }
+  // The nodes name slot 0 by number: it stays until the table is emptied,
+  // also in a table that imported them.
+  EXPECT_EQ(parser.get(1).name.context(), 0);
+  imported.import_subtree(parser, 1);
+  parser.reset();
+  EXPECT_TRUE(sink.released.empty());
+  imported.reset();
+  EXPECT_EQ(sink.released, std::vector<int32_t>{0});
 }
 
 TEST(Parser, ModesByNumber) {
