@@ -299,9 +299,13 @@ int32_t SharedBlock::transfer(uint8_t* buffer, int32_t length, bool reading) {
       return lost(done);
     }
     uint32_t index = reading ? header.read : header.write;
-    uint32_t ready = reading ? header.available() : header.free_space();
-    uint32_t left = std::min(ready, static_cast<uint32_t>(length - done));
-    // At most two pieces: up to the end of the ring, then from its start.
+    uint32_t left = std::min(reading ? header.available() : header.free_space(),
+                             static_cast<uint32_t>(length - done));
+    lock_->release();
+    // The bytes are copied outside the lock: only this side moves its own
+    // index, and the range was checked against the mapping above. At most
+    // two pieces: up to the end of the ring, then from its start; each is
+    // published under the lock and announced after it.
     while (left > 0) {
       const uint32_t piece = std::min(left, capacity_ - index);
       if (reading) {
@@ -311,12 +315,16 @@ int32_t SharedBlock::transfer(uint8_t* buffer, int32_t length, bool reading) {
       }
       index += piece;
       if (index == capacity_) index = 0;
+      // A reader has the bytes whether or not the peer is still there; a
+      // writer's bytes count only once published.
+      if (reading) done += static_cast<int32_t>(piece);
+      if (!take_lock(true)) return lost(done);
       store(reading ? offset_read : offset_write, index);
-      done += static_cast<int32_t>(piece);
+      lock_->release();
+      if (!reading) done += static_cast<int32_t>(piece);
       left -= piece;
       tell->release();
     }
-    lock_->release();
     if (done == length) return done;
     if (disconnected || !wait_for_peer(wake)) return lost(done);
   }
