@@ -22,9 +22,6 @@ constexpr int32_t offset_capacity = 16;
 constexpr uint32_t state_created = 1;
 constexpr uint32_t state_connected = 2;
 
-constexpr int32_t error_lost_connection = 120;
-constexpr int32_t error_wrong_kind = 121;
-
 constexpr int32_t create_pause_ms = 37;
 constexpr int32_t open_pause_ms = 29;
 // A live side holds "_lock" for a copy at most. One that keeps it this long
@@ -167,7 +164,7 @@ SharedBlock::Attempt SharedBlock::try_open(std::string_view name, int32_t expect
     case SharedResult::missing:
       return Attempt::again;
     case SharedResult::invalid:
-      raise_error(error_lost_connection);
+      raise_error(errors::pipe_lost_connection);
       return Attempt::refused;
     default:
       return Attempt::refused;
@@ -182,7 +179,7 @@ SharedBlock::Attempt SharedBlock::try_open(std::string_view name, int32_t expect
   // belongs to the side that is connected.
   if (peeked != state_created) {
     if (load_header().kind != static_cast<uint32_t>(expected_kind)) {
-      raise_error(error_wrong_kind);
+      raise_error(errors::pipe_same_direction);
     }
     return Attempt::refused;
   }
@@ -205,13 +202,13 @@ SharedBlock::Attempt SharedBlock::try_open(std::string_view name, int32_t expect
   const Header header = load_header();
   Attempt result = Attempt::refused;
   if (header.kind != static_cast<uint32_t>(expected_kind)) {
-    raise_error(error_wrong_kind);
+    raise_error(errors::pipe_same_direction);
   } else if ((header.state & 0xFF) == 0) {
     result = Attempt::again;
   } else if ((header.state & 0xFF) != state_created) {
     // already connected: no code
   } else if (!usable(header)) {
-    raise_error(error_lost_connection);
+    raise_error(errors::pipe_lost_connection);
   } else {
     changed_->release();  // the creator's DirectionalPipe::create waits for this
     store(offset_state, state_connected);
@@ -331,7 +328,7 @@ int32_t SharedBlock::transfer(uint8_t* buffer, int32_t length, bool reading) {
 }
 
 int32_t SharedBlock::lost(int32_t moved) {
-  raise_error(error_lost_connection);
+  raise_error(errors::pipe_lost_connection);
   return moved;
 }
 

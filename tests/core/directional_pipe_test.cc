@@ -22,7 +22,7 @@ TEST_F(DirectionalPipeTest, CreatorWaitsForTheRightOpenerThenTransfersBothWays) 
   std::thread creating([&] { created = creator.create(name(), 5000, 64) ? 1 : 0; });
   SharedBlock wrong;  // wants to read where the creator reads
   EXPECT_FALSE(wrong.open(name("R"), SharedBlock::kind_w, 2000));
-  EXPECT_EQ(wrong.error, 121);
+  EXPECT_EQ(wrong.error, errors::pipe_same_direction);
   DirectionalPipe opener;
   ASSERT_TRUE(opener.open(name(), 2000));
   creating.join();
@@ -65,7 +65,7 @@ TEST_F(DirectionalPipeTest, CreatorWaitsForTheRightOpenerThenTransfersBothWays) 
   opener.close();
   ASSERT_TRUE(creator.wait(reading, 5000));
   EXPECT_EQ(reading.transferred, 4);
-  EXPECT_EQ(creator.inbound().error, 120);
+  EXPECT_EQ(creator.inbound().error, errors::pipe_lost_connection);
   EXPECT_FALSE(creator.request_connected(reading));
   EXPECT_FALSE(creator.connected());
 }

@@ -1,5 +1,5 @@
 // A peer killed with SIGKILL at the worst moments: the survivor's blocked
-// read ends with 120 within a second, and the name can be created again at
+// read ends with "lost connection" within a second, and the name can be created again at
 // once.
 #include <gtest/gtest.h>
 
@@ -59,7 +59,7 @@ TEST_F(PipeCrashTest, SurvivorLearnsOfAKilledPeerWithinASecond) {
     peer.kill();
     reading.join();
     EXPECT_LT(milliseconds_since(killed), 1000);
-    EXPECT_EQ(survivor->error, 120);
+    EXPECT_EQ(survivor->error, errors::pipe_lost_connection);
 
     survivor.reset();  // skips the disconnect: nobody is there
     SharedBlock again;

@@ -55,7 +55,7 @@ TEST_F(SharedBlockTest, OpenRefusesAWrongKindAndAConnectedBlock) {
   ASSERT_TRUE(creator.create(name(), 1, 0, 64));
   SharedBlock wrong;
   EXPECT_FALSE(wrong.open(name(), 0, 100));
-  EXPECT_EQ(wrong.error, 121);
+  EXPECT_EQ(wrong.error, errors::pipe_same_direction);
   EXPECT_EQ(header_word(name(), 1), 1);  // the creator still waits
 
   SharedBlock first;
@@ -82,7 +82,7 @@ TEST_F(SharedBlockTest, CloseEndsThePeersBlockedReadWithItsCount) {
   });
   EXPECT_EQ(reader.read(received.data(), 10), 5);
   closer.join();
-  EXPECT_EQ(reader.error, 120);
+  EXPECT_EQ(reader.error, errors::pipe_lost_connection);
   EXPECT_EQ(peer.answer(), "closed");
   EXPECT_EQ(received[4], pattern_byte(4));
   EXPECT_EQ(reader.idle_slices(), 0);  // woken by the disconnect, not by a probe
@@ -209,7 +209,7 @@ TEST_F(SharedBlockTest, AnUntrustedHeaderEndsTheTransfer) {
     ASSERT_EQ(peer.answer(), "poked");
     std::vector<uint8_t> bytes(32, 0xAB);
     EXPECT_EQ(c.reading ? block.read(bytes.data(), 32) : block.write(bytes.data(), 32), 0);
-    EXPECT_EQ(block.error, 120);
+    EXPECT_EQ(block.error, errors::pipe_lost_connection);
     EXPECT_EQ(bytes, std::vector<uint8_t>(32, 0xAB));
     EXPECT_FALSE(block.connected());
   }
