@@ -273,7 +273,7 @@ int32_t SharedBlock::write(const void* buffer, int32_t length) {
 
 int32_t SharedBlock::transfer(uint8_t* buffer, int32_t length, bool reading) {
   if (length <= 0 || buffer == nullptr) return 0;
-  if (mapping_ == nullptr) return lost(0);
+  if (mapping_ == nullptr || stopped_.load()) return lost(0);
   // Each side waits on its own semaphore: a shared one would let a side
   // take back its own release and leave both asleep on a full ring.
   platform::Waitable* wake = reading ? changed_.get() : space_.get();
