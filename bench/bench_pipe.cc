@@ -99,9 +99,9 @@ int main(int argc, char** argv) {
   std::string self = "/proc/self/exe";
   std::string total_text = std::to_string(total);
   std::string rounds_text = std::to_string(rounds);
-  std::vector<char*> peer_argv{self.data(), const_cast<char*>("--peer"),
-                               const_cast<char*>(name.c_str()), total_text.data(),
-                               rounds_text.data(), nullptr};
+  std::vector<char*> peer_argv{
+      self.data(),       const_cast<char*>("--peer"), const_cast<char*>(name.c_str()),
+      total_text.data(), rounds_text.data(),          nullptr};
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, sockets[1], socket_fd);
@@ -140,10 +140,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bench_pipe: transfer failed (peer status %d)\n", status);
     return 1;
   }
-  std::printf("%lld MB, ring %d bytes, best of %d: pipe %.0f MB/s, socketpair %.0f MB/s, "
-              "ratio %.2f; idle slices: reader %lld, writer %lld\n",
-              static_cast<long long>(megabytes), ring, rounds, best_pipe, best_socket,
-              best_pipe / best_socket, static_cast<long long>(pipe.inbound().idle_slices()),
-              static_cast<long long>(peer_idle));
+  std::printf(
+      "%lld MB, ring %d bytes, best of %d: pipe %.0f MB/s, socketpair %.0f MB/s, "
+      "ratio %.2f; idle slices: reader %lld, writer %lld\n",
+      static_cast<long long>(megabytes), ring, rounds, best_pipe, best_socket,
+      best_pipe / best_socket, static_cast<long long>(pipe.inbound().idle_slices()),
+      static_cast<long long>(peer_idle));
   return 0;
 }

@@ -67,8 +67,7 @@ bool DirectionalPipe::wait(PipeRequest& request, int32_t timeout_ms) {
 }
 
 bool DirectionalPipe::request_connected(PipeRequest& request) {
-  SharedBlock& block =
-      request.direction == PipeRequest::direction_read ? inbound_ : outbound_;
+  SharedBlock& block = request.direction == PipeRequest::direction_read ? inbound_ : outbound_;
   return request.completion.wait(0) && block.connected();
 }
 

@@ -9,8 +9,10 @@
 // caller can wait for them with a time-out, together with other objects.
 //
 // Ownership: the pipe owns its blocks, and each block the worker thread of
-// its direction. A PipeRequest belongs to the caller and must outlive its
-// transfer: until wait() has returned true for it, or the pipe is closed.
+// its direction. A PipeRequest belongs to the caller and must outlive the
+// worker that runs it, which may still be setting its event when wait()
+// returns: keep it until the pipe is closed or that direction's next
+// transfer has started (both join the worker).
 //
 // Threads: create, open, start_*, close and the destructor belong to one
 // controlling thread. One transfer per direction at a time: a synchronous
@@ -46,8 +48,7 @@ class PipeRequest {
 
 class DirectionalPipe : public ErrorState {
  public:
-  explicit DirectionalPipe(
-      platform::SharedMemorySystem& system = platform::system_shared_memory())
+  explicit DirectionalPipe(platform::SharedMemorySystem& system = platform::system_shared_memory())
       : inbound_(system), outbound_(system) {}
 
   // Creates blocks name + "R" (kind 1, read from) and name + "W" (kind 0,

@@ -157,8 +157,8 @@ bool SharedBlock::open(std::string_view name, int32_t expected_kind, int32_t tim
 }
 
 SharedBlock::Attempt SharedBlock::try_open(std::string_view name, int32_t expected_kind) {
-  switch (system_->open_mapping(name, static_cast<std::size_t>(max_capacity) + header_size,
-                                mapping_)) {
+  switch (
+      system_->open_mapping(name, static_cast<std::size_t>(max_capacity) + header_size, mapping_)) {
     case SharedResult::ok:
       break;
     case SharedResult::missing:
@@ -376,11 +376,10 @@ bool SharedBlock::peer_alive() {
 
 SharedBlock::Header SharedBlock::load_header() const {
   uint8_t* base = mapping_->data();
-  return {little_endian(word(base, offset_kind).load()),
-          little_endian(word(base, offset_state).load()),
-          little_endian(word(base, offset_read).load()),
-          little_endian(word(base, offset_write).load()),
-          little_endian(word(base, offset_capacity).load())};
+  return {
+      little_endian(word(base, offset_kind).load()), little_endian(word(base, offset_state).load()),
+      little_endian(word(base, offset_read).load()), little_endian(word(base, offset_write).load()),
+      little_endian(word(base, offset_capacity).load())};
 }
 
 bool SharedBlock::usable(const Header& header) const {

@@ -128,7 +128,8 @@ class Harness {
 
  private:
   uint32_t get(int index) {
-    return std::atomic_ref<uint32_t>(*reinterpret_cast<uint32_t*>(object_->bytes.data() + 4 * index))
+    return std::atomic_ref<uint32_t>(
+               *reinterpret_cast<uint32_t*>(object_->bytes.data() + 4 * index))
         .load();
   }
   void set(int index, uint32_t value) {
@@ -176,8 +177,8 @@ class Harness {
     const std::vector<uint8_t> ring_before = object_->bytes;
     const uint32_t read = get(2), write = get(3), state = get(1);
     const bool valid = usable();
-    const int32_t moved = reading ? block_->read(buffer.data(), length)
-                                  : block_->write(buffer.data(), length);
+    const int32_t moved =
+        reading ? block_->read(buffer.data(), length) : block_->write(buffer.data(), length);
     if (length == 0) {
       check(moved == 0 && block_->error == 0);
       return;

@@ -11,8 +11,8 @@
 namespace wayfetch {
 namespace {
 
-using testing::PeerProcess;
 using testing::pattern_byte;
+using testing::PeerProcess;
 
 class DirectionalPipeTest : public testing::PipeFixture {};
 
@@ -68,6 +68,7 @@ TEST_F(DirectionalPipeTest, CreatorWaitsForTheRightOpenerThenTransfersBothWays) 
   EXPECT_EQ(creator.inbound().error, errors::pipe_lost_connection);
   EXPECT_FALSE(creator.request_connected(reading));
   EXPECT_FALSE(creator.connected());
+  creator.close();  // joins the workers before the requests go
 }
 
 TEST_F(DirectionalPipeTest, CreateGivesUpWhenNobodyOpens) {
@@ -87,7 +88,7 @@ TEST_F(DirectionalPipeTest, LongTransferBetweenProcesses) {
   for (const Case& c : {Case{8, 256 << 10}, Case{32768, 100 << 20}}) {
     SCOPED_TRACE(c.ring);
     PeerProcess peer({});
-    peer.send("open-pipe " + name() + " 5000");
+    peer.send("open-pipe " + name());
     DirectionalPipe pipe;
     ASSERT_TRUE(pipe.create(name(), 5000, c.ring));
     ASSERT_EQ(peer.answer(), "opened");

@@ -32,12 +32,12 @@ TEST_F(PipeCrashTest, SurvivorLearnsOfAKilledPeerWithinASecond) {
     ASSERT_TRUE(peer.started());
     auto survivor = std::make_unique<SharedBlock>();
     if (c.peer_creates) {
-      peer.send("create-block " + name() + " 1 32768 5000");
+      peer.send("create-block " + name() + " 1 32768");
       ASSERT_EQ(peer.answer(), "created");
       ASSERT_TRUE(survivor->open(name(), 1, 5000));
     } else {
       ASSERT_TRUE(survivor->create(name(), 1, 0, 32768));
-      peer.send("open-block " + name() + " 1 5000");
+      peer.send("open-block " + name() + " 1");
       ASSERT_EQ(peer.answer(), "opened");
     }
     peer.send(c.peer_holds_lock ? "hold-lock " + name() : "write 1000000000");

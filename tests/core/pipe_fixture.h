@@ -53,8 +53,8 @@ class PipeFixture : public ::testing::Test {
   }
 
   static int64_t milliseconds_since(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now() - start)
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
         .count();
   }
 

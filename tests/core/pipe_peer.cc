@@ -1,19 +1,16 @@
 // The other process of the pipe tests (tests/core/peer_process.h). Reads one
 // command per line from standard input and answers each with one line:
-//   create-pipe NAME CAPACITY TIMEOUT   -> created | failed CODE
-//   open-pipe NAME TIMEOUT              -> opened | failed CODE
-//   create-block NAME KIND CAPACITY TIMEOUT -> created | failed CODE
-//   open-block NAME KIND TIMEOUT        -> opened | failed CODE
-//   write N   (pattern bytes, continuing) -> wrote COUNT CODE
-//   read N    (checked against the pattern) -> read COUNT CODE good|bad
-//   hold-lock NAME  (takes NAME_lock and keeps it) -> locked | failed
-//   poke NAME OFFSET VALUE  (a 32-bit word of block NAME) -> poked | failed
-//   idle      -> idle COUNT (waits ended by their liveness slice)
-//   close     -> closed
-// It ends at "exit" or at the end of its input.
+//   create-pipe NAME CAPACITY | open-pipe NAME       -> created | opened | failed CODE
+//   create-block NAME KIND CAPACITY | open-block NAME KIND  (the same)
+//   write N   (pattern bytes, continuing)            -> wrote COUNT CODE
+//   read N    (checked against the pattern)          -> read COUNT CODE good|bad
+//   hold-lock NAME  (takes NAME_lock and keeps it)   -> locked | failed
+//   poke NAME OFFSET VALUE  (a header word of NAME)  -> poked | failed
+//   idle      (waits ended by their liveness slice)  -> idle COUNT
+//   close                                            -> closed
+// Creates and opens wait up to 5 s. It ends at "exit" or the end of its input.
 #include <algorithm>
 #include <atomic>
-#include <cstdint>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -21,121 +18,97 @@
 #include <vector>
 
 #include "core/directional_pipe.h"
-#include "core/shared_block.h"
-#include "platform/shared_memory.h"
 #include "tests/core/peer_process.h"
 
 namespace {
 
-using wayfetch::DirectionalPipe;
-using wayfetch::SharedBlock;
-using wayfetch::testing::pattern_byte;
+using namespace wayfetch;
+using testing::pattern_byte;
 
-constexpr int32_t chunk = 1 << 20;
+constexpr int32_t timeout_ms = 5000;
 
 struct Peer {
   std::unique_ptr<DirectionalPipe> pipe;
   std::unique_ptr<SharedBlock> block;
-  std::unique_ptr<wayfetch::platform::SemaphoreObject> held_lock;
-  uint64_t written = 0;
-  uint64_t read = 0;
+  std::unique_ptr<platform::SemaphoreObject> held_lock;
+  uint64_t position[2] = {0, 0};  // bytes written, read
 
-  wayfetch::ErrorState& status() {
-    return pipe ? static_cast<wayfetch::ErrorState&>(*pipe) : *block;
-  }
+  ErrorState& status() { return pipe ? static_cast<ErrorState&>(*pipe) : *block; }
   int32_t move(uint8_t* bytes, int32_t length, bool reading) {
     if (pipe) return reading ? pipe->read(bytes, length) : pipe->write(bytes, length);
-    if (block) return reading ? block->read(bytes, length) : block->write(bytes, length);
-    return 0;
+    return reading ? block->read(bytes, length) : block->write(bytes, length);
   }
 
-  std::string write_bytes(int64_t total) {
-    std::vector<uint8_t> bytes(chunk);
-    int64_t done = 0;
-    while (done < total) {
-      auto length = static_cast<int32_t>(std::min<int64_t>(chunk, total - done));
-      for (int32_t i = 0; i < length; ++i) bytes[i] = pattern_byte(written + i);
-      int32_t moved = move(bytes.data(), length, false);
-      written += static_cast<uint64_t>(moved);
-      done += moved;
-      if (moved < length) break;
-    }
-    return "wrote " + std::to_string(done) + " " + std::to_string(status().error);
-  }
-
-  std::string read_bytes(int64_t total) {
-    std::vector<uint8_t> bytes(chunk);
+  // Moves `total` pattern bytes in pieces of 1 MB, checking what it reads.
+  std::string stream(int64_t total, bool reading) {
+    std::vector<uint8_t> bytes(1 << 20);
+    uint64_t& at = position[reading ? 1 : 0];
     int64_t done = 0;
     bool good = true;
-    while (done < total) {
-      auto length = static_cast<int32_t>(std::min<int64_t>(chunk, total - done));
-      int32_t moved = move(bytes.data(), length, true);
-      for (int32_t i = 0; i < moved; ++i) good = good && bytes[i] == pattern_byte(read + i);
-      read += static_cast<uint64_t>(moved);
+    while (done < total && (pipe || block)) {
+      auto length = static_cast<int32_t>(std::min<int64_t>(bytes.size(), total - done));
+      if (!reading) {
+        for (int32_t i = 0; i < length; ++i) bytes[i] = pattern_byte(at + i);
+      }
+      int32_t moved = move(bytes.data(), length, reading);
+      for (int32_t i = 0; reading && i < moved; ++i)
+        good = good && bytes[i] == pattern_byte(at + i);
+      at += static_cast<uint64_t>(moved);
       done += moved;
       if (moved < length) break;
     }
-    return "read " + std::to_string(done) + " " + std::to_string(status().error) +
-           (good ? " good" : " bad");
+    std::string code = std::to_string(pipe || block ? status().error : -1);
+    return (reading ? "read " : "wrote ") + std::to_string(done) + " " + code +
+           (reading ? (good ? " good" : " bad") : "");
   }
 };
 
-std::string outcome(bool ok, const char* success, const wayfetch::ErrorState& status) {
-  return ok ? success : "failed " + std::to_string(status.error);
-}
-
 std::string run(Peer& peer, const std::string& line) {
   std::istringstream in(line);
-  std::string command, name;
-  in >> command;
-  auto& system = wayfetch::platform::system_shared_memory();
+  std::string command, name;  // for read and write, `name` is the count
+  int64_t number = 0;
+  in >> command >> name;
+  auto& system = platform::system_shared_memory();
   if (command == "create-pipe" || command == "open-pipe") {
-    int32_t capacity = 0, timeout = 0;
-    in >> name;
-    if (command == "create-pipe") in >> capacity;
-    in >> timeout;
     peer.pipe = std::make_unique<DirectionalPipe>();
-    bool ok = command == "create-pipe" ? peer.pipe->create(name, timeout, capacity)
-                                       : peer.pipe->open(name, timeout);
-    return outcome(ok, command == "create-pipe" ? "created" : "opened", *peer.pipe);
+    in >> number;
+    bool ok = command == "create-pipe"
+                  ? peer.pipe->create(name, timeout_ms, static_cast<int32_t>(number))
+                  : peer.pipe->open(name, timeout_ms);
+    return ok ? (command[0] == 'c' ? "created" : "opened")
+              : "failed " + std::to_string(peer.pipe->error);
   }
   if (command == "create-block" || command == "open-block") {
-    int32_t kind = 0, capacity = 0, timeout = 0;
-    in >> name >> kind;
-    if (command == "create-block") in >> capacity;
-    in >> timeout;
     peer.block = std::make_unique<SharedBlock>();
-    bool ok = command == "create-block" ? peer.block->create(name, kind, timeout, capacity)
-                                        : peer.block->open(name, kind, timeout);
-    return outcome(ok, command == "create-block" ? "created" : "opened", *peer.block);
+    int32_t kind = 0, capacity = 0;
+    in >> kind >> capacity;
+    bool ok = command == "create-block" ? peer.block->create(name, kind, timeout_ms, capacity)
+                                        : peer.block->open(name, kind, timeout_ms);
+    return ok ? (command[0] == 'c' ? "created" : "opened")
+              : "failed " + std::to_string(peer.block->error);
   }
-  if (command == "write" || command == "read") {
-    int64_t total = 0;
-    in >> total;
-    return command == "write" ? peer.write_bytes(total) : peer.read_bytes(total);
-  }
+  if (command == "write" || command == "read")
+    return peer.stream(std::stoll(name), command == "read");
   if (command == "hold-lock") {
-    in >> name;
     peer.held_lock = system.open_semaphore(name + "_lock");
-    return peer.held_lock != nullptr && peer.held_lock->wait(5000) ? "locked" : "failed";
+    return peer.held_lock != nullptr && peer.held_lock->wait(timeout_ms) ? "locked" : "failed";
   }
   if (command == "poke") {
-    int32_t offset = 0;
     uint32_t value = 0;
-    in >> name >> offset >> value;
-    std::unique_ptr<wayfetch::platform::SharedMapping> mapping;
-    if (system.open_mapping(name, 1 << 30, mapping) != wayfetch::platform::SharedResult::ok ||
-        offset < 0 || static_cast<std::size_t>(offset) + 4 > mapping->size()) {
+    in >> number >> value;
+    std::unique_ptr<platform::SharedMapping> mapping;
+    if (system.open_mapping(name, 1 << 30, mapping) != platform::SharedResult::ok || number < 0 ||
+        number % 4 != 0 || static_cast<std::size_t>(number) + 4 > mapping->size()) {
       return "failed";
     }
-    std::atomic_ref<uint32_t>(*reinterpret_cast<uint32_t*>(mapping->data() + offset)).store(value);
+    std::atomic_ref<uint32_t>(*reinterpret_cast<uint32_t*>(mapping->data() + number)).store(value);
     return "poked";
   }
   if (command == "idle") {
-    int64_t idle = peer.pipe ? peer.pipe->inbound().idle_slices() + peer.pipe->outbound().idle_slices()
-                   : peer.block ? peer.block->idle_slices()
-                                : 0;
-    return "idle " + std::to_string(idle);
+    return "idle " + std::to_string(peer.pipe ? peer.pipe->inbound().idle_slices() +
+                                                    peer.pipe->outbound().idle_slices()
+                                    : peer.block ? peer.block->idle_slices()
+                                                 : 0);
   }
   if (command == "close") {
     if (peer.pipe) peer.pipe->close();
@@ -150,8 +123,6 @@ std::string run(Peer& peer, const std::string& line) {
 int main() {
   Peer peer;
   std::string line;
-  while (std::getline(std::cin, line) && line != "exit") {
-    std::cout << run(peer, line) << std::endl;
-  }
+  while (std::getline(std::cin, line) && line != "exit") std::cout << run(peer, line) << std::endl;
   return 0;
 }

@@ -14,9 +14,9 @@
 namespace wayfetch {
 namespace {
 
-using testing::PeerProcess;
-using testing::pattern_byte;
 using platform::system_shared_memory;
+using testing::pattern_byte;
+using testing::PeerProcess;
 
 class SharedBlockTest : public testing::PipeFixture {};
 
@@ -36,9 +36,7 @@ TEST_F(SharedBlockTest, SmallRingPassesTwentyBytesWithAtMostSevenBuffered) {
   ASSERT_EQ(reader.read(received.data(), 3), 3);
   // The writer fills the ring up to 7 bytes (one stays unused) and waits.
   const auto start = std::chrono::steady_clock::now();
-  auto buffered = [&] {
-    return (header_word(name(), 3) - header_word(name(), 2) + 8) % 8;
-  };
+  auto buffered = [&] { return (header_word(name(), 3) - header_word(name(), 2) + 8) % 8; };
   while (buffered() != 7 && milliseconds_since(start) < 5000) sleep(1);
   EXPECT_EQ(buffered(), 7);
   EXPECT_EQ(written.load(), -1);
@@ -69,7 +67,7 @@ TEST_F(SharedBlockTest, OpenRefusesAWrongKindAndAConnectedBlock) {
 TEST_F(SharedBlockTest, CloseEndsThePeersBlockedReadWithItsCount) {
   PeerProcess peer({});
   ASSERT_TRUE(peer.started());
-  peer.send("create-block " + name() + " 1 64 5000");
+  peer.send("create-block " + name() + " 1 64");
   ASSERT_EQ(peer.answer(), "created");
   SharedBlock reader;
   ASSERT_TRUE(reader.open(name(), 1, 5000));
@@ -165,16 +163,17 @@ TEST_F(SharedBlockTest, OpenWaitsOutABlockBeingCreated) {
     EXPECT_TRUE(opener.open(name(), 1, 2000));
     creating.join();
     partial.reset();
-    for (const char* suffix : {"_changed", "_lock", "_space"}) system.remove_semaphore(name() + suffix);
+    for (const char* suffix : {"_changed", "_lock", "_space"})
+      system.remove_semaphore(name() + suffix);
   }
 }
 
 TEST_F(SharedBlockTest, NamesArePrivateAndScopedByTheRuntimeFolder) {
   SharedBlock block;
   ASSERT_TRUE(block.create(name(), 1, 0, 64));
-  const std::string object = "/dev/shm/" + platform::named_object_name(
-                                               platform::runtime_scope(platform::runtime_folder()) +
-                                               "-" + name());
+  const std::string object =
+      "/dev/shm/" + platform::named_object_name(
+                        platform::runtime_scope(platform::runtime_folder()) + "-" + name());
   struct stat info {};
   ASSERT_EQ(stat(object.c_str(), &info), 0) << object;
   EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -203,7 +202,7 @@ TEST_F(SharedBlockTest, AnUntrustedHeaderEndsTheTransfer) {
     PeerProcess peer({});
     SharedBlock block;
     ASSERT_TRUE(block.create(name(), 1, 0, 64));
-    peer.send("open-block " + name() + " 1 5000");
+    peer.send("open-block " + name() + " 1");
     ASSERT_EQ(peer.answer(), "opened");
     peer.send("poke " + name() + " " + std::to_string(c.offset) + " " + std::to_string(c.value));
     ASSERT_EQ(peer.answer(), "poked");
