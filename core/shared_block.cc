@@ -391,17 +391,16 @@ void SharedBlock::store(int32_t offset, uint32_t value) {
 }
 
 uint32_t SharedBlock::run_read(void* block) {
-  auto* self = static_cast<SharedBlock*>(block);
-  PipeRequest* request = self->read_request_;
-  request->transferred = self->read(request->buffer, request->length);
-  request->completion.set();
-  return 0;
+  return static_cast<SharedBlock*>(block)->run_request(true);
 }
 
 uint32_t SharedBlock::run_write(void* block) {
-  auto* self = static_cast<SharedBlock*>(block);
-  PipeRequest* request = self->write_request_;
-  request->transferred = self->write(request->buffer, request->length);
+  return static_cast<SharedBlock*>(block)->run_request(false);
+}
+
+uint32_t SharedBlock::run_request(bool reading) {
+  PipeRequest* request = reading ? read_request_ : write_request_;
+  request->transferred = transfer(static_cast<uint8_t*>(request->buffer), request->length, reading);
   request->completion.set();
   return 0;
 }

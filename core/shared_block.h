@@ -127,8 +127,11 @@ class SharedBlock : public ErrorState {
   // Lets go of everything; the creator removes the names first.
   void release_all();
 
+  // The routines of the worker threads: the request's transfer, its count
+  // stored, its event set.
   static uint32_t run_read(void* block);
   static uint32_t run_write(void* block);
+  uint32_t run_request(bool reading);
 
   platform::SharedMemorySystem* system_;
   std::string name_;

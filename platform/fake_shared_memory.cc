@@ -61,6 +61,15 @@ class FakeHeldMark final : public HeldMark {
   std::mutex& mutex_;
 };
 
+// Removes `name` from `map`; false when it was not there.
+template <typename Map>
+bool erase_named(Map& map, std::string_view name) {
+  auto found = map.find(name);
+  if (found == map.end()) return false;
+  map.erase(found);
+  return true;
+}
+
 }  // namespace
 
 SharedResult FakeSharedMemory::create_mapping(std::string_view name, std::size_t size,
@@ -88,10 +97,7 @@ SharedResult FakeSharedMemory::open_mapping(std::string_view name, std::size_t m
 
 bool FakeSharedMemory::remove_mapping(std::string_view name) {
   std::lock_guard lock(mutex_);
-  auto found = objects_.find(name);
-  if (found == objects_.end()) return false;
-  objects_.erase(found);
-  return true;
+  return erase_named(objects_, name);
 }
 
 std::unique_ptr<SemaphoreObject> FakeSharedMemory::create_semaphore(std::string_view name,
@@ -113,10 +119,7 @@ std::unique_ptr<SemaphoreObject> FakeSharedMemory::open_semaphore(std::string_vi
 
 bool FakeSharedMemory::remove_semaphore(std::string_view name) {
   std::lock_guard lock(mutex_);
-  auto found = semaphores_.find(name);
-  if (found == semaphores_.end()) return false;
-  semaphores_.erase(found);
-  return true;
+  return erase_named(semaphores_, name);
 }
 
 SharedResult FakeSharedMemory::take_mark(std::string_view name, MarkRole role,
