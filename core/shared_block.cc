@@ -355,6 +355,11 @@ bool SharedBlock::take_lock(bool honour_close) {
 }
 
 bool SharedBlock::wait_for_peer(platform::Waitable* semaphore) {
+  // On a busy machine the peer is often waiting for this very processor:
+  // giving it up once before sleeping lets the peer move first, and saves a
+  // sleep and a wake-up on both sides (about twice the throughput there).
+  if (semaphore->wait(0)) return true;
+  sleep(0);
   if (semaphore->wait(liveness_slice_ms)) return true;
   idle_slices_.fetch_add(1, std::memory_order_relaxed);
   if (closing_.load() || stopped_.load()) return false;
