@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_usage.h"
 #include "core/file.h"
 #include "core/string.h"
 #include "tests/support/http_test_server.h"
@@ -69,12 +70,11 @@ Run fetch_all(HttpTestServer& server, const std::vector<std::string>& paths) {
       }
       for (int i; (i = next.fetch_add(1)) < static_cast<int>(paths.size());) {
         bool picture = paths[static_cast<std::size_t>(i)].ends_with(".jpg");
-        String final_address;
-        int32_t number = -1;
-        int32_t status =
-            connector.get(String(), String(server.url(paths[static_cast<std::size_t>(i)])), target,
-                          final_address, picture ? 3 : 1, number);
-        if (status != 0) ++failures;
+        wayfetch::WebRequest request;
+        request.address = String(server.url(paths[static_cast<std::size_t>(i)]));
+        request.target = &target;
+        request.kind = picture ? wayfetch::ContentKind::get : wayfetch::ContentKind::page;
+        if (connector.get(request).status != 0) ++failures;
       }
     });
   }
@@ -106,6 +106,12 @@ void report(const char* name, std::vector<Run> runs, double ideal_seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (wayfetch::bench::asked_for_help(
+          argc, argv,
+          "usage: bench_web_connector [RUNS]\n"
+          "Nine threads download from the loopback server, RUNS times (default 5).\n")) {
+    return 0;
+  }
   int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   // A small page with a head for the refresh search, and a picture.
   std::string page = "<html><head><title>Item</title><meta name=\"x\" content=\"y\"></head><body>";

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <unordered_map>
 
-#include "ebook/ascii_text.h"
+#include "core/ascii.h"
 #include "ebook/intermediate_file.h"
 
 namespace wayfetch {
@@ -51,6 +51,14 @@ int32_t ReferenceTable::add_picture(std::string_view path, int32_t name_length, 
   }
   pictures_.push_back(std::move(slot));
   return pictures_.back().k;
+}
+
+void ReferenceTable::leave_out_picture(std::string_view name, LeftOutPicture::Reason reason) {
+  if (static_cast<int32_t>(left_out_.size()) >= max_pictures) return;
+  for (const LeftOutPicture& known : left_out_) {
+    if (known.name == name) return;
+  }
+  left_out_.push_back({std::string(name.substr(0, max_file)), reason});
 }
 
 void ReferenceTable::resolve_links() {

@@ -167,13 +167,24 @@ std::string create_file_beside(const std::string& target) {
   int fd = mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) return "";
   struct stat info {};
-  if (::stat(target.c_str(), &info) == 0) ::fchmod(fd, info.st_mode & 07777);
+  // A new file that cannot take the old one's bits keeps mkostemp's 0600:
+  // still the owner's to use, so the save goes on.
+  if (::stat(target.c_str(), &info) == 0) static_cast<void>(::fchmod(fd, info.st_mode & 07777));
   ::close(fd);
   return std::string(name.data());
 }
 
 bool replace_file(const std::string& from, const std::string& to) {
-  if (::rename(from.c_str(), to.c_str()) != 0) return false;
+  // The new content reaches the disk before its name does: a file system may
+  // otherwise commit the rename first, and a power loss then leaves an empty
+  // file under the final name in place of the old one. A file whose content
+  // cannot be made durable does not replace anything.
+  int file = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (file < 0) file = ::open(from.c_str(), O_WRONLY | O_CLOEXEC);  // a write-only copy
+  if (file < 0) return false;
+  const bool synced = ::fsync(file) == 0;
+  ::close(file);
+  if (!synced || ::rename(from.c_str(), to.c_str()) != 0) return false;
   // The rename itself lives in the folder: sync it so it survives a crash.
   int folder = ::open(folder_of(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder >= 0) {

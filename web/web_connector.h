@@ -1,4 +1,5 @@
-// WebConnector: the program's only door to the web.
+// WebConnector: the program's only door to the web, the real WebSource
+// (web/web_source.h).
 //
 // A connector fetches one address per call into the caller's target file
 // and is shared by every thread of an update run (downloads, template
@@ -6,8 +7,9 @@
 // follows redirections itself: 301, 302 and 303 answers by their Location
 // header, and HTML pages by a meta refresh of less than 10 seconds, up to 32
 // times (then it ends with success and the file as it stands). "file:"
-// addresses are read from the local disk; a web page can never redirect to
-// one. A POST sends form data and lets the transfer layer follow redirections.
+// addresses are read from the local disk (regular files only: a folder,
+// FIFO or device gives 106 at once, as reading it could block); a web page
+// can never redirect to one. A POST sends form data and lets the transfer layer follow redirections.
 //
 // Results are status codes (0 = success), whose messages are the error
 // table's entries of the same numbers:
@@ -22,7 +24,9 @@
 // request in their words (report_failed_request below for the common one).
 //
 // Bodies above max_body_bytes are refused (104) instead of filling the disk;
-// answers whose headers pass 256 KB give 105. Certificates of https servers
+// answers whose headers pass 256 KB, or with one header line beyond the
+// transfer library's 100 KB, give 105; an answer without a usable status
+// line (HTTP/0.9, an unknown version or code) gives 106. Certificates of https servers
 // are always verified against the system's store.
 //
 // Thread safety: every operation may be called from any thread at any time,
@@ -42,12 +46,14 @@
 #include "core/file.h"
 #include "core/string.h"
 #include "platform/http_transfer.h"
+#include "platform/thread_annotations.h"
 #include "web/request_list.h"
 #include "web/url.h"
+#include "web/web_source.h"
 
 namespace wayfetch {
 
-class WebConnector {
+class WebConnector : public WebSource {
  public:
   static constexpr const char* agent_name = "Lorvane Wayfetch";
   static constexpr int64_t max_body_bytes = int64_t{64} << 20;
@@ -69,16 +75,11 @@ class WebConnector {
   static constexpr int32_t disabled = errors::internet_disabled;
   static constexpr int32_t timed_out = errors::internet_timed_out;
 
-  // Content modes of get: what the caller will do with the file.
-  static constexpr int32_t content_download = 0;  // an answer must name its type (else 105)
-  static constexpr int32_t content_page = 1;      // an HTML page (a nameless type is HTML)
-  // 2 to 4: the extraction's other downloads (a nameless type is kept as is).
-
   enum class ProxyMode : int32_t { none = 0, automatic = 1, named = 2 };
 
   // Enabled, with the system's proxy settings and no request time-out.
   WebConnector();
-  ~WebConnector();
+  ~WebConnector() override;
   WebConnector(const WebConnector&) = delete;
   WebConnector& operator=(const WebConnector&) = delete;
 
@@ -103,32 +104,21 @@ class WebConnector {
   void set_proxy(int32_t mode, const String& server, const String& user_name,
                  const String& password);
 
-  // Fetches `address` resolved against `base` into `target` (open for
-  // reading and writing; on success rewound to its start). `final_address`
-  // receives the address last requested, `request_number` the number of the
-  // request. `timeout_ms` > 0 replaces the request time-out for this call.
-  int32_t get(const String& base, const String& address, File& target, String& final_address,
-              int32_t content_mode, int32_t& request_number, int32_t timeout_ms = -1);
-  // Posts `form_data` (its bytes as they are, as
-  // "application/x-www-form-urlencoded") and reads the answer like a GET in
-  // content mode 0. Not registered among the open requests: neither the
-  // request time-out nor abort_all ends it, only the connect and
-  // send/receive time-outs.
-  int32_t post(const String& base, const String& address, const String& form_data, File& target,
-               String& final_address);
-
+  // ---- WebSource ----
+  // A GET by the rules above; request.timeout_ms > 0 replaces the request
+  // time-out for this call.
+  WebResult get(const WebRequest& request) override;
+  // Posts the form data and reads the answer like a GET of a download. Not
+  // registered among the open requests: neither the request time-out nor
+  // abort_all ends it, only the connect and send/receive time-outs.
+  WebResult post(const WebRequest& request) override;
   // Disables the connector for good: every later GET returns 110 at once,
   // and the GETs in progress end now (111 while reading a body, else the
   // code of the step that was interrupted).
-  void abort_all();
+  void abort_all() override;
   bool enabled() const { return enabled_.load(std::memory_order_acquire); }
   // GETs in progress.
   int32_t open_requests() { return requests_.size(); }
-
-  // 2 when a local-network connection is live, else 0 (see docs/platform.md).
-  static int32_t connection_state();
-  // Whether a connection is live; there is nothing to dial on this platform.
-  static bool dial();
 
  private:
   struct Exchange;
@@ -147,13 +137,13 @@ class WebConnector {
   std::atomic<int32_t> connect_timeout_ms_{60000};
   std::atomic<int32_t> io_timeout_ms_{30000};
   std::atomic<int32_t> request_timeout_ms_{-1};
-  mutable std::mutex proxy_mutex_;
-  platform::ProxySettings proxy_;
+  mutable platform::PlainMutex proxy_mutex_;
+  platform::ProxySettings proxy_ WAYFETCH_GUARDED_BY(proxy_mutex_);
   RequestList requests_;
   // Calls in progress, for the destructor.
-  std::mutex calls_mutex_;
-  std::condition_variable calls_done_;
-  int32_t calls_ = 0;
+  platform::PlainMutex calls_mutex_;
+  std::condition_variable_any calls_done_;
+  int32_t calls_ WAYFETCH_GUARDED_BY(calls_mutex_) = 0;
 };
 
 // Logs "Warning(extraction): Failed HTTP request." with the status's message
