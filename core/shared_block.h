@@ -11,14 +11,15 @@
 //
 // Results: create/open return false on failure with nothing left open;
 // read/write block until all bytes have moved and return the count moved,
-// which is smaller when the connection ended (error 120). Codes: 120 "lost
+// which is smaller when the connection ended (error 120); a reader still
+// gets the bytes written before a disconnect. Codes: 120 "lost
 // connection" (the peer disconnected or died, or its header is unusable),
 // 121 (open: the block's kind is not the expected one).
 //
 // The header is written by another process and is never trusted: its
 // capacity must equal the mapping's size less 20 and both indexes must lie
 // below it each time it is read, so no copy ever leaves the mapping. A bad
-// header ends the transfer like a lost peer.
+// header ends the transfer like a lost peer, and the block is not used again.
 //
 // A dead peer is found through its mark (platform/shared_memory.h): every
 // blocked wait wakes every 150 ms and tests it, so a peer that dies at any
