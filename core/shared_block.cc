@@ -24,9 +24,10 @@ constexpr uint32_t state_connected = 2;
 
 constexpr int32_t create_pause_ms = 37;
 constexpr int32_t open_pause_ms = 29;
-// A live side holds "_lock" only to read or update the header. One that keeps it this long
-// while its mark says alive is stuck (or the lock was left taken by a
-// process that died between two holders); the block is given up.
+// A live side holds "_lock" only to read or update the header. One that
+// keeps it this long while its mark says alive is stuck (or the lock was
+// left taken by a process that died between two holders): the block is
+// given up.
 constexpr int32_t lock_limit_ms = 5000;
 
 constexpr const char* suffix_lock = "_lock";
