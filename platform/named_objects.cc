@@ -121,6 +121,16 @@ class FifoEvent final : public EventObject {
   int fd_;
 };
 
+// sem_open with `flags` (0, O_CREAT or O_CREAT|O_EXCL) on the safe name.
+std::unique_ptr<SemaphoreObject> open_semaphore_with(std::string_view name, int flags,
+                                                     int64_t initial) {
+  std::string full = named_object_name(name);
+  if (full.empty() || initial < 0 || initial > semaphore_max_count) return nullptr;
+  sem_t* semaphore = ::sem_open(("/" + full).c_str(), flags, 0600, static_cast<unsigned>(initial));
+  if (semaphore == SEM_FAILED) return nullptr;
+  return std::make_unique<NamedSemaphore>(semaphore);
+}
+
 }  // namespace
 
 std::string named_object_name(std::string_view name) {
@@ -143,12 +153,16 @@ std::string runtime_folder() {
 }
 
 std::unique_ptr<SemaphoreObject> open_named_semaphore(std::string_view name, int64_t initial) {
-  std::string full = named_object_name(name);
-  if (full.empty() || initial < 0 || initial > semaphore_max_count) return nullptr;
-  sem_t* semaphore =
-      ::sem_open(("/" + full).c_str(), O_CREAT, 0600, static_cast<unsigned>(initial));
-  if (semaphore == SEM_FAILED) return nullptr;
-  return std::make_unique<NamedSemaphore>(semaphore);
+  return open_semaphore_with(name, O_CREAT, initial);
+}
+
+std::unique_ptr<SemaphoreObject> create_new_named_semaphore(std::string_view name,
+                                                            int64_t initial) {
+  return open_semaphore_with(name, O_CREAT | O_EXCL, initial);
+}
+
+std::unique_ptr<SemaphoreObject> open_existing_named_semaphore(std::string_view name) {
+  return open_semaphore_with(name, 0, 0);
 }
 
 bool remove_named_semaphore(std::string_view name) {

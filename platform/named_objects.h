@@ -45,6 +45,12 @@ std::string runtime_folder();
 // Opens the named semaphore, creating it with `initial` counts when it does
 // not exist yet (an existing one keeps its count).
 std::unique_ptr<SemaphoreObject> open_named_semaphore(std::string_view name, int64_t initial);
+// Creates the named semaphore with `initial` counts; nullptr when one of that
+// name exists already (or the system refuses).
+std::unique_ptr<SemaphoreObject> create_new_named_semaphore(std::string_view name,
+                                                            int64_t initial);
+// Opens the named semaphore only when it exists; nullptr otherwise.
+std::unique_ptr<SemaphoreObject> open_existing_named_semaphore(std::string_view name);
 // Removes the name; processes that have it open keep using their semaphore.
 bool remove_named_semaphore(std::string_view name);
 
