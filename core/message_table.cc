@@ -147,6 +147,7 @@ constexpr std::pair<int32_t, std::string_view> warning_texts[] = {
     {46, "Warning(communication): Lost connection to device."},
     {47, "Warning(communication): Canceled."},
     {50, "Warning(communication): Could not create file for database loaded from device."},
+    {51, "Warning(configuration): Unreadable configuration file kept as config.xml.bak."},
 };
 
 constexpr std::array<std::string_view, table_size> build_table() {
