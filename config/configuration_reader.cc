@@ -11,16 +11,12 @@
 #include <utility>
 
 #include "config/wayfetch_configuration.h"
+#include "core/error_codes.h"
 #include "core/text_scanner.h"
 #include "xml/xml_parser.h"
 
 namespace wayfetch {
 namespace {
-
-constexpr int32_t error_invalid = 115;
-constexpr int32_t error_not_found = 116;
-constexpr int32_t error_memory = 117;
-constexpr int32_t string_error_memory = 2;
 
 bool blank(uint16_t c) {
   return c == '\t' || c == '\n' || c == '\r' || c == ' ';
@@ -251,8 +247,8 @@ bool WayfetchConfiguration::read_description(const String& text, ENewsList& out,
                                              GlobalSettings* settings) {
   clear_status();
   TextScanner scanner(text);
-  if (scanner.error == string_error_memory) {
-    raise_error(error_memory);
+  if (scanner.error == errors::string_allocation) {
+    raise_error(errors::config_allocation);
     return false;
   }
   return read_document(scanner, out, settings);
@@ -263,12 +259,13 @@ bool WayfetchConfiguration::read_description(File& file, const String& name, ENe
   clear_status();
   int64_t size = file.is_open() ? file.size() : -1;
   if (size < 0 || size > max_file_size) {
-    raise_error(error_not_found);
+    raise_error(errors::config_file_missing);
     return false;
   }
   TextScanner text;
   if (!text.read_file(file, name)) {
-    raise_error(text.error == string_error_memory ? error_memory : error_not_found);
+    raise_error(text.error == errors::string_allocation ? errors::config_allocation
+                                                        : errors::config_file_missing);
     return false;
   }
   return read_document(text, out, settings);
@@ -289,13 +286,13 @@ bool WayfetchConfiguration::read_document(TextScanner& text, ENewsList& out,
   tree.set_mode(ParseMode::extraction_template);
   tree.parse(text);
   if (tree.error != 0) {
-    raise_error(error_invalid);
+    raise_error(errors::config_invalid_file);
     return false;
   }
   DocumentReader reader(tree);
   int32_t configuration = reader.find_configuration();
   if (configuration < 0) {
-    raise_error(error_not_found);
+    raise_error(errors::config_file_missing);
     return false;
   }
   reader.read(configuration, out, settings);

@@ -17,18 +17,11 @@
 
 #include "config/settings_names.h"
 #include "config/wayfetch_configuration.h"
+#include "core/error_codes.h"
 #include "core/string_table.h"
 #include "platform/file_system.h"
 
 namespace wayfetch {
-namespace {
-
-constexpr int32_t error_invalid = 115;
-constexpr int32_t error_not_found = 116;
-constexpr int32_t error_memory = 117;
-
-}  // namespace
-
 WayfetchConfiguration::Startup WayfetchConfiguration::start_up(const Question& ask) {
   Startup result;
   register_program();
@@ -37,17 +30,18 @@ WayfetchConfiguration::Startup WayfetchConfiguration::start_up(const Question& a
     result.ok = true;
     return result;
   }
-  if (error == error_invalid) {
+  if (error == errors::config_invalid_file) {
     may_be_saved_ = false;
     result.ok = true;
     result.message = strings::invalid_configuration;
     return result;
   }
-  if (error != error_not_found) return result;
+  if (error != errors::config_file_missing) return result;
 
   bool unreadable_file = !last_file_missing_;
   bool converted = convert_old_installation(ask);
-  may_be_saved_ = converted || error == error_not_found || error == error_memory;
+  may_be_saved_ =
+      converted || error == errors::config_file_missing || error == errors::config_allocation;
   load(default_config_path(), false, false);
   result.ok = true;
   if (!may_be_saved_) return result;
@@ -69,7 +63,7 @@ int32_t WayfetchConfiguration::save_at_exit() {
 bool WayfetchConfiguration::keep_unreadable_config() {
   std::string path = config_path().to_utf8();
   if (path.empty() || !platform::rename_path(path, path + ".bak")) return false;
-  raise_warning(warning_kept_as_backup);
+  raise_warning(warnings::config_kept_as_backup);
   return true;
 }
 
@@ -84,13 +78,13 @@ bool WayfetchConfiguration::convert_old_installation(const Question& ask) {
     suffix = std::string(strings::text(strings::description_suffix));
   }
   if (address.empty() || suffix.empty()) {
-    raise_error(error_memory);
+    raise_error(errors::config_allocation);
     return false;
   }
   std::vector<std::string> names;
   if (!store_.value_names(settings_names::old_enews_key, names).ok() || names.empty() || !ask ||
       !ask(strings::convert_old_installation)) {
-    raise_error(error_not_found);
+    raise_error(errors::config_file_missing);
     return false;
   }
   if (address.back() == '/') address.pop_back();
@@ -102,7 +96,7 @@ bool WayfetchConfiguration::convert_old_installation(const Question& ask) {
   }
   // Downloading the descriptions and adding them needs the subscription
   // queue; until it is there, nothing is converted.
-  raise_error(error_not_found);
+  raise_error(errors::config_file_missing);
   return false;
 }
 

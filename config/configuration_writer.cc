@@ -17,13 +17,12 @@
 #include <string>
 
 #include "config/wayfetch_configuration.h"
+#include "core/error_codes.h"
 #include "platform/file_system.h"
 #include "xml/xml_parser.h"
 
 namespace wayfetch {
 namespace {
-
-constexpr int32_t error_file = 21;
 
 String wide(std::u16string_view units) {
   String out;
@@ -179,14 +178,14 @@ bool WayfetchConfiguration::save() {
   std::string target = platform::resolve_path(path.to_utf8());
   std::string temporary = platform::create_file_beside(target);
   if (temporary.empty()) {
-    tree.raise_error(error_file);
+    tree.raise_error(errors::parse_file_access);
     return false;
   }
   String temporary_path{std::string_view(temporary)};
   temporary_path.use_system_code_page();
   bool written = tree.write_file(temporary_path);
   if (written && !platform::replace_file(temporary, target)) {
-    tree.raise_error(error_file);
+    tree.raise_error(errors::parse_file_access);
     written = false;
   }
   if (!written) platform::remove_file(temporary);

@@ -1,5 +1,6 @@
 // Folders, registration, loading and the list.
 #include "config/wayfetch_configuration.h"
+#include "core/error_codes.h"
 
 #include <utility>
 
@@ -10,9 +11,6 @@
 
 namespace wayfetch {
 namespace {
-
-constexpr int32_t error_invalid = 115;
-constexpr int32_t error_not_found = 116;
 
 String utf8_text(const std::string& text) {
   String out{std::string_view(text)};
@@ -34,7 +32,7 @@ String WayfetchConfiguration::installation_path() {
     if (!store_.read_value(settings_names::program_key, settings_names::installation_path, stored)
              .ok() ||
         stored.empty()) {
-      raise_error(error_not_found);
+      raise_error(errors::config_file_missing);
       return String();
     }
     installation_path_ = stored;
@@ -112,7 +110,7 @@ bool WayfetchConfiguration::open_document(const std::string& path, File& file) {
   if (last_file_missing_ || !platform::is_regular_file(path) ||
       !file.open(path, File::read_existing) || file.size() > max_file_size) {
     file.close();
-    raise_error(error_not_found);
+    raise_error(errors::config_file_missing);
     return false;
   }
   return true;

@@ -53,7 +53,6 @@ class WayfetchConfiguration : public ErrorState {
 
   // "config.xml" and the description files are never read beyond this size.
   static constexpr int64_t max_file_size = int64_t{16} << 20;
-  static constexpr int32_t warning_kept_as_backup = 51;
 
   // The result of start_up: `ok` is false when the configuration could not
   // be read for another reason than 115 or 116 (the program stops); `message`

@@ -1,26 +1,17 @@
 #include "core/error_log.h"
 
-#include <chrono>
 #include <string>
 
+#include "core/error_codes.h"
 #include "core/message_table.h"
 #include "core/string.h"
 #include "platform/code_page.h"
 
 namespace wayfetch {
 
-std::atomic<ErrorLog*> ErrorLog::instance_{nullptr};
-
 namespace {
-constexpr auto mutex_wait = std::chrono::milliseconds(100);
-
-// Code groups that take a line number and a context slot.
-bool error_has_line(int32_t code) {
-  return (code >= 16 && code <= 36) || (code >= 40 && code <= 49) || (code >= 55 && code <= 71);
-}
-bool warning_has_line(int32_t code) {
-  return (code >= 7 && code <= 9) || (code >= 12 && code <= 20) || (code >= 24 && code <= 33);
-}
+// The longest wait for the log's mutex before a record is dropped.
+constexpr int32_t mutex_wait_ms = 100;
 }  // namespace
 
 // Builds one record in a fixed buffer of UTF-16LE bytes: writing a record
@@ -59,6 +50,17 @@ class ErrorLog::RecordBuilder {
   int32_t size_ = 0;
 };
 
+// What one record holds besides its location text: the entries written
+// before the line break, and which location line follows it.
+struct ErrorLog::Layout {
+  enum class Location { none, line_and_file, file, address };
+  int32_t prefix = -1;  // entry before the message ("Error(internet): "), -1 none
+  int32_t message = 0;
+  int32_t appended = -1;  // entry after a space (warning 35's internet error), -1 none
+  int32_t indent = messages::error_indent;
+  Location location = Location::none;
+};
+
 ErrorLog::ErrorLog(const String& path, bool unicode) : unicode_(unicode) {
   open_ = file_.open(path, File::write_new_shared);
   if (open_ && !mutex_.create()) {
@@ -67,29 +69,28 @@ ErrorLog::ErrorLog(const String& path, bool unicode) : unicode_(unicode) {
   }
   if (open_ && unicode_) {
     const uint8_t mark[2] = {0xFF, 0xFE};
-    file_.write(mark, 2);
+    // A log without its mark is still a log; a failing disk shows in the
+    // records that follow, which cannot be reported anywhere either.
+    static_cast<void>(file_.write(mark, 2));
   }
-  instance_.store(this, std::memory_order_release);
-}
-
-ErrorLog::~ErrorLog() {
-  ErrorLog* self = this;
-  instance_.compare_exchange_strong(self, nullptr, std::memory_order_acq_rel);
 }
 
 void ErrorLog::reset() {
-  if (!open_) return;
-  std::unique_lock lock(mutex_);
+  if (!open_ || !mutex_.wait(-1)) return;
+  MutexRelease release(mutex_);
   slot_states_.fill(0);
   int64_t keep = unicode_ ? 2 : 0;
-  file_.truncate(keep);
-  file_.seek(keep, File::Origin::start);
+  // Neither can fail on a file this log holds open for writing unless the
+  // disk does; records then keep being appended where the position is.
+  static_cast<void>(file_.truncate(keep));
+  static_cast<void>(file_.seek(keep, File::Origin::start));
 }
 
 void ErrorLog::flush() {
-  if (!open_) return;
-  std::unique_lock lock(mutex_, mutex_wait);
-  if (lock.owns_lock()) file_.flush();
+  if (!open_ || !mutex_.wait(mutex_wait_ms)) return;
+  MutexRelease release(mutex_);
+  // A log that cannot be flushed has nowhere to report it.
+  static_cast<void>(file_.flush());
 }
 
 bool ErrorLog::slot_in_use(int32_t slot) const {
@@ -97,6 +98,10 @@ bool ErrorLog::slot_in_use(int32_t slot) const {
 }
 
 int32_t ErrorLog::register_context(const String& text, int32_t retention) {
+  return register_context(text, retention, next_context_serial());
+}
+
+int32_t ErrorLog::register_context(const String& text, int32_t retention, uint64_t serial) {
   std::u16string units;
   std::string_view bytes = text.window_bytes();
   switch (text.encoding()) {
@@ -122,8 +127,8 @@ int32_t ErrorLog::register_context(const String& text, int32_t retention) {
   }
   if (units.size() > static_cast<std::size_t>(slot_characters)) units.resize(slot_characters);
 
-  std::unique_lock lock(mutex_, mutex_wait);
-  if (!lock.owns_lock()) return -1;
+  if (!mutex_.wait(mutex_wait_ms)) return -1;
+  MutexRelease release(mutex_);
   int32_t chosen = -1;
   for (int32_t wanted : {0, retention_transient, retention_keep}) {
     for (int32_t i = 0; i < slot_count && chosen < 0; ++i) {
@@ -132,93 +137,98 @@ int32_t ErrorLog::register_context(const String& text, int32_t retention) {
     if (chosen >= 0) break;
   }
   if (chosen < 0) chosen = 0;  // slots hold other retention values only
-  auto& slot = slots_[static_cast<std::size_t>(chosen)];
+  auto index = static_cast<std::size_t>(chosen);
+  auto& slot = slots_[index];
   slot.fill(0);
   units.copy(slot.data(), units.size());
-  slot_states_[static_cast<std::size_t>(chosen)] = retention;
+  slot_states_[index] = retention;
+  slot_serials_[index] = serial;
   return chosen;
 }
 
+void ErrorLog::release_context(int32_t slot, uint64_t serial) {
+  if (slot < 0 || slot >= slot_count || !mutex_.wait(mutex_wait_ms)) return;
+  MutexRelease release(mutex_);
+  auto index = static_cast<std::size_t>(slot);
+  if (slot_serials_[index] == serial) slot_states_[index] = 0;
+}
+
 void ErrorLog::write_error(int32_t code, int32_t a, int32_t b) {
-  if (!open_ || !unicode_) return;
-  if (code < 0 || code >= 127 || code == 80) return;
-  RecordBuilder record;
-  if (code >= 100 && code <= 112) record.entry(messages::internet_prefix);
-  record.entry(code);
-  record.entry(messages::line_break);
-  // Slots change only under the mutex, so the location part is read under it.
-  std::unique_lock lock(mutex_, mutex_wait);
-  if (!lock.owns_lock()) return;
-  if (error_has_line(code)) {
-    if (a != -1) {
-      record.entry(messages::error_indent);
-      record.line_number(a);
-    }
-    if (slot_in_use(b)) {
-      record.entry(messages::in_file);
-      record.units(slots_[static_cast<std::size_t>(b)].data());
-      record.entry(messages::line_break);
-    } else if (a != -1) {
-      record.entry(messages::line_break);
-    }
-  } else if (code >= 1 && code <= 10) {
-    if (slot_in_use(a)) {
-      record.entry(messages::error_indent);
-      record.entry(messages::in_file);
-      record.units(slots_[static_cast<std::size_t>(a)].data());
-      record.entry(messages::line_break);
-    }
-  } else if (code >= 100 && code <= 112) {
-    if (slot_in_use(a)) {
-      record.entry(messages::error_indent);
-      record.entry(messages::url_label);
-      record.units(slots_[static_cast<std::size_t>(a)].data());
-      record.entry(messages::line_break);
-    }
+  if (!code_groups::error_written(code)) return;
+  Layout layout;
+  if (code_groups::error_takes_address(code)) layout.prefix = messages::internet_prefix;
+  layout.message = code;
+  layout.indent = messages::error_indent;
+  if (code_groups::error_takes_line(code)) {
+    layout.location = Layout::Location::line_and_file;
+  } else if (code_groups::error_takes_file(code)) {
+    layout.location = Layout::Location::file;
+  } else if (code_groups::error_takes_address(code)) {
+    layout.location = Layout::Location::address;
   }
-  file_.write(record.data(), record.size());
+  write_record(layout, a, b);
 }
 
 void ErrorLog::write_warning(int32_t code, int32_t a, int32_t b) {
+  if (!code_groups::warning_written(code)) return;
+  Layout layout;
+  layout.message = messages::warning_base + code;
+  if (code == warnings::failed_http_request && code_groups::error_takes_address(b)) {
+    layout.appended = b;
+  }
+  layout.indent = messages::warning_indent;
+  if (code_groups::warning_takes_line(code)) {
+    layout.location = Layout::Location::line_and_file;
+  } else if (code_groups::warning_takes_file(code)) {
+    layout.location = Layout::Location::file;
+  } else if (code_groups::warning_takes_address(code)) {
+    layout.location = Layout::Location::address;
+  }
+  write_record(layout, a, b);
+}
+
+void ErrorLog::write_record(const Layout& layout, int32_t a, int32_t b) {
   if (!open_ || !unicode_) return;
-  if (code < 0 || code >= 52 || code == 2 || code == 22) return;
   RecordBuilder record;
-  record.entry(messages::warning_base + code);
-  if (code == 35 && b >= 100 && b <= 112) {
+  if (layout.prefix >= 0) record.entry(layout.prefix);
+  record.entry(layout.message);
+  if (layout.appended >= 0) {
     record.entry(messages::space);
-    record.entry(b);
+    record.entry(layout.appended);
   }
   record.entry(messages::line_break);
-  std::unique_lock lock(mutex_, mutex_wait);
-  if (!lock.owns_lock()) return;
-  if (warning_has_line(code)) {
-    if (a != -1) {
-      record.entry(messages::warning_indent);
-      record.line_number(a);
-    }
-    if (slot_in_use(b)) {
-      record.entry(messages::in_file);
-      record.units(slots_[static_cast<std::size_t>(b)].data());
-      record.entry(messages::line_break);
-    } else if (a != -1) {
-      record.entry(messages::line_break);
-    }
-  } else if (code == 10 || code == 11) {
-    if (slot_in_use(a)) {
-      record.entry(messages::warning_indent);
-      record.entry(messages::in_file);
-      record.units(slots_[static_cast<std::size_t>(a)].data());
-      record.entry(messages::line_break);
-    }
-  } else if (code >= 34 && code <= 38) {
-    if (slot_in_use(a)) {
-      record.entry(messages::warning_indent);
-      record.entry(messages::url_label);
-      record.units(slots_[static_cast<std::size_t>(a)].data());
-      record.entry(messages::line_break);
-    }
+  // Slots change only under the mutex, so the location part is read under it.
+  if (!mutex_.wait(mutex_wait_ms)) return;
+  MutexRelease release(mutex_);
+  using Location = Layout::Location;
+  switch (layout.location) {
+    case Location::line_and_file:
+      if (a != -1) {
+        record.entry(layout.indent);
+        record.line_number(a);
+      }
+      if (slot_in_use(b)) {
+        record.entry(messages::in_file);
+        record.units(slots_[static_cast<std::size_t>(b)].data());
+        record.entry(messages::line_break);
+      } else if (a != -1) {
+        record.entry(messages::line_break);
+      }
+      break;
+    case Location::file:
+    case Location::address:
+      if (slot_in_use(a)) {
+        record.entry(layout.indent);
+        record.entry(layout.location == Location::file ? messages::in_file : messages::url_label);
+        record.units(slots_[static_cast<std::size_t>(a)].data());
+        record.entry(messages::line_break);
+      }
+      break;
+    case Location::none:
+      break;
   }
-  file_.write(record.data(), record.size());
+  // A record the disk refuses cannot be reported: the log is where reports go.
+  static_cast<void>(file_.write(record.data(), record.size()));
 }
 
 }  // namespace wayfetch

@@ -1,14 +1,17 @@
 // ErrorState: the status header every core object starts with.
 //
-// A failing operation records a numbered code here and, unless the object is
-// silent or no ErrorLog exists, appends one record to the process-wide error
-// log (core/error_log.h). Errors and warnings are separate number spaces; the
-// code in `error` is the result callers test. Not thread-safe by itself: an
-// object's status belongs to the thread using the object.
+// A failing operation records a numbered code here (core/error_codes.h) and,
+// unless the object is silent, hands one record to the current ErrorSink
+// (core/error_sink.h; the program's is the error log, core/error_log.h;
+// without a sink nothing is written). Errors and warnings are separate number
+// spaces; the code in `error` is the result callers test. Not thread-safe by
+// itself: an object's status belongs to the thread using the object.
 #ifndef WAYFETCH_CORE_ERROR_STATE_H
 #define WAYFETCH_CORE_ERROR_STATE_H
 
 #include <cstdint>
+
+#include "core/error_codes.h"
 
 namespace wayfetch {
 

@@ -147,7 +147,7 @@ bool PalmDatabase::load(int32_t requested_mode) {
       entries_.clear();
     }
   } catch (const std::bad_alloc&) {
-    raise_error(12);
+    raise_error(errors::storage_allocation);
     return false;
   }
   mode_ = requested_mode;
@@ -199,7 +199,7 @@ bool PalmDatabase::close() {
   data_bytes_ = 0;
   file_.close();
   mode_ = -1;
-  if (!written) raise_error(6);
+  if (!written) raise_error(errors::file_access);
   return written;
 }
 

@@ -71,7 +71,7 @@ std::unique_ptr<PalmRecord> PalmDatabase::get_record(int32_t i) {
   try {
     record->own_data_.resize(found->size);
   } catch (const std::bad_alloc&) {
-    raise_error(12);
+    raise_error(errors::storage_allocation);
     return nullptr;
   }
   // The file may have changed since it was opened: a short read refuses.
@@ -108,7 +108,7 @@ std::unique_ptr<PalmRecord> PalmDatabase::new_record(int32_t i, uint32_t size) {
     added.info = info_bytes(0, header_.unique_id_seed);
     entries_.insert(entries_.begin() + at, std::move(added));
   } catch (const std::bad_alloc&) {
-    raise_error(12);
+    raise_error(errors::storage_allocation);
     return nullptr;
   }
   ++header_.unique_id_seed;
@@ -131,7 +131,7 @@ bool PalmDatabase::resize_record(int32_t i, uint32_t size) {
   try {
     found->data.resize(size);
   } catch (const std::bad_alloc&) {
-    raise_error(12);
+    raise_error(errors::storage_allocation);
     return false;
   }
   found->size = size;

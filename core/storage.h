@@ -49,7 +49,7 @@ class Storage : public ErrorState {
   // Element i, growing the array as needed; extends the size to i + 1.
   T& at(int32_t i) {
     if (i < 0) {
-      raise_error(13);
+      raise_error(errors::storage_self_check);
       return data_[0];
     }
     if (i >= capacity_ - 1 && !grow(static_cast<int64_t>(i) / 2 + i + 2)) return data_[0];
@@ -82,7 +82,7 @@ class Storage : public ErrorState {
   T& pop() {
     if (top_ <= 1) {
       top_ = 1;
-      raise_warning(5);
+      raise_warning(warnings::empty_stack);
       return data_[0];
     }
     --top_;
@@ -127,12 +127,12 @@ class Storage : public ErrorState {
   }
   bool grow(int64_t slots) {
     if (slots * static_cast<int64_t>(sizeof(T)) > max_bytes || slots > INT32_MAX) {
-      raise_error(12);
+      raise_error(errors::storage_allocation);
       return false;
     }
     std::unique_ptr<T[]> bigger(new (std::nothrow) T[static_cast<std::size_t>(slots)]);
     if (!bigger) {
-      raise_error(12);
+      raise_error(errors::storage_allocation);
       return false;
     }
     for (int32_t slot = 0; slot < count_; ++slot) {

@@ -79,7 +79,7 @@ void String::copy_text(std::string_view text) {
   if (!data_ && error == 0) {
     data_.reset(new (std::nothrow) uint8_t[2]{0, 0});
     if (!data_) {
-      raise_error(2);
+      raise_error(errors::string_allocation);
       return;
     }
     capacity_ = 2;
@@ -101,7 +101,8 @@ String::String(String&& other) noexcept
       char_width_(other.char_width_),
       capacity_(other.capacity_),
       length_(other.length_),
-      data_(std::move(other.data_)) {
+      data_(std::move(other.data_)),
+      context_lease_(std::move(other.context_lease_)) {
   other.capacity_ = 0;
   other.length_ = 0;
   other.window_start_ = other.window_end_ = 0;
@@ -122,6 +123,7 @@ String& String::operator=(String&& other) noexcept {
   window_end_ = other.window_end_;
   cursor_ = other.cursor_;
   context_ = other.context_;
+  context_lease_ = std::move(other.context_lease_);
   char_width_ = other.char_width_;
   capacity_ = other.capacity_;
   length_ = other.length_;
@@ -139,6 +141,7 @@ void String::assign(const String& other) {
   encoding_ = other.encoding_;
   code_page_ = other.code_page_;
   context_ = other.context_;
+  context_lease_ = other.context_lease_;
   clear_status();
   length_ = 0;
   if (!window.empty()) {
@@ -156,7 +159,7 @@ void String::assign(const String& other) {
 void String::set_text(const uint8_t* bytes, int32_t length, TextEncoding encoding,
                       int32_t code_page) {
   if ((bytes == nullptr && length != 0) || length < 0) {
-    raise_error(3);
+    raise_error(errors::string_self_check);
     return;
   }
   if (length == 0) {
@@ -167,7 +170,7 @@ void String::set_text(const uint8_t* bytes, int32_t length, TextEncoding encodin
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow)
                                           uint8_t[static_cast<std::size_t>(length) + 2]);
     if (!buffer) {
-      raise_error(2);
+      raise_error(errors::string_allocation);
       return;
     }
     std::memcpy(buffer.get(), bytes, static_cast<std::size_t>(length));
@@ -187,7 +190,7 @@ void String::set_text(const uint8_t* bytes, int32_t length, TextEncoding encodin
 
 void String::set_text(std::string_view bytes, TextEncoding encoding, int32_t code_page) {
   if (static_cast<int64_t>(bytes.size()) > max_length) {
-    raise_error(2);
+    raise_error(errors::string_allocation);
     return;
   }
   set_text(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()),
@@ -199,13 +202,14 @@ void String::clear() {
   window_start_ = window_end_ = 0;
   cursor_ = -1;
   context_ = -1;
+  context_lease_.reset();
   char_width_ = 0;
   clear_status();
 }
 
 bool String::ensure_capacity(int32_t length) {
   if (length < 0 || static_cast<int64_t>(length) > max_length) {
-    raise_error(2);
+    raise_error(errors::string_allocation);
     return false;
   }
   if (capacity_ >= length + 2 && data_) return true;
@@ -214,7 +218,7 @@ bool String::ensure_capacity(int32_t length) {
   if (wanted > INT32_MAX) wanted = INT32_MAX;
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[static_cast<std::size_t>(wanted)]);
   if (!buffer) {
-    raise_error(2);
+    raise_error(errors::string_allocation);
     return false;
   }
   if (data_ && length_ > 0)
@@ -242,14 +246,14 @@ void String::replace_bytes(std::string_view bytes) {
 
 void String::append(const String& other) {
   if (other.encoding_ != encoding_ || other.code_page_ != code_page_ || !is_valid(encoding_)) {
-    raise_error(4);
+    raise_error(errors::string_unknown);
     return;
   }
   std::string_view window = other.window_bytes();
   if (window.empty()) return;
   int64_t needed = static_cast<int64_t>(length_) + static_cast<int64_t>(window.size());
   if (needed > max_length) {
-    raise_error(2);
+    raise_error(errors::string_allocation);
     return;
   }
   // `other` may be this string: copy through a view that survives reallocation.
@@ -270,7 +274,7 @@ void String::append_ascii(std::string_view text) {
 
 void String::append_char(uint16_t c) {
   if (!is_valid(encoding_)) {
-    raise_error(4);
+    raise_error(errors::string_unknown);
     return;
   }
   int32_t width = encoding_ == TextEncoding::Unicode ? 2 : 1;
@@ -302,7 +306,7 @@ void String::reserve(int32_t characters) {
   if (characters <= 0) return;
   int64_t bytes = static_cast<int64_t>(characters) * (encoding_ == TextEncoding::Unicode ? 2 : 1);
   if (bytes > max_length) {
-    raise_error(2);
+    raise_error(errors::string_allocation);
     return;
   }
   ensure_capacity(static_cast<int32_t>(bytes));
@@ -414,7 +418,7 @@ void String::select_extension(bool with_dot) {
 bool String::is_lead_byte(uint8_t byte) {
   if (code_page_ == -1) return false;
   if (!platform::is_double_byte_code_page(code_page_)) {
-    raise_error(5);
+    raise_error(errors::encoding_not_supported);
     return false;
   }
   return is_double_byte_lead(code_page_, byte);
@@ -432,7 +436,7 @@ int32_t String::width_at(int32_t offset) {
       if (offset + 1 < length_ && is_lead_byte(data_[static_cast<std::size_t>(offset)])) return 2;
       return 1;
     default:
-      raise_error(4);
+      raise_error(errors::string_unknown);
       return 1;
   }
 }
@@ -440,14 +444,14 @@ int32_t String::width_at(int32_t offset) {
 uint16_t String::current_char() {
   if (cursor_ == -1) {
     if (length_ > 0) {
-      raise_error(7);
+      raise_error(errors::out_of_string);
     } else {
-      raise_warning(2);
+      raise_warning(warnings::past_end);
     }
     return 0;
   }
   if (cursor_ < 0 || cursor_ >= length_) {
-    raise_warning(2);
+    raise_warning(warnings::past_end);
     return 0;
   }
   if (char_width_ == 0) char_width_ = width_at(cursor_);
@@ -457,7 +461,7 @@ uint16_t String::current_char() {
       return at[0];
     case TextEncoding::Unicode:
       if (cursor_ + 1 >= length_) {
-        raise_warning(2);
+        raise_warning(warnings::past_end);
         return 0;
       }
       return static_cast<uint16_t>(at[0] | (at[1] << 8));
@@ -465,7 +469,7 @@ uint16_t String::current_char() {
       if (char_width_ == 2) return static_cast<uint16_t>((at[0] << 8) | at[1]);
       return at[0];
     default:
-      raise_error(4);
+      raise_error(errors::string_unknown);
       return 0;
   }
 }
@@ -473,7 +477,7 @@ uint16_t String::current_char() {
 uint16_t String::next_char(int32_t* line_counter) {
   if (length_ == 0) {
     cursor_ = 0;
-    raise_warning(2);
+    raise_warning(warnings::past_end);
     return 0;
   }
   if (cursor_ == -1) {
@@ -481,7 +485,7 @@ uint16_t String::next_char(int32_t* line_counter) {
   } else {
     if (cursor_ >= length_) {
       cursor_ = length_;
-      raise_warning(2);
+      raise_warning(warnings::past_end);
       return 0;
     }
     if (char_width_ == 0) char_width_ = width_at(cursor_);
@@ -490,7 +494,7 @@ uint16_t String::next_char(int32_t* line_counter) {
   char_width_ = 0;
   if (cursor_ >= length_) {
     cursor_ = length_;
-    raise_warning(2);
+    raise_warning(warnings::past_end);
     return 0;
   }
   uint16_t c = current_char();

@@ -23,6 +23,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/error_sink.h"
 #include "core/error_state.h"
 
 namespace wayfetch {
@@ -146,8 +147,10 @@ class String : public ErrorState {
   std::u16string window_utf16() const;
 
   // ---- files ----
-  // Reads a whole file, detecting a UTF-16 byte-order mark; registers the path
-  // in the error log (retention 1) as this text's context. Error 6 on failure.
+  // Reads a whole file, detecting a UTF-16 byte-order mark. While an error
+  // sink is installed the path is registered (retention 1) as this text's
+  // context; the slot is released when this text and its copies (and the
+  // parsers that parsed them) are gone. Error 6 on failure.
   bool load_file(const String& path);
   // The same from an open file; `name` is registered with retention 2.
   bool read_file(File& file, const String& name);
@@ -181,7 +184,14 @@ class String : public ErrorState {
   int32_t cursor() const { return cursor_; }
   int32_t char_width() const { return char_width_; }
   int32_t context() const { return context_; }
-  void set_context(int32_t slot) { context_ = slot; }
+  // Names a slot without holding it (the holder keeps it alive).
+  void set_context(int32_t slot) {
+    context_ = slot;
+    context_lease_.reset();
+  }
+  // The share in the context slot this text holds (empty unless loaded from
+  // a file while a sink was installed, or copied from such a text).
+  const ContextLease& context_lease() const { return context_lease_; }
   // Relabels without converting.
   void set_encoding(TextEncoding encoding, int32_t code_page) {
     encoding_ = encoding;
@@ -216,6 +226,7 @@ class String : public ErrorState {
   int32_t capacity_ = 0;
   int32_t length_ = 0;
   std::unique_ptr<uint8_t[]> data_;
+  ContextLease context_lease_;  // holds context_ when this text registered it
 };
 
 // Decodes characters of a byte range without moving any cursor: the shared

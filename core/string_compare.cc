@@ -129,7 +129,7 @@ int32_t String::replace_all(const String& find, const String& replacement) {
   rebuilt.append(text.substr(static_cast<std::size_t>(window_end_)));
   if (count == 0) return unchanged();
   if (rebuilt.size() > static_cast<std::size_t>(INT32_MAX - 64)) {
-    raise_error(2);
+    raise_error(errors::string_allocation);
     return 0;
   }
   int32_t change = new_window_end - window_end_;
@@ -149,7 +149,7 @@ int32_t String::replace_all(const String& find, const String& replacement) {
 
 void String::fill_from(const String& other) {
   if (other.encoding_ != encoding_ || other.code_page_ != code_page_) {
-    raise_error(4);
+    raise_error(errors::string_unknown);
     return;
   }
   std::string_view source = other.window_bytes();

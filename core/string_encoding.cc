@@ -65,7 +65,7 @@ bool String::convert(TextEncoding encoding, int32_t code_page) {
 
   // Source to UTF-16; an unset source code page counts as the system one.
   std::u16string units;
-  bool conversion_error_9 = false;
+  bool recovered_conversion = false;
   if (encoding_ == TextEncoding::Unicode) {
     units = units_of(text);
   } else if (encoding_ == TextEncoding::SingleByte || encoding_ == TextEncoding::Multibyte) {
@@ -73,11 +73,11 @@ bool String::convert(TextEncoding encoding, int32_t code_page) {
     if (!platform::to_utf16(source, reinterpret_cast<const uint8_t*>(text.data()), text.size(),
                             units)) {
       if (encoding != TextEncoding::Unicode) {
-        raise_error(5);
+        raise_error(errors::encoding_not_supported);
         return false;
       }
-      raise_error(9);
-      conversion_error_9 = true;
+      raise_error(errors::unicode_conversion);
+      recovered_conversion = true;
       units.clear();
       if (!platform::to_utf16(platform::system_code_page,
                               reinterpret_cast<const uint8_t*>(text.data()), text.size(), units)) {
@@ -85,7 +85,7 @@ bool String::convert(TextEncoding encoding, int32_t code_page) {
       }
     }
   } else {
-    raise_error(4);
+    raise_error(errors::string_unknown);
     return false;
   }
 
@@ -98,19 +98,21 @@ bool String::convert(TextEncoding encoding, int32_t code_page) {
     // per UTF-16 unit even for "single-byte" text: the output is sized by the
     // conversion itself, never cut to one byte per unit.
     if (!platform::from_utf16(target, units.data(), units.size(), result)) {
-      raise_error(5);
+      raise_error(errors::encoding_not_supported);
       return false;
     }
   } else {
-    raise_error(4);
+    raise_error(errors::string_unknown);
     return false;
   }
 
   // The new text replaces the old only when no error was pending before and
   // none but a recovered error 9 was raised on the way.
-  if (error_before != 0 || (error != 0 && !(conversion_error_9 && error == 9))) return false;
+  if (error_before != 0 ||
+      (error != 0 && !(recovered_conversion && error == errors::unicode_conversion)))
+    return false;
   if (result.size() > static_cast<std::size_t>(INT32_MAX - 64)) {
-    raise_error(2);
+    raise_error(errors::string_allocation);
     return false;
   }
   replace_bytes(result);
@@ -211,8 +213,7 @@ std::u16string String::window_utf16() const {
   if (encoding_ == TextEncoding::Unicode) return units_of(window);
   std::u16string units;
   int32_t source = code_page_ == -1 ? platform::system_code_page : code_page_;
-  platform::to_utf16(source, reinterpret_cast<const uint8_t*>(window.data()), window.size(),
-                     units);
+  platform::to_utf16(source, reinterpret_cast<const uint8_t*>(window.data()), window.size(), units);
   return units;
 }
 

@@ -3,7 +3,6 @@
 #include <new>
 #include <string>
 
-#include "core/error_log.h"
 #include "core/file.h"
 #include "core/string.h"
 #include "platform/date_format.h"
@@ -22,32 +21,30 @@ uint32_t get_le32(const uint8_t* at) {
          (static_cast<uint32_t>(at[2]) << 16) | (static_cast<uint32_t>(at[3]) << 24);
 }
 
-int32_t register_name(const String& name, int32_t retention) {
-  ErrorLog* log = ErrorLog::instance();
-  return log != nullptr ? log->register_context(name, retention) : -1;
-}
-
 }  // namespace
 
 bool String::load_file(const String& path) {
-  context_ = register_name(path, ErrorLog::retention_keep);
+  context_lease_ = ContextLease::register_text(path, ErrorSink::retention_keep);
+  context_ = context_lease_.slot();
   File file;
   if (!file.open(path, File::read_existing)) {
-    raise_error(6, context_);
+    raise_error(errors::file_access, context_);
     return false;
   }
-  int32_t context = context_;
+  // An empty name keeps the context just registered.
   bool ok = read_file(file, String());
-  context_ = context;
-  if (!ok && error != 6) raise_error(6, context_);
+  if (!ok && error != errors::file_access) raise_error(errors::file_access, context_);
   return ok;
 }
 
 bool String::read_file(File& file, const String& name) {
-  if (!name.empty()) context_ = register_name(name, ErrorLog::retention_transient);
+  if (!name.empty()) {
+    context_lease_ = ContextLease::register_text(name, ErrorSink::retention_transient);
+    context_ = context_lease_.slot();
+  }
   int64_t size = file.size();
   if (size < 0 || size > INT32_MAX - 64) {
-    raise_error(6, context_);
+    raise_error(errors::file_access, context_);
     return false;
   }
   int32_t length = static_cast<int32_t>(size);
@@ -57,7 +54,7 @@ bool String::read_file(File& file, const String& name) {
   if (length >= 2) {
     uint8_t mark[2] = {0, 0};
     if (file.read(mark, 2) != 2) {
-      raise_error(6, context_);
+      raise_error(errors::file_access, context_);
       return false;
     }
     if ((mark[0] == 0xFF && mark[1] == 0xFE) || (mark[0] == 0xFE && mark[1] == 0xFF)) {
@@ -71,11 +68,11 @@ bool String::read_file(File& file, const String& name) {
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow)
                                         uint8_t[static_cast<std::size_t>(length) + 2]);
   if (!buffer) {
-    raise_error(2);
+    raise_error(errors::string_allocation);
     return false;
   }
   if (file.read(buffer.get(), length) != length) {
-    raise_error(6, context_);
+    raise_error(errors::file_access, context_);
     return false;
   }
   // A big-endian mark means big-endian units: they are turned around so the
@@ -129,7 +126,7 @@ bool String::deserialize(const uint8_t*& cursor, int32_t& remaining) {
   if (cursor == nullptr || remaining < record_header) {
     if (cursor != nullptr && remaining > 0) cursor += remaining;
     remaining = 0;
-    raise_error(7);
+    raise_error(errors::out_of_string);
     return false;
   }
   uint32_t length = get_le32(cursor);
@@ -138,11 +135,11 @@ bool String::deserialize(const uint8_t*& cursor, int32_t& remaining) {
   if (length > static_cast<uint32_t>(remaining - record_header)) {
     cursor += remaining;
     remaining = 0;
-    raise_error(7);
+    raise_error(errors::out_of_string);
     return false;
   }
   set_text(cursor + record_header, static_cast<int32_t>(length), encoding, code_page);
-  if (error == 2) {
+  if (error == errors::string_allocation) {
     // The record is skipped; the text stays empty.
     length_ = 0;
     window_start_ = window_end_ = 0;

@@ -23,6 +23,7 @@
 #include <span>
 #include <string_view>
 
+#include "platform/thread_annotations.h"
 #include "platform/waitable.h"
 
 namespace wayfetch {
@@ -32,30 +33,45 @@ using WaitHandle = platform::Waitable*;
 
 // A mutex owned by the thread that obtained it; the owner may obtain it
 // again and must release it as often. A thread must release it before it
-// ends (an owner that ends keeps it owned).
-class Mutex {
+// ends (an owner that ends keeps it owned). Fields it guards are marked
+// WAYFETCH_GUARDED_BY(mutex) for clang's -Wthread-safety.
+class WAYFETCH_CAPABILITY("mutex") Mutex {
  public:
   // Creates the mutex, not owned. Named mutexes are not offered (nothing in
   // the program shares one between processes): a non-empty name fails.
   bool create(std::string_view name = {});
   // False when the calling thread does not own the mutex.
-  bool release();
+  bool release() WAYFETCH_RELEASE();
   // True when obtained within `timeout_ms` (-1 = no limit).
-  bool wait(int32_t timeout_ms);
+  bool wait(int32_t timeout_ms) WAYFETCH_TRY_ACQUIRE(true);
   void close() { object_.reset(); }
   WaitHandle handle() const { return object_.get(); }
 
   // Timed lockable, for std::unique_lock: lock() does nothing without a handle.
-  void lock() { wait(-1); }
-  void unlock() { release(); }
-  bool try_lock() { return wait(0); }
+  void lock() WAYFETCH_ACQUIRE() { wait(-1); }
+  void unlock() WAYFETCH_RELEASE() { release(); }
+  bool try_lock() WAYFETCH_TRY_ACQUIRE(true) { return wait(0); }
   template <typename Rep, typename Period>
-  bool try_lock_for(const std::chrono::duration<Rep, Period>& time) {
+  bool try_lock_for(const std::chrono::duration<Rep, Period>& time) WAYFETCH_TRY_ACQUIRE(true) {
     return wait(static_cast<int32_t>(std::chrono::ceil<std::chrono::milliseconds>(time).count()));
   }
 
  private:
   std::unique_ptr<platform::MutexObject> object_;
+};
+
+// Releases a Mutex the caller has obtained when the scope ends:
+//   if (!mutex.wait(100)) return;
+//   MutexRelease release(mutex);
+class WAYFETCH_SCOPED_CAPABILITY MutexRelease {
+ public:
+  explicit MutexRelease(Mutex& mutex) WAYFETCH_REQUIRES(mutex) : mutex_(mutex) {}
+  ~MutexRelease() WAYFETCH_RELEASE() { mutex_.release(); }
+  MutexRelease(const MutexRelease&) = delete;
+  MutexRelease& operator=(const MutexRelease&) = delete;
+
+ private:
+  Mutex& mutex_;
 };
 
 // An event with manual reset, created non-signalled. With a name it is

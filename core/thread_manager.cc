@@ -14,7 +14,7 @@ ThreadManager::~ThreadManager() {
 
 void ThreadManager::add(std::unique_ptr<Thread> task) {
   if (!task) {
-    raise_error(52);
+    raise_error(errors::thread_manager_null_task);
     return;
   }
   int32_t n = tasks_.size();
@@ -24,7 +24,7 @@ void ThreadManager::add(std::unique_ptr<Thread> task) {
     // One list could not grow: drop the half-added entry so both stay parallel.
     if (tasks_.size() > n) tasks_.remove(n);
     if (task_states_.size() > n) task_states_.remove(n);
-    raise_error(51);
+    raise_error(errors::thread_manager_unknown);
   }
 }
 
@@ -42,7 +42,7 @@ void ThreadManager::schedule() {
     int32_t state = task_states_.get(i);
     if (state != task_admitted && state != task_running) continue;
     if (task(i) == nullptr) {
-      raise_error(51);
+      raise_error(errors::thread_manager_unknown);
       return;
     }
     ++admitted;
@@ -59,7 +59,7 @@ bool ThreadManager::start_admitted() {
     if (task_states_.get(i) != task_admitted) continue;
     Thread* thread = task(i);
     if (thread == nullptr) {
-      raise_error(51);
+      raise_error(errors::thread_manager_unknown);
       return false;
     }
     // A refused start leaves the task admitted; the next call tries again.
@@ -76,23 +76,23 @@ std::unique_ptr<Thread> ThreadManager::wait_next() {
   if (!start_admitted()) return nullptr;
   int32_t running = running_handles_.size();
   if (running != running_tasks_.size()) {
-    raise_error(51);
+    raise_error(errors::thread_manager_unknown);
     return nullptr;
   }
   if (running == 0) {
     // An expected outcome at the end of every run: recorded, never logged.
-    warning = 22;
+    warning = warnings::nothing_to_wait_for;
     return nullptr;
   }
   int32_t result = wait_any(
       std::span<const WaitHandle>(running_handles_.begin(), static_cast<std::size_t>(running)), -1);
   if (result < 0) {
-    raise_error(53);
+    raise_error(errors::wait_failed);
     return nullptr;
   }
   int32_t index = result < running ? running_tasks_.get(result) : -1;
   if (task(index) == nullptr || task_states_.get(index) != task_running) {
-    raise_error(51);
+    raise_error(errors::thread_manager_unknown);
     return nullptr;
   }
   std::unique_ptr<Thread> finished = std::move(tasks_.at(index));

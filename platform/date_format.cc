@@ -7,6 +7,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/clock.h"
+
 namespace wayfetch::platform {
 namespace {
 
@@ -62,7 +64,15 @@ bool valid(const CalendarDate& date) {
 }  // namespace
 
 CalendarDate today() {
-  std::time_t now = std::time(nullptr);
+  return today(current_clock());
+}
+
+CalendarDate today(const Clock& clock) {
+  // File time to whole seconds since 1970, rounded down also before 1970.
+  constexpr int64_t units_per_second = 10'000'000;
+  constexpr int64_t unix_epoch_seconds = 11'644'473'600;
+  auto seconds = static_cast<int64_t>(clock.file_time() / units_per_second);
+  std::time_t now = static_cast<std::time_t>(seconds - unix_epoch_seconds);
   std::tm local{};
   localtime_r(&now, &local);
   return CalendarDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday};

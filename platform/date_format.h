@@ -21,8 +21,12 @@ struct CalendarDate {
   int weekday = 4;   // 0 = Sunday
 };
 
-// Today's date in local time.
+class Clock;
+
+// Today's date in local time on `clock`'s wall time (the clock in use when
+// not given; platform/clock.h).
 CalendarDate today();
+CalendarDate today(const Clock& clock);
 
 // The user's short date as a picture, translated from the locale's D_FMT
 // ("%m/%d/%y" gives "MM/dd/yy"; "%d.%m.%Y" gives "dd.MM.yyyy").

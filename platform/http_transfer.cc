@@ -8,6 +8,8 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/clock.h"
+
 namespace wayfetch::platform {
 namespace {
 
@@ -390,7 +392,7 @@ HttpAnswer HttpTransfer::perform(const HttpRequest& request, HttpBodySink& sink,
     int wait_ms = max_poll_ms;
     if (stop != nullptr && stop->deadline) {
       auto left = std::chrono::ceil<std::chrono::milliseconds>(*stop->deadline -
-                                                               std::chrono::steady_clock::now());
+                                                               current_clock().steady_time());
       if (left.count() <= 0) {
         stopped = true;
         break;

@@ -79,7 +79,8 @@ class HttpBodySink {
   virtual bool write(const char* data, std::size_t size) = 0;
 };
 
-// Raised by another thread to end a transfer; the deadline ends it as well.
+// Raised by another thread to end a transfer; the deadline (on the clock in
+// use, platform/clock.h) ends it as well.
 struct HttpStop {
   std::atomic<bool> requested{false};
   std::optional<std::chrono::steady_clock::time_point> deadline;

@@ -63,10 +63,12 @@ class NamedSemaphore final : public SemaphoreObject {
   void give_back() override { ::sem_post(semaphore_); }
   bool release() override { return ::sem_post(semaphore_) == 0; }
 
-  // Alone, the semaphore can be waited for exactly, without sleeps.
+  // Alone, the semaphore can be waited for exactly, without sleeps (on the
+  // system clock: a test's clock is followed by the common loop).
   bool wait(int32_t timeout_ms) override {
     if (timeout_ms == 0) return try_take();
     Deadline deadline(timeout_ms);
+    if (!deadline.unlimited() && !deadline.on_system_clock()) return Waitable::wait(timeout_ms);
     timespec end{};
     if (!deadline.unlimited()) {
       // sem_clockwait measures on CLOCK_MONOTONIC, as steady_clock does on Linux.

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <system_error>
 
+#include "platform/clock.h"
+
 namespace wayfetch::platform {
 
 bool OsThread::start(Entry entry, void* argument) {
@@ -26,11 +28,7 @@ void OsThread::join() {
 }
 
 void sleep_ms(int32_t ms) {
-  if (ms <= 0) {
-    std::this_thread::yield();
-    return;
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  current_clock().sleep_for(std::chrono::milliseconds(ms));
 }
 
 }  // namespace wayfetch::platform

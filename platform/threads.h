@@ -35,7 +35,8 @@ class OsThread {
   std::thread thread_;
 };
 
-// Suspends the calling thread for `ms` milliseconds (0 yields the processor).
+// Suspends the calling thread for `ms` milliseconds of the clock in use
+// (platform/clock.h; 0 yields the processor).
 void sleep_ms(int32_t ms);
 
 }  // namespace wayfetch::platform

@@ -6,9 +6,12 @@
 #include <chrono>
 #include <cstdint>
 
+#include "platform/clock.h"
+
 namespace wayfetch::platform {
 
-// The end of a wait of `timeout_ms` (-1 = none) started now.
+// The end of a wait of `timeout_ms` (-1 = none) started now, on the clock in
+// use (platform/clock.h).
 class Deadline {
  public:
   explicit Deadline(int32_t timeout_ms);
@@ -16,9 +19,13 @@ class Deadline {
   // there is no limit, 0 once the time is up.
   int32_t remaining_ms() const;
   bool unlimited() const { return unlimited_; }
+  // The end on std::chrono::steady_clock (CLOCK_MONOTONIC), for the system's
+  // own timed waits; only meaningful when on_system_clock().
   std::chrono::steady_clock::time_point end() const { return end_; }
+  bool on_system_clock() const { return clock_.is_system(); }
 
  private:
+  const Clock& clock_;
   bool unlimited_;
   std::chrono::steady_clock::time_point end_;
 };

@@ -15,11 +15,17 @@ namespace {
 // first so that a quick signal is seen quickly, then longer to spare the CPU.
 constexpr int32_t first_retry_ms = 1;
 constexpr int32_t last_retry_ms = 16;
+// Under a test's clock the time left is not real time: the clock is looked
+// at again after at most this many real milliseconds.
+constexpr int32_t test_clock_slice_ms = 2;
 
 // How long to sleep before the next try: the time left when every object
 // can wake the poll, else the next retry step (within the time left).
 int32_t next_sleep(const Deadline& deadline, bool pollable_only, int32_t& retry_ms) {
   int32_t left = deadline.remaining_ms();
+  if (!deadline.unlimited() && !deadline.on_system_clock()) {
+    return std::min(left, test_clock_slice_ms);
+  }
   if (pollable_only) return left;
   int32_t slice = retry_ms;
   retry_ms = std::min(retry_ms * 2, last_retry_ms);
@@ -38,12 +44,13 @@ bool sleep_on(std::vector<pollfd>& fds, int32_t ms) {
 }  // namespace
 
 Deadline::Deadline(int32_t timeout_ms)
-    : unlimited_(timeout_ms < 0),
-      end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0))) {}
+    : clock_(current_clock()),
+      unlimited_(timeout_ms < 0),
+      end_(clock_.steady_time() + std::chrono::milliseconds(std::max(timeout_ms, 0))) {}
 
 int32_t Deadline::remaining_ms() const {
   if (unlimited_) return -1;
-  auto left = end_ - std::chrono::steady_clock::now();
+  auto left = end_ - clock_.steady_time();
   if (left <= std::chrono::steady_clock::duration::zero()) return 0;
   auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
   return static_cast<int32_t>(std::min<int64_t>(ms, INT32_MAX));

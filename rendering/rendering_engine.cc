@@ -1,25 +1,10 @@
 #include "rendering/rendering_engine.h"
 
-#include <cstdlib>
-#include <ctime>
+#include "platform/clock.h"
 
 namespace wayfetch {
-namespace {
-
-constexpr int32_t error_no_radix = 88;
-constexpr int32_t error_no_data = 89;
-constexpr int32_t error_data_unreadable = 90;
-constexpr int32_t error_template_errors = 91;
-constexpr int32_t error_template_fatal = 92;
-constexpr int32_t error_execution_errors = 93;
-constexpr int32_t error_execution_fatal = 94;
-constexpr int32_t error_output = 95;
-constexpr int32_t warning_part_of_data = 40;
-
-}  // namespace
-
 RenderingEngine::RenderingEngine() {
-  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  template_.seed_random(static_cast<uint32_t>(platform::current_clock().file_time() / 10'000'000));
 }
 
 void RenderingEngine::set_radix(const String& radix) {
@@ -36,7 +21,7 @@ String RenderingEngine::path_with(const char* suffix) const {
 
 void RenderingEngine::add_datasource(const String& name) {
   if (radix_.empty()) {
-    raise_error(error_no_radix);
+    raise_error(errors::render_no_radix);
     return;
   }
   String part(name);
@@ -55,7 +40,7 @@ void RenderingEngine::set_picture_target(PictureList& pictures, const String& te
 
 bool RenderingEngine::render() {
   if (datasources_.size() == 0) {
-    raise_error(error_no_data);
+    raise_error(errors::render_no_data);
     return false;
   }
 
@@ -63,9 +48,9 @@ bool RenderingEngine::render() {
   data_.parse_files(datasources_, ParseMode::xml);
   if (!data_.self_check()) {
     if (data_.node_count() < 2) {
-      raise_error(error_data_unreadable);
+      raise_error(errors::render_data_unreadable);
     } else {
-      raise_warning(warning_part_of_data);
+      raise_warning(warnings::part_of_data);
     }
     // Render what was loaded (possibly nothing) rather than nothing at all.
     data_.clear_status();
@@ -73,9 +58,9 @@ bool RenderingEngine::render() {
 
   template_.load_template(path_with(".xsl"));
   if (template_.error >= 29 && template_.error <= 36) {
-    raise_error(error_template_errors);
+    raise_error(errors::render_template_errors);
   } else if (template_.error != 0) {
-    raise_error(error_template_fatal);
+    raise_error(errors::render_template_fatal);
     return false;
   }
 
@@ -84,13 +69,13 @@ bool RenderingEngine::render() {
   template_.set_data_tree(&data_);
   template_.execute(0, output, 0);
   if (template_.error >= 40 && template_.error <= 43) {
-    raise_error(error_execution_errors);
+    raise_error(errors::render_execution_errors);
   } else if (template_.error != 0) {
-    raise_error(error_execution_fatal);
+    raise_error(errors::render_execution_fatal);
     return false;
   }
 
-  if (!output.write_file(path_with(".html"), 0, String())) raise_error(error_output);
+  if (!output.write_file(path_with(".html"), 0, String())) raise_error(errors::render_output);
   return self_check();
 }
 

@@ -32,8 +32,8 @@ namespace wayfetch {
 
 class RenderingEngine : public ErrorState {
  public:
-  // Empty radix and lists; seeds the C library's random numbers from the
-  // clock (for "[#random]").
+  // Empty radix and lists; seeds the template's random numbers (for
+  // "[#random]") from the clock.
   RenderingEngine();
   RenderingEngine(const RenderingEngine&) = delete;
   RenderingEngine& operator=(const RenderingEngine&) = delete;

@@ -17,13 +17,6 @@
 namespace wayfetch {
 namespace {
 
-constexpr int32_t error_unusable_text = 25;
-constexpr int32_t error_syntax = 30;
-constexpr int32_t error_brackets = 31;
-constexpr int32_t error_no_identifier = 32;
-constexpr int32_t error_end_of_text = 33;
-constexpr int32_t error_unknown_loop_index = 34;
-
 bool is_blank(uint16_t c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
@@ -98,7 +91,7 @@ class RequestCompiler {
         both.sub = outer.first;
         both.right = id;
         id = append(both);
-        if (id < 0) code = error_syntax;
+        if (id < 0) code = errors::request_syntax;
       }
     }
     if (code != 0) {
@@ -196,8 +189,8 @@ class RequestCompiler {
     for (;;) {
       // An exhausted window ends the request; state 5 handles it itself.
       if (pos_ >= frame.end && frame.state != 5) {
-        if (frame.state == 3 || frame.state == 6) return error_end_of_text;
-        if (!append_linked(frame)) return error_syntax;
+        if (frame.state == 3 || frame.state == 6) return errors::request_end_of_text;
+        if (!append_linked(frame)) return errors::request_syntax;
         id = frame.first;
         return 0;
       }
@@ -206,14 +199,14 @@ class RequestCompiler {
           frame.step = RequestStep();
           if (!skip_blanks(frame)) {
             // Only blanks were left: the request ends without another step.
-            if (frame.first < 0 && !append_linked(frame)) return error_syntax;
+            if (frame.first < 0 && !append_linked(frame)) return errors::request_syntax;
             id = frame.first;
             return 0;
           }
           uint16_t c = at(pos_);
           if (c == '(') {
             int32_t close = parens_[static_cast<std::size_t>(pos_)];
-            if (close < 0 || close >= frame.end) return error_brackets;
+            if (close < 0 || close >= frame.end) return errors::request_brackets;
             frame.step.kind = kind_group;
             frame.pending = pending_group;
             frame.close = close;
@@ -243,7 +236,7 @@ class RequestCompiler {
             }
             frame.state = 5;
           } else {
-            if (!read_name(frame, frame.step.name)) return error_syntax;
+            if (!read_name(frame, frame.step.name)) return errors::request_syntax;
             frame.step.kind = kind_named;
             frame.state = 2;
           }
@@ -271,7 +264,7 @@ class RequestCompiler {
             ++pos_;
             skip_blanks(frame);
             String name;
-            if (!read_name(frame, name)) return error_no_identifier;
+            if (!read_name(frame, name)) return errors::request_no_identifier;
             if (name.equals("last")) {
               frame.step.subscript = subscript_last;
             } else if (name.equals("any")) {
@@ -280,7 +273,7 @@ class RequestCompiler {
               frame.step.subscript = subscript_random;
             } else {
               int32_t slot = parser_.loop_slot_of(name, owner_);
-              if (slot < 0) return error_unknown_loop_index;
+              if (slot < 0) return errors::request_unknown_loop_index;
               frame.step.subscript = subscript_loop_index;
               frame.step.loop_slot = slot;
             }
@@ -289,7 +282,7 @@ class RequestCompiler {
             frame.step.first = read_number(frame);
             frame.step.subscript = subscript_index;
             if (skip_blanks(frame) && at(pos_) == '.') {
-              if (pos_ + 1 >= frame.end || at(pos_ + 1) != '.') return error_syntax;
+              if (pos_ + 1 >= frame.end || at(pos_ + 1) != '.') return errors::request_syntax;
               pos_ += 2;
               if (skip_blanks(frame) && is_digit(at(pos_))) {
                 frame.step.last = read_number(frame);
@@ -304,7 +297,7 @@ class RequestCompiler {
             int32_t close = frame.step.wraps
                                 ? braces_[static_cast<std::size_t>(frame.open_brace)]
                                 : brackets_[static_cast<std::size_t>(frame.open_bracket)];
-            if (close < 0 || close >= frame.end || close < pos_) return error_brackets;
+            if (close < 0 || close >= frame.end || close < pos_) return errors::request_brackets;
             frame.pending = frame.step.wraps ? pending_wrapped : pending_predicate;
             frame.close = close;
             begin_frame(pos_, close);
@@ -325,7 +318,7 @@ class RequestCompiler {
           break;
         case 5:
           if (skip_blanks(frame) && at(pos_) == '|') {
-            if (!append_linked(frame)) return error_syntax;
+            if (!append_linked(frame)) return errors::request_syntax;
             frame.pending = pending_union;
             begin_frame(pos_ + 1, frame.end);
             return 0;
@@ -333,29 +326,29 @@ class RequestCompiler {
           if (pos_ < frame.end && at(pos_) == '[') {
             // A second subscript applies to the result of the step so far.
             int32_t alone = append(frame.step);
-            if (alone < 0) return error_syntax;
+            if (alone < 0) return errors::request_syntax;
             frame.step = RequestStep();
             frame.step.kind = kind_group;
             frame.step.sub = alone;
             frame.state = 2;
             break;
           }
-          if (!append_linked(frame)) return error_syntax;
+          if (!append_linked(frame)) return errors::request_syntax;
           frame.state = 1;
           break;
         case 6:
           skip_blanks(frame);
           if (frame.step.wraps) {
-            if (at(pos_) != '}') return error_brackets;
+            if (at(pos_) != '}') return errors::request_brackets;
             ++pos_;
-            if (!skip_blanks(frame)) return error_brackets;
+            if (!skip_blanks(frame)) return errors::request_brackets;
           }
-          if (at(pos_) != ']') return error_brackets;
+          if (at(pos_) != ']') return errors::request_brackets;
           ++pos_;
           frame.state = 4;
           break;
         default:
-          return error_syntax;
+          return errors::request_syntax;
       }
     }
   }
@@ -378,12 +371,12 @@ class RequestCompiler {
       case pending_wrapped:
         frame.step.subscript = subscript_predicate;
         frame.step.predicate = id;
-        if (!skip_blanks(frame) || at(pos_) != ']') return error_brackets;
+        if (!skip_blanks(frame) || at(pos_) != ']') return errors::request_brackets;
         ++pos_;
         frame.state = 4;
         break;
       default:
-        return error_syntax;
+        return errors::request_syntax;
     }
     frame.pending = pending_none;
     return 0;
@@ -404,7 +397,7 @@ class RequestCompiler {
 
 int32_t XslParser::compile_request(const String& text, int32_t template_line, int32_t owner_node) {
   if (!text.self_check()) {
-    raise_error(error_unusable_text, template_line, text.context());
+    raise_error(errors::parse_input_errors, template_line, text.context());
     return faulty_request;
   }
   RequestCompiler compiler(*this, text, template_line, owner_node);

@@ -15,7 +15,6 @@
 // once per distinct context node.
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 #include "rendering/xsl_parser.h"
@@ -23,8 +22,6 @@
 namespace wayfetch {
 namespace {
 
-constexpr int32_t error_not_implemented = 41;
-constexpr int32_t error_request_failed = 42;
 // Candidate lists at least this long are remembered, up to this many
 // node indexes in all (16 MB).
 constexpr std::size_t cache_from = 32;
@@ -108,7 +105,7 @@ class RequestEvaluator {
     const RequestStep* s = step_at(frame.step);
     if (s == nullptr) {
       // Only a damaged table names a step that does not exist.
-      raise(error_request_failed);
+      raise(errors::request_failed);
       return finish(frame, finished);
     }
     if (s->kind == kind_root) {
@@ -135,7 +132,7 @@ class RequestEvaluator {
         frame.phase = phase_union_left;
         return inner(s->sub, x, frame.any_key, frame.axis);
       default:
-        raise(error_request_failed);
+        raise(errors::request_failed);
         frame.next = frame.current.size();
         return false;
     }
@@ -306,7 +303,7 @@ class RequestEvaluator {
         if (n > 0) frame.output.push_back(candidates[n - 1]);
         break;
       case subscript_random:
-        if (n > 0) frame.output.push_back(candidates[static_cast<uint64_t>(std::rand()) % n]);
+        if (n > 0) frame.output.push_back(candidates[static_cast<uint64_t>(parser_.random_()) % n]);
         break;
       case subscript_loop_index:
         take(parser_.loop_value(s.loop_slot));
@@ -315,11 +312,11 @@ class RequestEvaluator {
         take(parser_.any_counter(frame.any_key));
         break;
       case subscript_predicate:
-        if (!frame.condition_reported) raise(error_not_implemented);
+        if (!frame.condition_reported) raise(errors::request_not_implemented);
         frame.condition_reported = true;
         break;
       default:
-        raise(error_request_failed);
+        raise(errors::request_failed);
         break;
     }
   }
@@ -354,7 +351,7 @@ bool XslParser::spend_request_work(int64_t amount) {
   request_work_left_ -= amount;
   if (request_work_left_ >= 0) return true;
   request_work_spent_ = true;
-  raise_error(error_request_failed, position_line_, position_context_);
+  raise_error(errors::request_failed, position_line_, position_context_);
   return false;
 }
 

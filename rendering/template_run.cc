@@ -6,10 +6,6 @@
 namespace wayfetch {
 namespace {
 
-constexpr int32_t warning_unknown_instruction = 19;
-constexpr int32_t error_not_executable = 46;
-constexpr int32_t error_execution = 47;
-
 enum Instruction {
   instruction_unknown,
   instruction_stylesheet,
@@ -122,7 +118,7 @@ bool TemplateRun::charge(int64_t steps, int32_t node) {
   if (stopped_) return false;
   steps_left_ -= steps;
   if (steps_left_ >= 0) return true;
-  fail(error_execution, node);
+  fail(errors::render_execution, node);
   stopped_ = true;
   return false;
 }
@@ -137,14 +133,14 @@ void TemplateRun::check_output(int32_t node) {
       output_bytes_ <= tmpl_.limits().output_bytes) {
     return;
   }
-  fail(error_execution, node);
+  fail(errors::render_execution, node);
   stopped_ = true;
 }
 
 void TemplateRun::execute_node(int32_t node, int32_t current) {
   if (stopped_ || !count_step(node)) return;
   if (!tmpl_.valid(node)) {
-    tmpl_.raise_error(error_not_executable);
+    tmpl_.raise_error(errors::render_not_executable);
     return;
   }
   const XmlNode& record = tmpl_.get(node);
@@ -160,7 +156,7 @@ void TemplateRun::execute_node(int32_t node, int32_t current) {
     case node_element:
       break;
     default:
-      fail(error_not_executable, node);
+      fail(errors::render_not_executable, node);
       return;
   }
   Continuation next;
@@ -170,7 +166,7 @@ void TemplateRun::execute_node(int32_t node, int32_t current) {
       if (node == stylesheet()) {
         next = Continuation::children(current);
       } else {
-        warn(warning_unknown_instruction, node);
+        warn(warnings::unknown_instruction, node);
       }
       break;
     case instruction_comment:
@@ -206,7 +202,7 @@ void TemplateRun::execute_node(int32_t node, int32_t current) {
       next = run_date(*this, node, current);
       break;
     case instruction_unknown:
-      warn(warning_unknown_instruction, node);
+      warn(warnings::unknown_instruction, node);
       break;
   }
   check_output(node);

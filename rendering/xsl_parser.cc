@@ -9,14 +9,6 @@
 #include "core/text_scanner.h"
 
 namespace wayfetch {
-namespace {
-
-constexpr int32_t error_no_index_owner = 38;
-constexpr int32_t error_template_unreadable = 45;
-constexpr int32_t warning_no_encoding = 10;
-
-}  // namespace
-
 XslParser::XslParser() {
   restart_budgets();
 }
@@ -95,7 +87,7 @@ bool XslParser::load_template(const String& path) {
 
   TextScanner text;
   if (!text.load_file(path)) {
-    raise_error(error_template_unreadable, -1, text.context());
+    raise_error(errors::render_template_unreadable, -1, text.context());
     return false;
   }
   // The encoding: the "encoding" of the "xsl:stylesheet" start tag, else a
@@ -104,7 +96,7 @@ bool XslParser::load_template(const String& path) {
     XmlParser scratch;
     scratch.set_mode(ParseMode::xsl_head_encoding);
     scratch.parse(text);
-    if (scratch.warning == warning_no_encoding) {
+    if (scratch.warning == warnings::no_encoding) {
       scratch.reset();
       text.rewind();
       scratch.set_mode(ParseMode::html_head_charset);
@@ -125,7 +117,7 @@ void XslParser::prepare_template() {
     if (attribute.kind != node_attribute || !attribute.attr_name.equals("index")) continue;
     int32_t owner = attribute.parent;
     if (!valid(owner) || get(owner).kind != node_element) {
-      raise_error(error_no_index_owner, attribute.source_line, attribute.name.context());
+      raise_error(errors::render_no_index_owner, attribute.source_line, attribute.name.context());
       continue;
     }
     node(owner).index_slot = static_cast<int32_t>(loop_slots_.size());

@@ -34,6 +34,7 @@
 #define WAYFETCH_RENDERING_XSL_PARSER_H
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -122,6 +123,9 @@ class XslParser : public XmlParser {
     position_line_ = line;
     position_context_ = context;
   }
+  // "[#random]" draws from this parser's own generator, never from the C
+  // library's, whose seed belongs to the program as a whole.
+  void seed_random(uint32_t seed) { random_.seed(seed); }
 
  private:
   friend class RequestCompiler;
@@ -163,6 +167,7 @@ class XslParser : public XmlParser {
   bool request_work_spent_ = false;
   int32_t position_line_ = -1;
   int32_t position_context_ = -1;
+  std::minstd_rand random_;
 };
 
 }  // namespace wayfetch

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core/sync.h"
+#include "platform/clock.h"
 #include "platform/http_transfer.h"
 
 namespace wayfetch {
@@ -31,7 +32,7 @@ struct OpenRequest {
 
   // Whether the watchdog has gone off.
   bool expired() const {
-    return stop.deadline && std::chrono::steady_clock::now() >= *stop.deadline;
+    return stop.deadline && platform::current_clock().steady_time() >= *stop.deadline;
   }
 };
 

@@ -45,16 +45,12 @@ uint32_t get_le32(const uint8_t* at) {
 }  // namespace
 
 Timestamp Timestamp::now() {
-  auto since_1970 = std::chrono::floor<std::chrono::milliseconds>(
-      std::chrono::system_clock::now().time_since_epoch());
-  int64_t milliseconds = since_1970.count();
-  int64_t seconds = milliseconds / 1000;
-  int64_t rest = milliseconds % 1000;
-  if (rest < 0) {
-    rest += 1000;
-    --seconds;
-  }
-  return from_unix(seconds, rest);
+  return now(platform::current_clock());
+}
+
+Timestamp Timestamp::now(const platform::Clock& clock) {
+  uint64_t time = clock.file_time();
+  return Timestamp(time - time % units_per_millisecond);
 }
 
 bool Timestamp::from_fields(const TimeFields& fields, Timestamp& out) {

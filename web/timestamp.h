@@ -20,6 +20,7 @@
 #include <span>
 
 #include "core/string.h"
+#include "platform/clock.h"
 
 namespace wayfetch {
 
@@ -56,8 +57,10 @@ class Timestamp {
   constexpr uint32_t low() const { return static_cast<uint32_t>(value_); }
   constexpr uint32_t high() const { return static_cast<uint32_t>(value_ >> 32); }
 
-  // The current UTC time, to the millisecond.
+  // The current UTC time, to the millisecond, on `clock` (the clock in use
+  // when not given; platform/clock.h).
   static Timestamp now();
+  static Timestamp now(const platform::Clock& clock);
 
   // Reads the text form: after trimming blanks, seven decimal numbers (year,
   // month, day, hour, minute, second, milliseconds), each followed by exactly

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <utility>
 
-#include "core/error_log.h"
+#include "core/error_sink.h"
 #include "core/text_scanner.h"
 #include "platform/network_state.h"
 #include "web/target_file.h"
@@ -176,7 +176,8 @@ int32_t WebConnector::get(const String& base, const String& address, File& targe
   OpenRequest request;
   int32_t limit = timeout_ms > 0 ? timeout_ms : request_timeout_ms_.load();
   if (limit > 0) {
-    request.stop.deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit);
+    request.stop.deadline =
+        platform::current_clock().steady_time() + std::chrono::milliseconds(limit);
   }
   request_number = requests_.add(request);
   final_address.clear();
@@ -381,11 +382,10 @@ int32_t WebConnector::fetch_local(const UrlParts& parts, Exchange& exchange, Rep
 }
 
 void report_failed_request(ErrorState& reporter, const String& address, int32_t status) {
-  int32_t slot = -1;
-  if (ErrorLog* log = ErrorLog::instance()) {
-    slot = log->register_context(address, ErrorLog::retention_transient);
-  }
-  reporter.raise_warning(35, slot, status);
+  // The address is needed for this one record only: its slot goes back to
+  // the sink as soon as the record is written.
+  ContextLease url = ContextLease::register_text(address, ErrorSink::retention_transient);
+  reporter.raise_warning(warnings::failed_http_request, url.slot(), status);
 }
 
 }  // namespace wayfetch

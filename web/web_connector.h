@@ -55,19 +55,19 @@ class WebConnector {
   // A meta refresh with a shorter delay (seconds) is followed.
   static constexpr int32_t max_refresh_delay = 10;
 
-  // Status codes.
+  // Status codes: the internet entries of the error table (core/error_codes.h).
   static constexpr int32_t ok = 0;
-  static constexpr int32_t invalid_url = 101;
-  static constexpr int32_t request_refused = 102;
-  static constexpr int32_t proxy_credentials = 103;
-  static constexpr int32_t storage_failed = 104;
-  static constexpr int32_t invalid_header = 105;
-  static constexpr int32_t unknown_error = 106;
-  static constexpr int32_t file_not_found = 107;
-  static constexpr int32_t server_credentials = 108;
-  static constexpr int32_t server_not_found = 109;
-  static constexpr int32_t disabled = 110;
-  static constexpr int32_t timed_out = 111;
+  static constexpr int32_t invalid_url = errors::internet_invalid_url;
+  static constexpr int32_t request_refused = errors::internet_request_refused;
+  static constexpr int32_t proxy_credentials = errors::internet_proxy_credentials;
+  static constexpr int32_t storage_failed = errors::internet_storage_failed;
+  static constexpr int32_t invalid_header = errors::internet_invalid_header;
+  static constexpr int32_t unknown_error = errors::internet_unknown;
+  static constexpr int32_t file_not_found = errors::internet_file_not_found;
+  static constexpr int32_t server_credentials = errors::internet_server_credentials;
+  static constexpr int32_t server_not_found = errors::internet_server_not_found;
+  static constexpr int32_t disabled = errors::internet_disabled;
+  static constexpr int32_t timed_out = errors::internet_timed_out;
 
   // Content modes of get: what the caller will do with the file.
   static constexpr int32_t content_download = 0;  // an answer must name its type (else 105)

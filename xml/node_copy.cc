@@ -70,6 +70,7 @@ int32_t XmlParser::import_nodes(const XmlParser& source, int32_t i, int32_t pare
     if (top < 0) return -1;
     return import_nodes(scratch, top, parent, -1, nullptr);
   }
+  for (const ContextLease& lease : source.context_leases_) hold_context(lease);
   bool limited = used != nullptr && max_chars != -1;
 
   // Copies one record under `under`; -1 when it is left out or fails.

@@ -38,12 +38,21 @@ void XmlParser::make_root() {
   root.parent = -1;
 }
 
+void XmlParser::hold_context(const ContextLease& lease) {
+  if (lease.empty()) return;
+  for (const ContextLease& held : context_leases_) {
+    if (held.same_as(lease)) return;
+  }
+  context_leases_.push_back(lease);
+}
+
 void XmlParser::reset() {
   nodes_ = Storage<XmlNode>(initial_nodes);
   make_root();
   open_elements_.clear();
   open_by_name_.clear();
   open_same_below_.clear();
+  context_leases_.clear();
   current_ = 0;
   state_ = 0;
   raw_ = false;
@@ -53,7 +62,7 @@ void XmlParser::reset() {
 
 XmlNode& XmlParser::node(int32_t i) {
   if (!valid(i)) {
-    raise_error(17);
+    raise_error(errors::parse_no_such_node);
     return nodes_.at(0);
   }
   return nodes_.at(i);
@@ -62,7 +71,7 @@ XmlNode& XmlParser::node(int32_t i) {
 int32_t XmlParser::add_node(int32_t parent, int32_t kind, std::string_view bytes,
                             const String& like) {
   if (!valid(parent)) {
-    raise_error(27);
+    raise_error(errors::parse_node_not_created);
     return -1;
   }
   int32_t index = nodes_.size();
@@ -112,13 +121,13 @@ int32_t XmlParser::create_attribute(int32_t parent, const String& name) {
 
 bool XmlParser::set_attribute_value(int32_t element, const String& value) {
   if (!valid(element)) {
-    raise_error(27);
+    raise_error(errors::parse_node_not_created);
     return false;
   }
   const Storage<int32_t>& children = nodes_.get(element).children;
   int32_t last = children.size() > 0 ? children.get(children.size() - 1) : -1;
   if (!valid(last) || nodes_.get(last).kind != node_attribute) {
-    raise_error(27);
+    raise_error(errors::parse_node_not_created);
     return false;
   }
   XmlNode& attribute = nodes_.at(last);
@@ -158,7 +167,7 @@ int32_t XmlParser::append_copy(int32_t parent, const XmlNode& record) {
 
 bool XmlParser::attribute(int32_t element, const String& name, String& out) {
   if (!valid(element)) {
-    raise_error(17);
+    raise_error(errors::parse_no_such_node);
     return false;
   }
   for (int32_t child : nodes_.get(element).children) {
@@ -177,7 +186,7 @@ bool XmlParser::attribute(int32_t element, const char* name, String& out) {
 
 int32_t XmlParser::first_element_child(int32_t i) {
   if (!valid(i)) {
-    raise_error(17);
+    raise_error(errors::parse_no_such_node);
     return -1;
   }
   nodes_.at(i).iteration = -1;
@@ -186,7 +195,7 @@ int32_t XmlParser::first_element_child(int32_t i) {
 
 int32_t XmlParser::next_element_child(int32_t i) {
   if (!valid(i)) {
-    raise_error(17);
+    raise_error(errors::parse_no_such_node);
     return -1;
   }
   XmlNode& parent = nodes_.at(i);
@@ -207,7 +216,7 @@ int32_t XmlParser::next_element_child(int32_t i) {
 
 int32_t XmlParser::next_element(int32_t root, int32_t from) {
   if (!valid(root) || !valid(from)) {
-    raise_error(17);
+    raise_error(errors::parse_no_such_node);
     return -1;
   }
   int32_t at = from;
@@ -256,12 +265,12 @@ void XmlParser::unique_name(int32_t i, String& out) {
 bool XmlParser::remove_last_node() {
   int32_t last = nodes_.size() - 1;
   if (last <= 0 || nodes_.get(last).children.size() > 0) {
-    raise_error(22);
+    raise_error(errors::parse_unknown);
     return false;
   }
   int32_t parent = nodes_.get(last).parent;
   if (!valid(parent)) {
-    raise_error(22);
+    raise_error(errors::parse_unknown);
     return false;
   }
   Storage<int32_t>& siblings = nodes_.at(parent).children;
@@ -272,13 +281,13 @@ bool XmlParser::remove_last_node() {
       return true;
     }
   }
-  raise_error(22);
+  raise_error(errors::parse_unknown);
   return false;
 }
 
 bool XmlParser::mark_blank(int32_t i) {
   if (!valid(i)) {
-    raise_error(17);
+    raise_error(errors::parse_no_such_node);
     return false;
   }
   // Post-order with an explicit stack: the depth of a page is the page's choice.

@@ -179,7 +179,7 @@ void ParseMachine::pop_open() {
   if (stack.top() <= 1) {
     // Not met by the parser itself: a "/>" always closes the element its
     // start tag just pushed.
-    parser_.raise_warning(warning_empty_stack, line(), context_);
+    parser_.raise_warning(warnings::empty_stack, line(), context_);
     return;
   }
   int32_t position = stack.top() - 2;
@@ -211,7 +211,7 @@ int32_t ParseMachine::close_by_name(int32_t start, int32_t stop) {
     pop_open();
     return last;
   }
-  parser_.raise_warning(warning_unclosed_above, line(), context_);
+  parser_.raise_warning(warnings::unclosed_above, line(), context_);
   auto found = parser_.open_by_name_.find(key);
   if (found == parser_.open_by_name_.end()) return -1;
   int32_t k = found->second;
@@ -249,7 +249,7 @@ void ParseMachine::run() {
   parser_.line_ = 1;
   if (mode_ == 3 || mode_ == 6 || mode_ == 8) parser_.silent = true;
   if (text_.error != 0) {
-    parser_.raise_error(error_input_had_errors, 1, context_);
+    parser_.raise_error(errors::parse_input_errors, 1, context_);
     detect_ = false;
     touch_text_ = false;  // nothing was read: the text stays as it was given
     finish();
@@ -264,15 +264,15 @@ void ParseMachine::run() {
   }
   if (text_.encoding() != TextEncoding::SingleByte && text_.encoding() != TextEncoding::Unicode &&
       text_.encoding() != TextEncoding::Multibyte) {
-    text_.raise_error(4);
+    text_.raise_error(errors::string_unknown);
   }
   while (state_ != end) {
     if (text_.error != 0) {
-      parser_.raise_error(error_input_failed, line(), context_);
+      parser_.raise_error(errors::parse_unknown, line(), context_);
       break;
     }
     if (parser_.node_count() >= parser_.node_limit()) {
-      parser_.raise_error(error_node_not_created, line(), context_);
+      parser_.raise_error(errors::parse_node_not_created, line(), context_);
       break;
     }
     if (at_end(pos_)) {
@@ -304,10 +304,11 @@ void ParseMachine::finish() {
   if (!touch_text_) return;
   text_.set_cursor(pos_ >= end_ ? length_ : pos_);
   text_.set_marks(mark_start_, mark_end_);
-  if (pos_ >= end_) text_.raise_warning(2);
+  if (pos_ >= end_) text_.raise_warning(warnings::past_end);
 }
 
 void XmlParser::parse(TextScanner& text) {
+  hold_context(text.context_lease());
   ParseMachine machine(*this, text);
   machine.run();
 }
@@ -317,7 +318,7 @@ bool XmlParser::parse_files(const Storage<String>& names, ParseMode mode) {
   for (int32_t i = 0; i < names.size(); ++i) {
     TextScanner text;
     if (!text.load_file(names.get(i))) {
-      raise_error(26, -1, text.context());
+      raise_error(errors::parse_template_unreadable, -1, text.context());
       all_loaded = false;
       continue;
     }

@@ -41,20 +41,6 @@ enum State : int32_t {
   xsl_text_start = 17,
 };
 
-// Message codes.
-constexpr int32_t error_bad_name = 18;
-constexpr int32_t error_input_failed = 22;
-constexpr int32_t error_unknown_end_tag = 23;
-constexpr int32_t error_open_comment = 24;
-constexpr int32_t error_input_had_errors = 25;
-constexpr int32_t error_node_not_created = 27;
-constexpr int32_t warning_empty_stack = 5;
-constexpr int32_t warning_no_value = 8;
-constexpr int32_t warning_unclosed_above = 9;
-constexpr int32_t warning_tag_panic = 12;
-constexpr int32_t warning_no_gt = 13;
-constexpr int32_t warning_bad_attribute = 14;
-
 inline bool blank(uint16_t c) {
   return c == '\t' || c == '\n' || c == '\r' || c == ' ';
 }

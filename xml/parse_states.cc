@@ -47,7 +47,7 @@ void ParseMachine::step() {
         state_ = attribute_value;
       } else {
         pos_ = at;
-        parser_.raise_warning(warning_no_value, line(), context_);
+        parser_.raise_warning(warnings::attribute_no_value, line(), context_);
         state_ = attributes;
       }
       break;
@@ -86,7 +86,7 @@ void ParseMachine::step() {
       state_ = xsl_text;
       break;
     default:
-      parser_.raise_error(error_input_failed, line(), context_);
+      parser_.raise_error(errors::parse_unknown, line(), context_);
       state_ = end;
       break;
   }
@@ -125,7 +125,7 @@ void ParseMachine::state_after_lt() {
       pos_ = advance(name);
       state_ = end_tag;
     } else {
-      parser_.raise_error(error_bad_name, line(), context_);
+      parser_.raise_error(errors::parse_bad_tag_name, line(), context_);
       text_from_tag_ = true;
       state_ = recover;
     }
@@ -230,10 +230,10 @@ void ParseMachine::state_attributes() {
     }
   }
   if (mode_ != 8) {
-    parser_.raise_warning(warning_bad_attribute, line(), context_);
+    parser_.raise_warning(warnings::bad_attribute_name, line(), context_);
     pos_ = advance(name);
   } else {
-    parser_.raise_warning(warning_tag_panic, line(), context_);
+    parser_.raise_warning(warnings::tag_panic, line(), context_);
     pos_ = advance(name);
     state_ = end;
   }
@@ -266,7 +266,7 @@ void ParseMachine::state_attribute_value() {
     }
   }
   if (value_stop == value_start) {
-    parser_.raise_warning(warning_no_value, line(), context_);
+    parser_.raise_warning(warnings::attribute_no_value, line(), context_);
     pos_ = resume;
     uint16_t c = char_at(pos_);
     if (!at_end(pos_) && (c == '"' || c == '\'')) pos_ = advance(pos_);
@@ -283,7 +283,7 @@ void ParseMachine::state_attribute_value() {
   const Storage<int32_t>& children = parser_.nodes_.get(parser_.current_).children;
   int32_t last = children.size() > 0 ? children.get(children.size() - 1) : -1;
   if (!parser_.valid(last) || parser_.nodes_.get(last).kind != node_attribute) {
-    parser_.raise_error(27, line(), context_);
+    parser_.raise_error(errors::parse_node_not_created, line(), context_);
   } else {
     XmlNode& attribute = parser_.nodes_.at(last);
     attribute.name.set_text(bytes(value_start, stored_stop), text_.encoding(), text_.code_page());
@@ -312,7 +312,7 @@ void ParseMachine::state_end_tag(bool xsl) {
     }
     emit_xsl_run(tag_start_);
   } else if (name_stop == name) {
-    parser_.raise_error(error_bad_name, line(), context_);
+    parser_.raise_error(errors::parse_bad_tag_name, line(), context_);
     text_from_tag_ = true;
     state_ = recover;
     return;
@@ -320,7 +320,7 @@ void ParseMachine::state_end_tag(bool xsl) {
   int32_t closed = close_by_name(name, name_stop);
   pos_ = name_stop;
   if (closed < 0) {
-    parser_.raise_error(error_unknown_end_tag, line(), context_);
+    parser_.raise_error(errors::parse_unknown_end_tag, line(), context_);
     state_ = recover;
     return;
   }
@@ -335,7 +335,7 @@ void ParseMachine::state_end_tag(bool xsl) {
     state_ = xsl ? xsl_text_start : text_run;
   } else {
     pos_ = gt;
-    parser_.raise_warning(warning_no_gt, line(), context_);
+    parser_.raise_warning(warnings::no_closing_bracket, line(), context_);
     parser_.nodes_.at(closed).source_end = gt;
     state_ = skip_to_gt;
   }
@@ -358,7 +358,7 @@ void ParseMachine::state_comment_body() {
     at = second;
   }
   pos_ = end_;
-  parser_.raise_error(error_open_comment, line(), context_);
+  parser_.raise_error(errors::parse_open_comment, line(), context_);
   mark_end_ = end_;
   if (mode_ != 8) new_node(node_comment, mark_start_, mark_end_);
   state_ = mode_ == 8 ? start : recover;
@@ -368,7 +368,7 @@ void ParseMachine::state_declaration() {
   int32_t gt = find_char(pos_, '>');
   if (at_end(gt)) {
     pos_ = end_;
-    parser_.raise_error(error_open_comment, line(), context_);
+    parser_.raise_error(errors::parse_open_comment, line(), context_);
     mark_end_ = end_;
     if (mode_ != 8) new_node(node_comment, mark_start_, mark_end_);
     state_ = mode_ == 8 ? start : recover;

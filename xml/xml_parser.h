@@ -192,6 +192,9 @@ class XmlParser : public ErrorState {
   // Runs the encoding detection of `mode` over the table; returns 0 when the
   // text was relabelled, else warning 10 or 11.
   int32_t detect_encoding(ParseMode mode, String& text);
+  // Keeps the context slot of a parsed or imported text for as long as the
+  // nodes that name it (by number) are in the table.
+  void hold_context(const ContextLease& lease);
 
   ParseMode mode_ = ParseMode::xml;
   Storage<XmlNode> nodes_{initial_nodes};
@@ -206,6 +209,8 @@ class XmlParser : public ErrorState {
   // closing by name stays linear however deep the stack grows.
   std::unordered_map<std::string, int32_t> open_by_name_;
   std::vector<int32_t> open_same_below_;
+  // The context slots the nodes' texts name (see String::load_file).
+  std::vector<ContextLease> context_leases_;
 };
 
 }  // namespace wayfetch

@@ -18,8 +18,6 @@
 namespace wayfetch {
 namespace {
 
-constexpr int32_t error_file = 21;
-constexpr int32_t error_unknown = 22;
 constexpr std::size_t flush_size = 1 << 16;
 
 // Buffers the output and counts every write that falls short.
@@ -249,7 +247,7 @@ bool XmlParser::write_file(const String& path, int32_t options, const String& he
   }
   File file;
   if (!file.open(path, File::write_new)) {
-    raise_error(error_file);
+    raise_error(errors::parse_file_access);
     return false;
   }
   Output out(file, wide);
@@ -258,9 +256,9 @@ bool XmlParser::write_file(const String& path, int32_t options, const String& he
   TreeWriter writer(nodes_, out, options, narrow_code_page);
   bool known_kinds = writer.write();
   out.flush();
-  if (!known_kinds) raise_error(error_unknown);
+  if (!known_kinds) raise_error(errors::parse_unknown);
   if (out.failed()) {
-    raise_error(error_file);
+    raise_error(errors::parse_file_access);
     return false;
   }
   return known_kinds;

@@ -7,17 +7,11 @@
 #include "rendering/template_run.h"
 
 namespace wayfetch {
-namespace {
-
-constexpr int32_t warning_not_one_node = 18;
-
-}  // namespace
-
 Continuation run_anchor(TemplateRun& run, int32_t element, int32_t current, bool link) {
   std::vector<int32_t> nodes;
   run.select_or_current(run.request_of(element), element, current, nodes);
   Continuation next = Continuation::children(current);
-  if (nodes.size() != 1) run.warn(warning_not_one_node, element);
+  if (nodes.size() != 1) run.warn(warnings::not_one_node, element);
   if (nodes.empty()) return next;
 
   String name;

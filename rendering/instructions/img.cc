@@ -7,8 +7,6 @@
 namespace wayfetch {
 namespace {
 
-constexpr int32_t error_bad_address = 48;
-
 // The first text child of the first node that has one; -1 when none has.
 int32_t first_text_child(const XmlParser& data, const std::vector<int32_t>& nodes) {
   for (int32_t node : nodes) {
@@ -100,7 +98,7 @@ Continuation run_img(TemplateRun& run, int32_t element, int32_t current) {
       int32_t visited = 0;
       if (!report_data_picture(data, data.get(address_node).parent, address, run.pictures(),
                                visited)) {
-        run.fail(error_bad_address, element);
+        run.fail(errors::render_bad_address, element);
       }
       run.charge(visited, element);
     }

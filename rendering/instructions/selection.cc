@@ -7,14 +7,12 @@
 namespace wayfetch {
 namespace {
 
-constexpr int32_t warning_no_request = 17;
-
 // The instruction's nodes; false (warning 17) when it has no request.
 bool required_selection(TemplateRun& run, int32_t element, int32_t current,
                         std::vector<int32_t>& nodes) {
   int32_t request = run.request_of(element);
   if (request == no_request) {
-    run.warn(warning_no_request, element);
+    run.warn(warnings::no_select, element);
     return false;
   }
   run.select(request, element, current, nodes);

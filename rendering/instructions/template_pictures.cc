@@ -11,7 +11,6 @@
 namespace wayfetch {
 namespace {
 
-constexpr int32_t error_bad_address = 48;
 // The one-tag parser is emptied when it holds this many nodes.
 constexpr int32_t scratch_nodes = 1024;
 
@@ -83,7 +82,7 @@ void process_template_pictures(XslParser& tmpl, const String& template_address,
             pictures.add(absolute, -1);
           } else {
             const XmlNode& owner = tmpl.get(i);
-            tmpl.raise_error(error_bad_address, owner.source_line, owner.name.context());
+            tmpl.raise_error(errors::render_bad_address, owner.source_line, owner.name.context());
           }
           slashes_to_backslashes(tmpl.node(i).name, attribute.source_start, attribute.source_end);
           break;

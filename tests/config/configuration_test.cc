@@ -11,7 +11,6 @@
 #include <memory>
 #include <string>
 
-#include "core/error_log.h"
 #include "platform/settings_store_file.h"
 #include "platform/user_folders.h"
 #include "tests/config/config_dump.h"

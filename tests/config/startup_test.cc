@@ -9,6 +9,7 @@
 
 #include "config/wayfetch_configuration.h"
 #include "core/error_log.h"
+#include "core/error_sink.h"
 #include "core/string_table.h"
 #include "platform/settings_store_file.h"
 #include "tests/support/scoped_env.h"
@@ -39,6 +40,7 @@ class StartupTest : public ::testing::Test {
   testing::TempDir dir_;
   testing::XdgFolders folders_{dir_.path()};
   ErrorLog log_{String(dir_.file("error_log.txt").c_str()), true};
+  ScopedErrorSink sink_{&log_};
   platform::FileSettingsStore store_;
   std::vector<int32_t> questions_;
 };

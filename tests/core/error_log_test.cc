@@ -22,7 +22,7 @@ class ErrorLogTest : public ::testing::Test {
     path_ = dir_.file("error_log.txt");
     log_ = std::make_unique<ErrorLog>(String(path_.c_str()), true);
     ASSERT_TRUE(log_->is_open());
-    ASSERT_EQ(ErrorLog::instance(), log_.get());
+    install_ = std::make_unique<ScopedErrorSink>(log_.get());
   }
   // The log's bytes after the byte-order mark.
   std::string records() {
@@ -37,6 +37,7 @@ class ErrorLogTest : public ::testing::Test {
   testing::TempDir dir_;
   std::string path_;
   std::unique_ptr<ErrorLog> log_;
+  std::unique_ptr<ScopedErrorSink> install_;
 };
 
 TEST_F(ErrorLogTest, ErrorWithLineAndFile) {
@@ -213,6 +214,7 @@ TEST_F(ErrorLogTest, RecordsOfThreadsNeverInterleave) {
 
 TEST(ErrorLogWithoutFileTest, ClosedLogWritesNothing) {
   ErrorLog log(String("/nonexistent-folder/error_log.txt"), true);
+  ScopedErrorSink install(&log);
   EXPECT_FALSE(log.is_open());
   EXPECT_FALSE(log.open());
   EXPECT_TRUE(log.unicode());
@@ -225,11 +227,12 @@ TEST(ErrorLogWithoutFileTest, NonUnicodeLogStaysEmpty) {
   testing::TempDir dir;
   {
     ErrorLog log(String(dir.file("log").c_str()), false);
+    ScopedErrorSink install(&log);
     ErrorState state;
     state.raise_error(23, 1, -1);
   }
   EXPECT_EQ(testing::read_bytes(dir.file("log")), "");
-  EXPECT_EQ(ErrorLog::instance(), nullptr);
+  EXPECT_FALSE(error_sink::installed());
 }
 
 TEST(MessageTableTest, TextsStandAsWritten) {

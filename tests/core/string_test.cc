@@ -328,6 +328,7 @@ TEST_F(StringFileTest, ByteOrderMarks) {
 TEST_F(StringFileTest, MissingFileQuotesItsNameInTheLog) {
   std::string log_path = dir_.file("error_log.txt");
   ErrorLog log(String(log_path.c_str()), true);
+  ScopedErrorSink install(&log);
   String s;
   std::string missing = dir_.file("missing.xml");
   EXPECT_FALSE(s.load_file(String(missing.c_str())));

@@ -98,6 +98,7 @@ TEST_F(ThreadManagerTest, EmptyManagerWarnsWithoutLogging) {
   testing::TempDir dir;
   std::string path = dir.file("error_log.txt");
   ErrorLog log(String(path.c_str()), true);
+  ScopedErrorSink install(&log);
   ThreadManager manager;
   EXPECT_EQ(manager.next_finished(), nullptr);
   EXPECT_EQ(manager.warning, 22);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/clock.h"
 #include "platform/date_format.h"
 #include "tests/support/temp_dir.h"
 
@@ -12,6 +13,8 @@ using testing::TempDir;
 using testing::write_bytes;
 
 TEST(EbookPackageTest, FromPage) {
+  platform::FakeClock clock;  // the date cannot change half-way
+  platform::ScopedClock use(clock);
   const EbookPackage package = EbookPackage::from_page("/home/u/my.page.html", "");
   ASSERT_EQ(package.manifest().size(), 1u);
   EXPECT_EQ(package.manifest()[0].id, "ContentFile1");

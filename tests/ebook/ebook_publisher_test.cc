@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/date_format.h"
 #include "tests/ebook/book_file.h"
 #include "tests/support/temp_dir.h"
@@ -277,6 +278,8 @@ TEST_F(EbookPublisherTest, TextFilesAreCopiedAsTheyAre) {
 }
 
 TEST_F(EbookPublisherTest, HeadNoticeAndInfoPage) {
+  platform::FakeClock clock;  // the date cannot change half-way
+  platform::ScopedClock use(clock);
   const std::string page =
       write_page("news.today.html", "<p>x</p>",
                  "<meta http-equiv=Content-Type content=\"text/html; charset=big5\">");

@@ -189,6 +189,7 @@ TEST_F(EngineTest, InstructionMessagesQuoteTheTemplateLine) {
   std::string log_path = dir_.file("error_log.txt");
   {
     ErrorLog log(String(log_path.c_str()), true);
+    ScopedErrorSink install(&log);
     write(".xsl", "<xsl:stylesheet>\n\n<xsl:for-each>x</xsl:for-each></xsl:stylesheet>");
     write(".data.xml", data);
     engine_.set_radix(String(radix().c_str()));
@@ -212,6 +213,7 @@ TEST_F(EngineTest, ErrorRecordsInTheLog) {
   std::string log_path = dir_.file("error_log.txt");
   {
     ErrorLog log(String(log_path.c_str()), true);
+    ScopedErrorSink install(&log);
     RenderingEngine no_radix;
     no_radix.add_datasource(String("data"));
     EXPECT_FALSE(no_radix.render());

@@ -129,6 +129,10 @@ TEST(TimestampTest, UnixTimes) {
   Timestamp now = Timestamp::now();
   EXPECT_GT(now, Timestamp::from_unix(1'700'000'000));
   EXPECT_EQ(now.value() % Timestamp::units_per_millisecond, 0u);
+  // now() reads the clock in use, cut to the millisecond.
+  platform::FakeClock clock(platform::FakeClock::default_file_time + 12'345);
+  platform::ScopedClock use(clock);
+  EXPECT_EQ(Timestamp::now().value(), platform::FakeClock::default_file_time + 10'000);
 }
 
 TEST(TimestampTest, DifferencesAndOrder) {

@@ -310,6 +310,7 @@ TEST(WebConnectorReport, FailedRequestIsLoggedWithItsAddress) {
   TempDir dir;
   {
     ErrorLog log(String(dir.file("log").c_str()), true);
+    ScopedErrorSink install(&log);
     ErrorState reporter;
     report_failed_request(reporter, String("http://example.test/x.html"), 109);
     EXPECT_EQ(reporter.warning, 35);

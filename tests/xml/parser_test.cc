@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/error_log.h"
+#include "tests/support/recording_sink.h"
 #include "tests/support/temp_dir.h"
 #include "tests/xml/tree_text.h"
 #include "xml/xml_parser.h"
@@ -356,6 +357,7 @@ TEST(Parser, HostileInputStopsAtTheNodeLimit) {
 TEST(Parser, SilentModesLeaveTheLogAlone) {
   testing::TempDir dir;
   ErrorLog log(String(dir.file("error_log.txt").c_str()), true);
+  ScopedErrorSink install(&log);
   XmlParser quiet = parsed("</x>", ParseMode::html_head);
   EXPECT_EQ(quiet.error, 23);
   EXPECT_FALSE(quiet.silent);
@@ -386,6 +388,7 @@ TEST(Parser, ParseFilesDetectsEachEncodingAndKeepsOneTable) {
 TEST(Parser, MessagesQuoteTheLineAndTheFile) {
   testing::TempDir dir;
   ErrorLog log(String(dir.file("error_log.txt").c_str()), true);
+  ScopedErrorSink install(&log);
   std::string file = dir.file("page.xml");
   testing::write_bytes(file, "<a>\n\n</b></a>");
   Storage<String> names;
@@ -403,6 +406,29 @@ TEST(Parser, MessagesQuoteTheLineAndTheFile) {
               "     line: 0000003 in file: " +
               file + "\r\n");
   EXPECT_EQ(testing::read_bytes(dir.file("error_log.txt")), "\xFF\xFE" + expected);
+}
+
+TEST(Parser, KeepsTheFileSlotOfWhatItParsed) {
+  testing::TempDir dir;
+  std::string file = dir.file("t.xsl");
+  testing::write_bytes(file, "<a>\n</b>");
+  testing::RecordingSink sink;
+  ScopedErrorSink install(&sink);
+  XmlParser parser;
+  XmlParser imported;
+  {
+    TextScanner text;
+    ASSERT_TRUE(text.load_file(String(file.c_str())));
+    parser.parse(text);
+  }
+  // The nodes name slot 0 by number: it stays until the table is emptied,
+  // also in a table that imported them.
+  EXPECT_EQ(parser.get(1).name.context(), 0);
+  imported.import_subtree(parser, 1);
+  parser.reset();
+  EXPECT_TRUE(sink.released.empty());
+  imported.reset();
+  EXPECT_EQ(sink.released, std::vector<int32_t>{0});
 }
 
 TEST(Parser, ModesByNumber) {
