@@ -10,6 +10,7 @@
 #include <memory>
 #include <utility>
 
+#include "config/config_text.h"
 #include "config/wayfetch_configuration.h"
 #include "core/error_codes.h"
 #include "core/text_scanner.h"
@@ -17,6 +18,8 @@
 
 namespace wayfetch {
 namespace {
+
+using config_text::is_name;
 
 bool blank(uint16_t c) {
   return c == '\t' || c == '\n' || c == '\r' || c == ' ';
@@ -59,7 +62,7 @@ int32_t read_count(const String& value, int32_t fallback) {
 }
 
 bool is_yes(const String& value) {
-  return parse_yes_no(value) == YesNo::yes;
+  return is_name(value, "yes");
 }
 
 // Walks the nodes of one document by index.
@@ -101,7 +104,7 @@ class DocumentReader {
   // An element, with the given name when `name` is not nullptr.
   bool is_element(int32_t i, const char* name) const {
     const XmlNode& node = tree_.get(i);
-    return node.kind == node_element && (name == nullptr || node.name.equals(name));
+    return node.kind == node_element && (name == nullptr || is_name(node.name, name));
   }
 
   // The text of an element: its first text child. Attributes (which the
@@ -121,32 +124,35 @@ class DocumentReader {
     for (int32_t child : tree_.get(element).children) {
       const XmlNode& node = tree_.get(child);
       if (node.kind == node_element) {
-        if (node.name.equals("title")) enews->title = text_of(child);
-        if (node.name.equals("enewsitem")) enews->add_item(read_item(child));
+        if (is_name(node.name, "title")) enews->title = text_of(child);
+        if (is_name(node.name, "enewsitem")) enews->add_item(read_item(child));
         continue;
       }
       if (node.kind != node_attribute) continue;
       const String& name = node.attr_name;
       const String& value = node.name;
-      if (name.equals("name")) {
+      if (is_name(name, "name")) {
         enews->set_name(underscored(value));
-      } else if (name.equals("xml-extraction")) {
+      } else if (is_name(name, "xml-extraction")) {
         enews->xml_extraction = value;
-      } else if (name.equals("xsl-rendering")) {
+      } else if (is_name(name, "xsl-rendering")) {
         enews->xsl_rendering = value;
-      } else if (name.equals("xml-proxy")) {
+      } else if (is_name(name, "xml-proxy")) {
         enews->xml_proxy = value;
-      } else if (name.equals("periodicity")) {
+      } else if (is_name(name, "periodicity")) {
         periodicity = value;
-      } else if (name.equals("validity")) {
-        validity = value;
-      } else if (name.equals("oneshot")) {
+      } else if (is_name(name, "validity")) {
+        // The eNews's texts are saved only through its items, so an empty
+        // one must mean "not given": else items read with no validity would
+        // come back from a save with the default "1 hour".
+        if (!value.empty()) validity = value;
+      } else if (is_name(name, "oneshot")) {
         enews->oneshot = is_yes(value);
-      } else if (name.equals("file-count")) {
+      } else if (is_name(name, "file-count")) {
         enews->file_count = read_count(value, 0);
-      } else if (name.equals("time-per-file")) {
+      } else if (is_name(name, "time-per-file")) {
         enews->time_per_file = read_count(value, 0);
-      } else if (name.equals("file-size")) {
+      } else if (is_name(name, "file-size")) {
         enews->file_size = read_count(value, 0);
       }
     }
@@ -163,21 +169,21 @@ class DocumentReader {
     auto item = std::make_unique<ENewsItem>();
     for (int32_t child : tree_.get(element).children) {
       const XmlNode& node = tree_.get(child);
-      if (node.kind == node_element && node.name.equals("title")) item->title = text_of(child);
+      if (node.kind == node_element && is_name(node.name, "title")) item->title = text_of(child);
       if (node.kind != node_attribute) continue;
       const String& name = node.attr_name;
       const String& value = node.name;
-      if (name.equals("name")) {
+      if (is_name(name, "name")) {
         item->set_name(underscored(value));
-      } else if (name.equals("selected")) {
+      } else if (is_name(name, "selected")) {
         item->set_selected(is_yes(value));
-      } else if (name.equals("selected-in-build")) {
+      } else if (is_name(name, "selected-in-build")) {
         item->selected_in_build = is_yes(value);
-      } else if (name.equals("periodicity")) {
+      } else if (is_name(name, "periodicity")) {
         item->set_periodicity(value);
-      } else if (name.equals("validity")) {
+      } else if (is_name(name, "validity")) {
         item->set_validity(value);
-      } else if (name.equals("file-count")) {
+      } else if (is_name(name, "file-count")) {
         item->file_count = read_count(value, 0);
       }
     }
@@ -187,11 +193,11 @@ class DocumentReader {
   void read_global(int32_t element, GlobalSettings& settings) const {
     for (int32_t child : tree_.get(element).children) {
       const XmlNode& node = tree_.get(child);
-      if (node.kind == node_element && node.name.equals("proxy")) {
+      if (node.kind == node_element && is_name(node.name, "proxy")) {
         settings.proxy = read_proxy(child);
-      } else if (node.kind == node_attribute && node.attr_name.equals("web-when-pda-sync")) {
+      } else if (node.kind == node_attribute && is_name(node.attr_name, "web-when-pda-sync")) {
         settings.web_when_pda_sync = parse_yes_no(node.name);
-      } else if (node.kind == node_attribute && node.attr_name.equals("signal-end")) {
+      } else if (node.kind == node_attribute && is_name(node.attr_name, "signal-end")) {
         settings.signal_end = is_yes(node.name);
       }
     }
@@ -202,13 +208,13 @@ class DocumentReader {
     for (int32_t child : tree_.get(element).children) {
       const XmlNode& node = tree_.get(child);
       if (node.kind != node_attribute) continue;
-      if (node.attr_name.equals("mode")) {
-        if (node.name.equals("none")) proxy.mode = ProxyMode::none;
-        if (node.name.equals("automatic")) proxy.mode = ProxyMode::automatic;
-        if (node.name.equals("proxy")) proxy.mode = ProxyMode::proxy;
-      } else if (node.attr_name.equals("name")) {
+      if (is_name(node.attr_name, "mode")) {
+        if (is_name(node.name, "none")) proxy.mode = ProxyMode::none;
+        if (is_name(node.name, "automatic")) proxy.mode = ProxyMode::automatic;
+        if (is_name(node.name, "proxy")) proxy.mode = ProxyMode::proxy;
+      } else if (is_name(node.attr_name, "name")) {
         proxy.name = node.name;
-      } else if (node.attr_name.equals("username")) {
+      } else if (is_name(node.attr_name, "username")) {
         proxy.user_name = node.name;
       }
     }
@@ -221,15 +227,15 @@ class DocumentReader {
       const XmlNode& node = tree_.get(child);
       if (node.kind != node_attribute) continue;
       const String& name = node.attr_name;
-      if (name.equals("major")) {
+      if (is_name(name, "major")) {
         version.major = read_count(node.name, version.major);
-      } else if (name.equals("minor")) {
+      } else if (is_name(name, "minor")) {
         version.minor = read_count(node.name, version.minor);
-      } else if (name.equals("rebuild")) {
+      } else if (is_name(name, "rebuild")) {
         version.rebuild = read_count(node.name, version.rebuild);
-      } else if (name.equals("url")) {
+      } else if (is_name(name, "url")) {
         version.url = node.name;
-      } else if (name.equals("next-test")) {
+      } else if (is_name(name, "next-test")) {
         // A time out of the calendar's range keeps the one we have.
         bool ok = false;
         Timestamp next = Timestamp::parse(node.name, &ok);

@@ -16,6 +16,7 @@
 // configuration as it was.
 #include <string>
 
+#include "config/config_text.h"
 #include "config/wayfetch_configuration.h"
 #include "core/error_codes.h"
 #include "platform/file_system.h"
@@ -31,17 +32,12 @@ String wide(std::u16string_view units) {
   return out;
 }
 
-String wide(const String& text) {
-  return wide(text.window_utf16());
-}
-
-String wide(const char* ascii) {
-  return wide(String(ascii));
+std::u16string ascii16(std::string_view ascii) {
+  return std::u16string(ascii.begin(), ascii.end());
 }
 
 // The value as written between double quotes.
-String attribute_value(const String& value) {
-  std::u16string units = value.window_utf16();
+String attribute_value(const std::u16string& units) {
   std::u16string escaped;
   escaped.reserve(units.size());
   for (char16_t c : units) {
@@ -56,8 +52,8 @@ String attribute_value(const String& value) {
   return wide(escaped);
 }
 
-String number(int32_t value) {
-  return String(std::string_view(std::to_string(value)));
+std::u16string number(int32_t value) {
+  return ascii16(std::to_string(value));
 }
 
 // Builds the output tree; after a failed addition every later one fails too
@@ -72,7 +68,7 @@ class TreeBuilder {
   // children.
   int32_t element(int32_t parent, const char* name) {
     if (!ok_) return -1;
-    int32_t index = tree_.create_element(parent, wide(name), -1, -1);
+    int32_t index = tree_.create_element(parent, wide(ascii16(name)), -1, -1);
     if (index < 0) {
       ok_ = false;
       return -1;
@@ -80,13 +76,16 @@ class TreeBuilder {
     tree_.node(index).closed = 1;
     return index;
   }
-  void attribute(int32_t element, const char* name, const String& value) {
+  void attribute(int32_t element, const char* name, const std::u16string& value) {
     if (!ok_) return;
-    ok_ = tree_.create_attribute(element, wide(name)) >= 0 &&
+    ok_ = tree_.create_attribute(element, wide(ascii16(name))) >= 0 &&
           tree_.set_attribute_value(element, attribute_value(value));
   }
-  void attribute(int32_t element, const char* name, const char* value) {
-    attribute(element, name, String(value));
+  void attribute(int32_t element, const char* name, const String& value) {
+    attribute(element, name, config_text::utf16_of(value));
+  }
+  void attribute(int32_t element, const char* name, const char* ascii) {
+    attribute(element, name, ascii16(ascii));
   }
   void attribute_if_set(int32_t element, const char* name, const String& value) {
     if (!value.empty()) attribute(element, name, value);
@@ -97,9 +96,10 @@ class TreeBuilder {
   // A "title" child holding `text`.
   void title(int32_t parent, const String& text) {
     int32_t title = element(parent, "title");
-    std::u16string units = text.window_utf16();
+    std::u16string units = config_text::utf16_of(text);
     if (units.find(u'<') != std::u16string::npos) attribute(title, "content", "raw-text");
-    if (ok_ && !units.empty()) ok_ = tree_.create_text(title, wide(units)) >= 0;
+    if (ok_ && !units.empty())
+      ok_ = tree_.create_text(title, wide(std::u16string_view(units))) >= 0;
   }
 
  private:

@@ -1,17 +1,11 @@
 #include "config/enews.h"
 
+#include "config/config_text.h"
+
 #include <string>
 #include <utility>
 
 namespace wayfetch {
-namespace {
-
-char16_t fold(char16_t c) {
-  return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
-}
-
-}  // namespace
-
 void ENewsItem::set_name(const String& name) {
   name_ = name;
   if (!is_visible()) selected_ = true;
@@ -40,15 +34,12 @@ ENewsItem* ENews::find_item(const String& name) {
 }
 
 bool same_name(const String& a, const String& b) {
+  if (a.encoding() == b.encoding() && a.code_page() == b.code_page()) {
+    return a.compare(b, false, false) == 0;
+  }
   // Item names of a description and of the saved configuration may come in
   // different encodings (UTF-8 and UTF-16); byte comparison would miss that.
-  std::u16string left = a.window_utf16();
-  std::u16string right = b.window_utf16();
-  if (left.size() != right.size()) return false;
-  for (std::size_t i = 0; i < left.size(); ++i) {
-    if (fold(left[i]) != fold(right[i])) return false;
-  }
-  return true;
+  return config_text::folded_utf16_of(a) == config_text::folded_utf16_of(b);
 }
 
 bool is_valid_enews_name(const String& name) {

@@ -2,8 +2,10 @@
 #include "config/wayfetch_configuration.h"
 #include "core/error_codes.h"
 
+#include <unordered_map>
 #include <utility>
 
+#include "config/config_text.h"
 #include "config/settings_names.h"
 #include "platform/file_system.h"
 #include "platform/user_folders.h"
@@ -138,15 +140,25 @@ int32_t WayfetchConfiguration::find(const String& name) const {
 }
 
 void WayfetchConfiguration::merge(ENewsList list, bool replace) {
+  // Names by their folded UTF-16 form: a merge of a thousand eNews stays
+  // linear. Empty names are never looked up.
+  std::unordered_map<std::u16string, int32_t> index;
+  for (int32_t i = count() - 1; i >= 0; --i) {
+    if (!at(i).name().empty()) index[config_text::folded_utf16_of(at(i).name())] = i;
+  }
   for (std::unique_ptr<ENews>& fresh : list) {
     if (!fresh || !is_valid_enews_name(fresh->name())) continue;
-    int32_t existing = fresh->name().empty() ? -1 : find(fresh->name());
-    if (existing < 0) {
+    if (fresh->name().empty()) {
+      enews_.push_back(std::move(fresh));
+      continue;
+    }
+    auto [found, added] = index.try_emplace(config_text::folded_utf16_of(fresh->name()), count());
+    if (added) {
       enews_.push_back(std::move(fresh));
       continue;
     }
     if (!replace) continue;
-    ENews& old = at(existing);
+    ENews& old = at(found->second);
     for (int32_t k = 0; k < fresh->item_count(); ++k) {
       ENewsItem& item = fresh->item(k);
       const ENewsItem* namesake = old.find_item(item.name());
@@ -158,7 +170,7 @@ void WayfetchConfiguration::merge(ENewsList list, bool replace) {
     fresh->file_count = old.file_count;
     fresh->file_size = old.file_size;
     fresh->time_per_file = old.time_per_file;
-    enews_[static_cast<std::size_t>(existing)] = std::move(fresh);
+    enews_[static_cast<std::size_t>(found->second)] = std::move(fresh);
   }
 }
 

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -39,7 +40,8 @@ struct Installation {
 
 // Whether the reader will take `text` as double-byte text.
 bool reads_as_double_byte(TextScanner text) {
-  if (text.encoding() != TextEncoding::SingleByte) return text.encoding() == TextEncoding::Multibyte;
+  if (text.encoding() != TextEncoding::SingleByte)
+    return text.encoding() == TextEncoding::Multibyte;
   XmlParser scratch;
   scratch.silent = true;
   scratch.set_mode(ParseMode::xml_prolog_encoding);
@@ -48,14 +50,18 @@ bool reads_as_double_byte(TextScanner text) {
 }
 
 // Saves `first`, reads the file back and compares.
-void save_and_compare(WayfetchConfiguration& first, platform::SettingsStore& store,
-                      bool compare) {
+void save_and_compare(WayfetchConfiguration& first, platform::SettingsStore& store, bool compare) {
   std::string before = testing::dump(first);
   if (!first.save()) std::abort();
   WayfetchConfiguration second(store);
   second.silent = true;
   if (!second.load(second.config_path(), true, true)) std::abort();
-  if (compare && testing::dump(second) != before) std::abort();
+  std::string after = testing::dump(second);
+  if (compare && after != before) {
+    std::fprintf(stderr, "read first:\n%s\nread after saving:\n%s\n", before.c_str(),
+                 after.c_str());
+    std::abort();
+  }
 }
 
 }  // namespace
@@ -78,8 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (first.load(first.config_path(), true, true)) {
       File file;
       TextScanner stored;
-      bool double_byte = file.open(path, File::read_existing) &&
-                         stored.read_file(file, String()) && reads_as_double_byte(stored);
+      bool double_byte = file.open(path, File::read_existing) && stored.read_file(file, String()) &&
+                         reads_as_double_byte(stored);
       save_and_compare(first, installation.store, !double_byte);
     }
   }

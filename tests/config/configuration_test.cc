@@ -83,7 +83,7 @@ TEST_F(ConfigurationTest, ReadsEveryFieldTolerantly) {
                 "<title>First</title></enewsitem>"
                 "<enewsitem name='advert_top' selected='no' validity='5 minute'/>"
                 "</ENews>"
-                "<enews name='plain'><enewsitem name='x'/></enews>"
+                "<enews name='plain' validity=''><enewsitem name='x'/></enews>"
                 "<global web-when-pda-sync='no' signal-end='no'>"
                 "<proxy mode='proxy' name='p.example:3128' username='anne'/></global>"
                 "<version major='4' minor='99999999999' rebuild='7' url='http://v.example' "

@@ -1,0 +1,38 @@
+#include "config/config_text.h"
+
+namespace wayfetch::config_text {
+namespace {
+
+char16_t fold(char16_t c) {
+  return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+}
+
+}  // namespace
+
+std::u16string utf16_of(const String& text) {
+  if (text.encoding() == TextEncoding::Unicode) return text.window_utf16();
+  std::string_view bytes = text.window_bytes();
+  for (char c : bytes) {
+    // A byte above 0x7F means something different in each code page.
+    if (static_cast<unsigned char>(c) > 0x7F) return text.window_utf16();
+  }
+  return std::u16string(bytes.begin(), bytes.end());
+}
+
+std::u16string folded_utf16_of(const String& text) {
+  std::u16string units = utf16_of(text);
+  for (char16_t& unit : units) unit = fold(unit);
+  return units;
+}
+
+bool is_name(const String& text, std::string_view ascii) {
+  CharReader reader = CharReader::window_of(text);
+  for (char c : ascii) {
+    if (reader.at_end()) return false;
+    uint16_t unit = reader.next();
+    if (fold(static_cast<char16_t>(unit)) != fold(static_cast<char16_t>(c))) return false;
+  }
+  return reader.at_end();
+}
+
+}  // namespace wayfetch::config_text
