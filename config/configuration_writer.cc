@@ -9,7 +9,10 @@
 // value at its first '"' or '>'. Those two characters are written as "%22"
 // and "%3E": values are addresses and schedule texts, where the escape means
 // the same character. A title holding "<" (only a title read from a raw-text
-// element can) is written as raw text again, so it reads back unchanged.
+// element can) is written as raw text again, so it reads back unchanged;
+// should it hold the end tag "</title" as well (a double-byte text whose
+// broken pairs the conversion to UTF-16 splits can), its "<" are written as
+// the fullwidth U+FF1C, so that the file always reads back.
 //
 // The file goes to a new name beside "config.xml" and is renamed over it only
 // when it was written whole: a full disk or a crash half-way leaves the old
@@ -56,6 +59,36 @@ std::u16string number(int32_t value) {
   return ascii16(std::to_string(value));
 }
 
+constexpr char16_t fullwidth_less_than = 0xFF1C;
+
+bool blank(char16_t c) {
+  return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
+}
+
+bool name_char(char16_t c) {
+  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+         c == u'_' || c == u'-' || c == u'.' || c == u':';
+}
+
+// Whether `units` can stand as the raw text of a "title" element: the
+// reader ends raw text at "<", blanks, "/", blanks and the name "title".
+bool fits_raw_title(const std::u16string& units) {
+  for (std::size_t at = units.find(u'<'); at != std::u16string::npos;
+       at = units.find(u'<', at + 1)) {
+    std::size_t i = at + 1;
+    while (i < units.size() && blank(units[i])) ++i;
+    if (i >= units.size() || units[i] != u'/') continue;
+    ++i;
+    while (i < units.size() && blank(units[i])) ++i;
+    std::size_t start = i;
+    while (i < units.size() && name_char(units[i])) ++i;
+    std::u16string name = units.substr(start, i - start);
+    for (char16_t& c : name) c = c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+    if (name == u"title") return false;
+  }
+  return true;
+}
+
 // Builds the output tree; after a failed addition every later one fails too
 // and ok() stays false.
 class TreeBuilder {
@@ -97,7 +130,15 @@ class TreeBuilder {
   void title(int32_t parent, const String& text) {
     int32_t title = element(parent, "title");
     std::u16string units = config_text::utf16_of(text);
-    if (units.find(u'<') != std::u16string::npos) attribute(title, "content", "raw-text");
+    if (units.find(u'<') != std::u16string::npos) {
+      if (!fits_raw_title(units)) {
+        for (char16_t& unit : units) {
+          if (unit == u'<') unit = fullwidth_less_than;
+        }
+      } else {
+        attribute(title, "content", "raw-text");
+      }
+    }
     if (ok_ && !units.empty())
       ok_ = tree_.create_text(title, wide(std::u16string_view(units))) >= 0;
   }

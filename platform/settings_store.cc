@@ -303,28 +303,31 @@ SettingsStatus SettingsStore::remove_key(std::string_view key) {
   return status;
 }
 
-SettingsStatus SettingsStore::value_names(std::string_view key, std::vector<std::string>& out) {
+namespace {
+
+// Lists the names `list` gives for an existing key; not_found without one.
+SettingsStatus list_names(SettingsStore& store, std::string_view key,
+                          std::vector<std::string> (SettingsData::*list)(std::string_view) const,
+                          std::vector<std::string>& out) {
   out.clear();
   SettingsData data;
-  SettingsStatus status = read_all(data);
+  SettingsStatus status = store.read_all(data);
   if (!status.ok()) return status;
   if (!data.key_exists(key)) {
     return SettingsStatus::failure(SettingsError::not_found, "no key '" + std::string(key) + "'");
   }
-  out = data.value_names(key);
+  out = (data.*list)(key);
   return {};
 }
 
+}  // namespace
+
+SettingsStatus SettingsStore::value_names(std::string_view key, std::vector<std::string>& out) {
+  return list_names(*this, key, &SettingsData::value_names, out);
+}
+
 SettingsStatus SettingsStore::subkey_names(std::string_view key, std::vector<std::string>& out) {
-  out.clear();
-  SettingsData data;
-  SettingsStatus status = read_all(data);
-  if (!status.ok()) return status;
-  if (!data.key_exists(key)) {
-    return SettingsStatus::failure(SettingsError::not_found, "no key '" + std::string(key) + "'");
-  }
-  out = data.subkey_names(key);
-  return {};
+  return list_names(*this, key, &SettingsData::subkey_names, out);
 }
 
 }  // namespace wayfetch::platform

@@ -194,11 +194,14 @@ TEST_F(ConfigurationTest, SavesExactlyTheExpectedBytesAndReadsThemBack) {
   ASSERT_TRUE(again.save());
   EXPECT_EQ(testing::read_bytes(config_file()), expected_file("full.xml"));
 
-  // No named proxy: no server or user is written, and none comes back.
+  // No named proxy: no server or user is written, and none comes back. A
+  // title that would end its own raw text gets a fullwidth "<" instead.
   again.settings().proxy.mode = ProxyMode::none;
+  again.at(1).title = String("a</Title >b");
   ASSERT_TRUE(again.save());
   WayfetchConfiguration third(store_);
   ASSERT_TRUE(third.load(third.config_path(), true, true));
+  EXPECT_EQ(testing::dump_text(third.at(1).title), "\"a\\uFF1C/Title >b\"");
   EXPECT_TRUE(third.settings().proxy.name.empty());
   EXPECT_TRUE(third.settings().proxy.user_name.empty());
   EXPECT_EQ(testing::read_bytes(config_file()).find(testing::utf16le("anne")), std::string::npos);

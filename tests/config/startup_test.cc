@@ -30,6 +30,11 @@ class StartupTest : public ::testing::Test {
     });
   }
   std::string home() { return folders_.data() + "/lorvane-wayfetch"; }
+  // Puts `content` in config.xml before the start.
+  void write_config(const std::string& content) {
+    std::filesystem::create_directories(home());
+    testing::write_bytes(home() + "/config.xml", content);
+  }
   std::string log_text() {
     std::string bytes = testing::read_bytes(dir_.file("error_log.txt"));
     std::string ascii;
@@ -67,9 +72,8 @@ TEST_F(StartupTest, AFreshInstallationOffersTheDefaultENewsAndKeepsThem) {
 }
 
 TEST_F(StartupTest, AnInvalidFileIsReportedAndNeverOverwritten) {
-  std::filesystem::create_directories(home());
   const std::string broken = "<wayfetch-config><enews name='a'></wrong></wayfetch-config>";
-  testing::write_bytes(home() + "/config.xml", broken);
+  write_config(broken);
   WayfetchConfiguration config(store_);
   WayfetchConfiguration::Startup result = start(config);
   EXPECT_TRUE(result.ok);
@@ -80,9 +84,8 @@ TEST_F(StartupTest, AnInvalidFileIsReportedAndNeverOverwritten) {
 }
 
 TEST_F(StartupTest, AnUnreadableFileIsKeptAsBackupBeforeSaving) {
-  std::filesystem::create_directories(home());
   const std::string foreign = "<settings><colour>red</colour></settings>";
-  testing::write_bytes(home() + "/config.xml", foreign);
+  write_config(foreign);
   WayfetchConfiguration config(store_);
   WayfetchConfiguration::Startup result = start(config);
   EXPECT_TRUE(result.ok);
