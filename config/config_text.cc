@@ -1,13 +1,8 @@
 #include "config/config_text.h"
 
+#include "core/ascii.h"
+
 namespace wayfetch::config_text {
-namespace {
-
-char16_t fold(char16_t c) {
-  return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
-}
-
-}  // namespace
 
 std::u16string utf16_of(const String& text) {
   if (text.encoding() == TextEncoding::Unicode) return text.window_utf16();
@@ -21,7 +16,7 @@ std::u16string utf16_of(const String& text) {
 
 std::u16string folded_utf16_of(const String& text) {
   std::u16string units = utf16_of(text);
-  for (char16_t& unit : units) unit = fold(unit);
+  for (char16_t& unit : units) unit = static_cast<char16_t>(ascii::fold(unit));
   return units;
 }
 
@@ -29,8 +24,7 @@ bool is_name(const String& text, std::string_view ascii) {
   CharReader reader = CharReader::window_of(text);
   for (char c : ascii) {
     if (reader.at_end()) return false;
-    uint16_t unit = reader.next();
-    if (fold(static_cast<char16_t>(unit)) != fold(static_cast<char16_t>(c))) return false;
+    if (ascii::fold(reader.next()) != ascii::fold(static_cast<unsigned char>(c))) return false;
   }
   return reader.at_end();
 }

@@ -12,6 +12,7 @@
 
 #include "config/config_text.h"
 #include "config/wayfetch_configuration.h"
+#include "core/ascii.h"
 #include "core/error_codes.h"
 #include "core/text_scanner.h"
 #include "xml/xml_parser.h"
@@ -21,10 +22,6 @@ namespace {
 
 using config_text::is_name;
 
-bool blank(uint16_t c) {
-  return c == '\t' || c == '\n' || c == '\r' || c == ' ';
-}
-
 // A copy of `value` with every blank turned into "_".
 String underscored(const String& value) {
   String out = value;
@@ -33,7 +30,7 @@ String underscored(const String& value) {
   CharReader reader{data, 0, out.length(), out.encoding(), out.code_page()};
   while (!reader.at_end()) {
     int32_t at = reader.position;
-    if (!blank(reader.next())) continue;
+    if (!ascii::is_blank(reader.next())) continue;
     data[at] = '_';
     if (out.encoding() == TextEncoding::Unicode) data[at + 1] = 0;
   }
@@ -49,11 +46,11 @@ int32_t read_count(const String& value, int32_t fallback) {
   bool trailing = false;
   while (!reader.at_end()) {
     uint16_t c = reader.next();
-    if (blank(c)) {
+    if (ascii::is_blank(c)) {
       trailing = digits;
       continue;
     }
-    if (c < '0' || c > '9' || trailing) return fallback;
+    if (!ascii::is_digit(c) || trailing) return fallback;
     digits = true;
     number = number * 10 + (c - '0');
     if (number > INT32_MAX) return fallback;

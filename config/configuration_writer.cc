@@ -21,8 +21,9 @@
 
 #include "config/config_text.h"
 #include "config/wayfetch_configuration.h"
+#include "core/ascii.h"
 #include "core/error_codes.h"
-#include "platform/file_system.h"
+#include "platform/file_replacement.h"
 #include "xml/xml_parser.h"
 
 namespace wayfetch {
@@ -61,29 +62,20 @@ std::u16string number(int32_t value) {
 
 constexpr char16_t fullwidth_less_than = 0xFF1C;
 
-bool blank(char16_t c) {
-  return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
-}
-
-bool name_char(char16_t c) {
-  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
-         c == u'_' || c == u'-' || c == u'.' || c == u':';
-}
-
 // Whether `units` can stand as the raw text of a "title" element: the
 // reader ends raw text at "<", blanks, "/", blanks and the name "title".
 bool fits_raw_title(const std::u16string& units) {
   for (std::size_t at = units.find(u'<'); at != std::u16string::npos;
        at = units.find(u'<', at + 1)) {
     std::size_t i = at + 1;
-    while (i < units.size() && blank(units[i])) ++i;
+    while (i < units.size() && ascii::is_blank(units[i])) ++i;
     if (i >= units.size() || units[i] != u'/') continue;
     ++i;
-    while (i < units.size() && blank(units[i])) ++i;
+    while (i < units.size() && ascii::is_blank(units[i])) ++i;
     std::size_t start = i;
-    while (i < units.size() && name_char(units[i])) ++i;
+    while (i < units.size() && ascii::is_name_char(units[i])) ++i;
     std::u16string name = units.substr(start, i - start);
-    for (char16_t& c : name) c = c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+    for (char16_t& c : name) c = static_cast<char16_t>(ascii::fold(c));
     if (name == u"title") return false;
   }
   return true;
@@ -216,21 +208,20 @@ bool WayfetchConfiguration::save() {
   add_settings(out, root, settings_);
   if (!out.ok()) return false;
 
-  std::string target = platform::resolve_path(path.to_utf8());
-  std::string temporary = platform::create_file_beside(target);
-  if (temporary.empty()) {
+  platform::FileReplacement replacement(path.to_utf8());
+  if (!replacement.ready()) {
     tree.raise_error(errors::parse_file_access);
     return false;
   }
-  String temporary_path{std::string_view(temporary)};
-  temporary_path.use_system_code_page();
-  bool written = tree.write_file(temporary_path);
-  if (written && !platform::replace_file(temporary, target)) {
+  String new_file{std::string_view(replacement.path())};
+  new_file.use_system_code_page();
+  // A failed write leaves the new file to the replacement, which removes it.
+  if (!tree.write_file(new_file)) return false;
+  if (!replacement.commit()) {
     tree.raise_error(errors::parse_file_access);
-    written = false;
+    return false;
   }
-  if (!written) platform::remove_file(temporary);
-  return written;
+  return true;
 }
 
 }  // namespace wayfetch

@@ -1,6 +1,7 @@
 #include "config/enews.h"
 
 #include "config/config_text.h"
+#include "core/ascii.h"
 
 #include <string>
 #include <utility>
@@ -46,8 +47,7 @@ bool is_valid_enews_name(const String& name) {
   CharReader reader = CharReader::window_of(name);
   while (!reader.at_end()) {
     uint16_t c = reader.next();
-    bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                   c == '_' || c == '-';
+    bool allowed = ascii::is_letter(c) || ascii::is_digit(c) || c == '_' || c == '-';
     if (!allowed) return false;
   }
   return true;

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <utility>
 
-#include "platform/file_system.h"
+#include "platform/file_replacement.h"
 #include "platform/user_folders.h"
 
 namespace wayfetch::platform {
@@ -107,22 +107,19 @@ SettingsStatus FileSettingsStore::read_text(std::string& out) const {
 }
 
 SettingsStatus FileSettingsStore::write_text(const std::string& text) const {
-  std::string target = resolve_path(path_);
-  std::string temporary = create_file_beside(target);
-  if (temporary.empty()) {
+  FileReplacement replacement(path_);
+  if (!replacement.ready()) {
     return SettingsStatus::failure(SettingsError::write_failed,
-                                   describe("cannot create a file beside", target, errno));
+                                   describe("cannot create a file beside", path_, errno));
   }
   bool written = false;
   {
-    Descriptor file(::open(temporary.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+    Descriptor file(::open(replacement.path().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
     written = file.get() >= 0 && write_all(file.get(), text);
   }
-  if (!written || !replace_file(temporary, target)) {
-    int error_number = errno;
-    remove_file(temporary);
+  if (!written || !replacement.commit()) {
     return SettingsStatus::failure(SettingsError::write_failed,
-                                   describe("cannot write", target, error_number));
+                                   describe("cannot write", replacement.target(), errno));
   }
   return {};
 }
