@@ -153,6 +153,8 @@ inline constexpr int32_t too_many_redirections = 43;
 inline constexpr int32_t lost_device = 46;
 inline constexpr int32_t canceled = 47;
 inline constexpr int32_t device_file = 50;
+// ---- configuration ----
+inline constexpr int32_t config_kept_as_backup = 51;  // an unreadable config.xml moved aside
 
 // The first code past the warning texts: recorded, never written.
 inline constexpr int32_t table_end = 52;

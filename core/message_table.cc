@@ -199,6 +199,8 @@ constexpr std::pair<int32_t, std::string_view> warning_texts[] = {
     {warnings::canceled, "Warning(communication): Canceled."},
     {warnings::device_file,
      "Warning(communication): Could not create file for database loaded from device."},
+    {warnings::config_kept_as_backup,
+     "Warning(configuration): Unreadable configuration file kept as config.xml.bak."},
 };
 
 constexpr std::array<std::string_view, table_size> build_table() {

@@ -7,8 +7,15 @@ namespace wayfetch::strings {
 namespace {
 
 // Sorted by identifier. "License" is English in the delivered German table.
-constexpr std::array<std::pair<int32_t, std::string_view>, 5> entries{{
+constexpr std::array<std::pair<int32_t, std::string_view>, 9> entries{{
+    {description_suffix, ".enews"},
     {table_of_contents, "Inhaltsverzeichnis"},
+    {invalid_configuration,
+     "Die Konfigurationsdatei ist nicht gültig. Die Konfiguration wird abgebrochen."},
+    {convert_old_installation,
+     "Es gibt bereits eine ältere Version. Der Wayfetch kann die alte Konfiguration jetzt "
+     "erneuern. Dazu brauchen Sie eine Verbindung zum Internet. Wollen Sie jetzt aktualisieren?"},
+    {configuration_not_saved, "Die Konfigurationdatei konnte nicht gespeichert werden."},
     {label_author, "Autor"},
     {label_title, "Titel"},
     {label_date, "Datum"},

@@ -117,6 +117,15 @@ bool is_regular_file(const std::string& path) {
   return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+bool path_exists(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && ::lstat(path.c_str(), &info) == 0;
+}
+
+bool rename_path(const std::string& from, const std::string& to) {
+  return !from.empty() && !to.empty() && ::rename(from.c_str(), to.c_str()) == 0;
+}
+
 bool use_default_permissions(const std::string& path) {
   // umask(2) can only be read by changing it, which races with other
   // threads creating files; the kernel reports it in the status file.

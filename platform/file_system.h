@@ -41,6 +41,11 @@ bool remove_folder(const std::string& path);
 // Whether `path` names a regular file (symbolic links followed). Readers check
 // this before opening a file a page names, as opening a FIFO blocks.
 bool is_regular_file(const std::string& path);
+// Whether anything (a dangling symbolic link too) is at `path`.
+bool path_exists(const std::string& path);
+// Renames whatever is at `from` (a file, folder or link) to `to`, replacing
+// a file there; false when it fails.
+bool rename_path(const std::string& from, const std::string& to);
 // Gives `path` the permission bits of a freshly created file: 0666 less the
 // process's umask. False when the umask cannot be learnt or the change fails.
 bool use_default_permissions(const std::string& path);

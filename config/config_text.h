@@ -1,0 +1,28 @@
+// Small text helpers of the configuration reader and writer, kept free of
+// allocation and code-page conversion where the text is plain ASCII: a
+// configuration of a thousand eNews has a hundred thousand names and values.
+// Thread-safe (pure functions).
+#ifndef WAYFETCH_CONFIG_CONFIG_TEXT_H
+#define WAYFETCH_CONFIG_CONFIG_TEXT_H
+
+#include <string>
+#include <string_view>
+
+#include "core/string.h"
+
+namespace wayfetch::config_text {
+
+// The window as UTF-16; ASCII bytes are widened directly, anything else goes
+// through the text's code page (String::window_utf16).
+std::u16string utf16_of(const String& text);
+
+// The same with A-Z folded to a-z, for comparing names.
+std::u16string folded_utf16_of(const String& text);
+
+// Whether the window equals `ascii`, A-Z matching a-z (a name of the
+// configuration's vocabulary: "enews", "file-count").
+bool is_name(const String& text, std::string_view ascii);
+
+}  // namespace wayfetch::config_text
+
+#endif

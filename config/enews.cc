@@ -1,0 +1,56 @@
+#include "config/enews.h"
+
+#include "config/config_text.h"
+#include "core/ascii.h"
+
+#include <string>
+#include <utility>
+
+namespace wayfetch {
+void ENewsItem::set_name(const String& name) {
+  name_ = name;
+  if (!is_visible()) selected_ = true;
+}
+
+bool ENewsItem::is_visible() const {
+  return !name_.starts_with("advert_");
+}
+
+void ENewsItem::set_selected(bool selected) {
+  if (is_visible()) selected_ = selected;
+}
+
+ENewsItem& ENews::add_item(std::unique_ptr<ENewsItem> item) {
+  item->owner_ = this;
+  item->index_ = item_count();
+  items_.push_back(std::move(item));
+  return *items_.back();
+}
+
+ENewsItem* ENews::find_item(const String& name) {
+  for (auto& item : items_) {
+    if (same_name(item->name(), name)) return item.get();
+  }
+  return nullptr;
+}
+
+bool same_name(const String& a, const String& b) {
+  if (a.encoding() == b.encoding() && a.code_page() == b.code_page()) {
+    return a.compare(b, false, false) == 0;
+  }
+  // Item names of a description and of the saved configuration may come in
+  // different encodings (UTF-8 and UTF-16); byte comparison would miss that.
+  return config_text::folded_utf16_of(a) == config_text::folded_utf16_of(b);
+}
+
+bool is_valid_enews_name(const String& name) {
+  CharReader reader = CharReader::window_of(name);
+  while (!reader.at_end()) {
+    uint16_t c = reader.next();
+    bool allowed = ascii::is_letter(c) || ascii::is_digit(c) || c == '_' || c == '-';
+    if (!allowed) return false;
+  }
+  return true;
+}
+
+}  // namespace wayfetch
