@@ -1,0 +1,134 @@
+// Extraction walks over a 1 MB page against a whole-page parse of the same
+// page in the same run: an iteration of extract-url over every link, and an
+// iteration of erase removing 5000 small blocks spread over the page. Each
+// must stay within 3 times the parse (the walk is linear in the page, never
+// quadratic). Times are the thread's CPU time, best of several rounds.
+//
+//   bench_extraction_walk [ROUNDS]
+// Exit status 1 when a walk is over its bound.
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "core/text_scanner.h"
+#include "extraction/extraction_engine.h"
+#include "xml/xml_parser.h"
+
+namespace {
+
+using namespace wayfetch;
+
+double cpu_seconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+template <typename Run>
+double best_seconds(int rounds, Run run) {
+  double best = 1e30;
+  for (int round = 0; round < rounds; ++round) {
+    double start = cpu_seconds();
+    run();
+    best = std::min(best, cpu_seconds() - start);
+  }
+  return best;
+}
+
+// About 1 MB of list items, each with a link, every other one with a small
+// block to erase.
+std::string make_page(int& links, int& blocks) {
+  std::string page = "<html><head><title>Index</title></head><body><ul>\n";
+  links = blocks = 0;
+  while (page.size() < (1u << 20)) {
+    std::string number = std::to_string(links);
+    page += "<li class=\"item\"><a href=\"/articles/2026/" + number + ".html\">Article " + number +
+            " of the day, with a title</a>";
+    if (blocks < 5000 && links % 9 < 5) {
+      page += " <span class=ad>advert</span>";
+      ++blocks;
+    }
+    page += "</li>\n";
+    ++links;
+  }
+  return page + "</ul></body></html>\n";
+}
+
+class KeepFollow : public DownloadSink {
+ public:
+  SinkAnswer schedule(const DownloadRequest& request) override {
+    if (request.kind == DownloadKind::follow) follow = request;
+    return SinkAnswer::accepted;
+  }
+  DownloadRequest follow;
+};
+
+// Runs `body` (after a follow of the page) over the page; returns the
+// number of passes kept: the output elements in the main data document.
+int32_t walk(const std::string& body, const String& page) {
+  KeepFollow sink;
+  ExtractionEngine engine;
+  ExtractionEngine::Limits limits;
+  limits.passes = 1 << 20;
+  engine.set_limits(limits);
+  engine.set_sink(&sink);
+  std::string text = "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?><e><f action=\"follow\">"
+                     "<url>http://news.example/</url></f>" + body + "</e>";
+  engine.load_template_text(String("/tmp/bench-extraction"), TextScanner(std::string_view(text)));
+  engine.run_main_walk();
+  engine.continue_follow(sink.follow, page, String("http://news.example/"));
+  const XmlParser* document = engine.documents().document(0);
+  int32_t passes = 0;
+  for (int32_t i = 1; i < document->node_count(); ++i) {
+    const XmlNode& node = document->get(i);
+    passes += node.kind == node_element && node.blank == 0 && node.name.equals("l");
+  }
+  return passes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  int links = 0;
+  int blocks = 0;
+  const std::string bytes = make_page(links, blocks);
+  String page{std::string_view(bytes)};
+  page.set_encoding(TextEncoding::SingleByte, 1252);
+
+  int32_t parsed_nodes = 0;
+  const double parse = best_seconds(rounds, [&] {
+    TextScanner text(page);
+    XmlParser parser;
+    parser.parse(text);
+    parsed_nodes = parser.node_count();
+  });
+  int32_t link_nodes = 0;
+  const double extract_url = best_seconds(rounds, [&] {
+    link_nodes = walk("<l action=\"iterate\"><u action=\"extract-url\"/></l>", page);
+  });
+  int32_t erase_nodes = 0;
+  const double erase = best_seconds(rounds, [&] {
+    erase_nodes = walk(
+        "<l action=\"iterate\"><x action=\"erase\"><begin><span class=ad></begin>"
+        "<end></span></end></x></l>",
+        page);
+  });
+
+  const bool complete = link_nodes == links && erase_nodes == blocks;
+  std::printf("page: %.2f MB, %d links, %d blocks; mode-0 parse: %d nodes, %.2f ms\n",
+              static_cast<double>(bytes.size()) / 1048576.0, links, blocks, parsed_nodes,
+              parse * 1e3);
+  std::printf("iterate extract-url over every link: %d passes, %.2f ms, %.2fx the parse\n",
+              link_nodes, extract_url * 1e3, extract_url / parse);
+  std::printf("iterate erase of every block:        %d passes, %.2f ms, %.2fx the parse\n",
+              erase_nodes, erase * 1e3, erase / parse);
+  const bool within = extract_url <= 3 * parse && erase <= 3 * parse;
+  std::printf("%s\n", !complete ? "INCOMPLETE: a walk stopped early"
+                      : within  ? "within 3x the parse"
+                                : "OVER 3x the parse");
+  return complete && within ? 0 : 1;
+}
