@@ -15,7 +15,8 @@
 //
 // Output: radix + ".data.xml" and radix + ".data" + k + ".xml" per built
 // section; each written once nothing is pending for it, beside its place and
-// renamed over it.
+// renamed over it. The language, the walk and the budgets are described in
+// docs/extraction.md.
 //
 // Bounds: a walk stops with the fatal error 56 when it has visited too many
 // template nodes or read too many page bytes, when a data document would
@@ -98,7 +99,7 @@ class ExtractionEngine : public ErrorState {
   // Writes the documents that have nothing pending (error 70 on failure).
   int32_t write_ready_documents() { return documents_.write_ready(*this); }
   bool all_written() const { return documents_.all_written(); }
-  // True once a budget stopped the engine.
+  // True once a budget stopped the engine (or its template did not load).
   bool stopped() const { return stopped_; }
 
   extraction::DataDocuments& documents() { return documents_; }
