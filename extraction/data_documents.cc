@@ -14,11 +14,13 @@ void DataDocuments::reset(const std::string& radix, const Limits& limits) {
   records_.clear();
   numbered_.clear();
   budget_spent_ = false;
+  held_nodes_ = held_bytes_ = 0;
 }
 
 int32_t DataDocuments::start_main() {
   records_.clear();
   numbered_.clear();
+  held_nodes_ = held_bytes_ = 0;
   Record& main = records_.emplace_back();
   main.document = std::make_unique<XmlParser>();
   main.origin.assign(1, -1);
@@ -42,8 +44,7 @@ int32_t DataDocuments::add_section(bool build) {
 void DataDocuments::drop_sections_from(int32_t count) {
   while (section_count() > count) {
     Record& dropped = record(numbered_.back());
-    dropped.document.reset();
-    dropped.origin.clear();
+    release(dropped);
     dropped.discarded = true;
     numbered_.pop_back();
   }
@@ -61,12 +62,35 @@ const XmlParser* DataDocuments::document(int32_t id) const {
 
 bool DataDocuments::take(Record& record, int64_t bytes) {
   if (budget_spent_ || record.document == nullptr) return false;
-  if (record.document->node_count() >= limits_.nodes || record.bytes + bytes > limits_.bytes) {
+  if (!fits(record, 1, bytes)) {
     budget_spent_ = true;
     return false;
   }
-  record.bytes += bytes;
+  count(record, 1, bytes);
   return true;
+}
+
+bool DataDocuments::fits(const Record& record, int64_t nodes, int64_t bytes) const {
+  return record.document != nullptr && record.nodes + nodes < limits_.nodes &&
+         record.bytes + bytes <= limits_.bytes && held_nodes_ + nodes <= limits_.held_nodes &&
+         held_bytes_ + bytes <= limits_.held_bytes;
+}
+
+void DataDocuments::count(Record& record, int64_t nodes, int64_t bytes) {
+  record.nodes += nodes;
+  record.bytes += bytes;
+  held_nodes_ += nodes;
+  held_bytes_ += bytes;
+}
+
+void DataDocuments::release(Record& record) {
+  held_nodes_ -= record.nodes;
+  held_bytes_ -= record.bytes;
+  record.nodes = 0;
+  record.bytes = 0;
+  record.document.reset();
+  record.origin.clear();
+  record.origin.shrink_to_fit();
 }
 
 int32_t DataDocuments::track(Record& record, int32_t node, int32_t origin) {
@@ -135,10 +159,10 @@ int32_t DataDocuments::node_count(int32_t id) const {
   return doc == nullptr ? 0 : doc->node_count();
 }
 
-bool DataDocuments::fits(int32_t id, int32_t nodes, int64_t bytes) {
-  XmlParser* doc = document(id);
-  return doc != nullptr && int64_t{doc->node_count()} + nodes <= limits_.nodes &&
-         record(id).bytes + bytes <= limits_.bytes;
+bool DataDocuments::reserve(int32_t id, int64_t nodes, int64_t bytes) {
+  if (!valid(id) || !fits(record(id), nodes, bytes)) return false;
+  count(record(id), nodes, bytes);
+  return true;
 }
 
 std::string DataDocuments::path_of(const Record& record) const {
@@ -172,9 +196,7 @@ int32_t DataDocuments::write_ready(ErrorState& reporter) {
       ++written;
     }
     record.written = true;
-    record.document.reset();
-    record.origin.clear();
-    record.origin.shrink_to_fit();
+    release(record);
   }
   return written;
 }

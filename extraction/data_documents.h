@@ -13,9 +13,11 @@
 // Section numbers are what the template's items are counted by; a rolled
 // back pass gives its numbers back.
 //
-// Every document has budgets for its nodes and for the bytes of its texts;
-// a node that would pass one is not created and budget_spent() turns true
-// (the engine stops with its fatal code). Nodes taken out again (a rolled
+// Every document has budgets for its nodes and for the bytes of its texts,
+// and so have all the documents held in memory together (a template that
+// begins many sections must not multiply the per-document budget); a node
+// that would pass one is not created and budget_spent() turns true (the
+// engine stops with its fatal code). Nodes taken out again (a rolled
 // back pass, a failed include) are flagged blank and left out when the
 // document is written (write option 4); their indexes stay valid.
 //
@@ -39,9 +41,11 @@ namespace wayfetch::extraction {
 class DataDocuments {
  public:
   struct Limits {
-    int32_t nodes = 1 << 20;            // nodes per document
-    int64_t bytes = int64_t{1} << 26;   // bytes of names, texts and values per document
-    int32_t sections = 1000;            // sections per run
+    int32_t nodes = 1 << 20;                 // nodes per document
+    int64_t bytes = int64_t{1} << 26;        // bytes of names, texts and values per document
+    int32_t sections = 1000;                 // sections per run
+    int64_t held_nodes = int64_t{1} << 21;   // nodes of all documents in memory together
+    int64_t held_bytes = int64_t{1} << 27;   // their bytes together
   };
 
   struct Record {
@@ -49,6 +53,7 @@ class DataDocuments {
     std::unique_ptr<XmlParser> document;
     // Per document node, the template node it copies (-1: none).
     std::vector<int32_t> origin;
+    int64_t nodes = 0;  // nodes and bytes counted against the budgets
     int64_t bytes = 0;
     int32_t pending = 0;
     bool reached = false;      // a follow, get, include, extract or download-site ran for it
@@ -96,8 +101,10 @@ class DataDocuments {
   // Leaves out every node created since the document held `count` nodes.
   void remove_added_since(int32_t id, int32_t count);
   int32_t node_count(int32_t id) const;
-  // Whether `nodes` more nodes holding `bytes` more bytes fit the document.
-  bool fits(int32_t id, int32_t nodes, int64_t bytes);
+  // Counts `nodes` more nodes holding `bytes` more bytes (a document
+  // inserted whole) against the budgets; false, counting nothing, when they
+  // do not fit.
+  bool reserve(int32_t id, int64_t nodes, int64_t bytes);
   bool budget_spent() const { return budget_spent_; }
 
   // ---- writing ----
@@ -113,6 +120,10 @@ class DataDocuments {
  private:
   // Checks the budgets for one more node of `bytes` bytes and counts it.
   bool take(Record& record, int64_t bytes);
+  bool fits(const Record& record, int64_t nodes, int64_t bytes) const;
+  void count(Record& record, int64_t nodes, int64_t bytes);
+  // Frees a record's document and what it held of the budgets.
+  void release(Record& record);
   int32_t track(Record& record, int32_t node, int32_t origin);
 
   std::string radix_;
@@ -120,6 +131,8 @@ class DataDocuments {
   std::vector<Record> records_;
   std::vector<int32_t> numbered_;  // section number -> record
   bool budget_spent_ = false;
+  int64_t held_nodes_ = 0;
+  int64_t held_bytes_ = 0;
 };
 
 }  // namespace wayfetch::extraction

@@ -22,6 +22,8 @@ bool ExtractionEngine::start(const String& radix) {
   limits.nodes = limits_.document_nodes;
   limits.bytes = limits_.document_bytes;
   limits.sections = limits_.sections;
+  limits.held_nodes = limits_.held_nodes;
+  limits.held_bytes = limits_.held_bytes;
   documents_.reset(radix_, limits);
   return true;
 }

@@ -19,9 +19,9 @@
 // docs/extraction.md.
 //
 // Bounds: a walk stops with the fatal error 56 when it has visited too many
-// template nodes or read too many page bytes, when a data document would
-// pass its node or byte budget, or when the run would begin too many
-// sections (Limits); once stopped, the engine runs no more walks, and the
+// template nodes or read too many page bytes, when a data document (or all
+// of them held in memory together) would pass its node or byte budget, or
+// when the run would begin too many sections (Limits); once stopped, the engine runs no more walks, and the
 // documents keep what they hold. An iteration stops at its pass limit with
 // warning 33 and keeps its passes. Nothing recurses on template or page
 // depth.
@@ -59,6 +59,8 @@ class ExtractionEngine : public ErrorState {
     int32_t sections = 1000;                // sections begun per run
     int32_t document_nodes = 1 << 20;       // nodes per data document
     int64_t document_bytes = int64_t{1} << 26;  // text bytes per data document
+    int64_t held_nodes = int64_t{1} << 21;  // nodes of the data documents in memory together
+    int64_t held_bytes = int64_t{1} << 27;  // their text bytes together
   };
 
   ExtractionEngine() = default;

@@ -83,6 +83,9 @@ TEST_F(ExtractionTest, BudgetsStopTheRunWithWhatItHas) {
       {"<e>" FOLLOW "<l action=\"iterate\" max=\"3\"><t action=\"goto-top extract\">"
        "<begin>y</begin><end>z</end></t></l></e>",
        [](auto& l) { l.document_bytes = 30000; }},
+      {"<e>" FOLLOW "<l action=\"iterate\"><s action=\"section\"><x/><y/></s><g action=\"goto\">"
+       "<begin>x</begin></g></l></e>",
+       [](auto& l) { l.held_nodes = 40; }},
   };
   for (const Budget& budget : budgets) {
     SCOPED_TRACE(budget.body);

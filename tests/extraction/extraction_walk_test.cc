@@ -47,7 +47,8 @@ const Case cases[] = {
      {{".data.xml", "<e ><t " RAW("late") "</t></e>"}}, "W31:1",
      {"follow http://news.example/index.html"}},
     {"EmptyOrUnknownListLeavesTheElementOut",
-     "<e><a action=\"\"><m/></a><b action=\"bogus\"><m/></b><c/></e>", "",
+     "<e><a action=\"\"><m/></a><b action=\"bogus\"><m/></b><g action=\"ignore\"><m/></g><c/></e>",
+     "",
      {{".data.xml", "<e ><c ></c></e>"}}, "W8:1 W31:1", {}},
     {"ExtractBeforeSectionIsRefused", "<e>" FOLLOW "<s action=\"extract section\">" BOLD "</s></e>",
      news_page, {{".data.xml", "<e ></e>"}, {".data0.xml", "<e ><s ></s></e>"}}, "W29:1 W26:1",
@@ -233,6 +234,14 @@ const Case cases[] = {
      six_bold,
      {{".data.xml", "<e ><t " RAW("5") "</t></e>"}, {".data0.xml", "<e ><s ><t " RAW("1") "</t></s></e>"}},
      "", {"follow http://news.example/index.html"}, {true, false}},
+    {"SkipModePositionsAndStillFetchesPictures",
+     "<e>" FOLLOW "<s action=\"section\"><x action=\"erase\">" BOLD "</x><p action=\"extract\" "
+     "html-filter=\"get-pics\"><begin><div></begin><end></div></end></p></s>"
+     "<t action=\"extract\">" BOLD "</t><u action=\"goto-top extract\">" BOLD "</u></e>",
+     "<b>1</b><div><img src=\"/a.gif\"></div><b>2</b>",
+     {{".data.xml", "<e ><t " RAW("2") "</t><u " RAW("1") "</u></e>"}}, "",
+     {"follow http://news.example/index.html", "get http://news.example/a.gif as 'a.gif' in 1"},
+     {false}},
 };
 
 class WalkTest : public ExtractionTest, public ::testing::WithParamInterface<Case> {};
