@@ -19,12 +19,15 @@ std::u16string folded_name(const String& name) {
 ExtractionTemplate::Load ExtractionTemplate::load_file(const String& path) {
   TextScanner text;
   bool loaded = text.load_file(path);
+  // The log names the file in later records, also when it could not be read.
+  lease_ = text.context_lease();
   context_ = text.context();
   if (!loaded) return Load::unreadable;
   return load_text(std::move(text));
 }
 
 ExtractionTemplate::Load ExtractionTemplate::load_text(TextScanner text) {
+  if (!text.context_lease().empty()) lease_ = text.context_lease();
   context_ = text.context();
   // A first look at the prolog relabels the text with the encoding its
   // declaration names; the template is then parsed in that encoding.

@@ -24,6 +24,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/error_sink.h"
 #include "core/string.h"
 #include "core/text_scanner.h"
 #include "extraction/action_names.h"
@@ -134,6 +135,8 @@ class ExtractionTemplate {
   Parameter element_parameter(int32_t element, const char* name) const;
 
   XmlParser parser_;
+  // The log slot naming the template file, held while the template lives.
+  ContextLease lease_;
   int32_t context_ = -1;
   TextEncoding encoding_ = TextEncoding::SingleByte;
   int32_t code_page_ = -1;

@@ -40,6 +40,9 @@ TEST_F(ExtractionTest, RolledBackPassDetachesItsDownloadsAndSections) {
                             "follow http://news.example/index.html",
                             "include http://news.example/x.xml", "include http://news.example/y.xml in 1",
                             "include http://news.example/x.xml", "include http://news.example/y.xml in 2"}));
+  EXPECT_TRUE(engine_.documents().record(0).reached);
+  EXPECT_FALSE(engine_.documents().record(0).has_content);
+  EXPECT_TRUE(engine_.documents().record(1).built);
   EXPECT_TRUE(engine_.task_live(1));
   EXPECT_TRUE(engine_.task_live(2));
   EXPECT_FALSE(engine_.task_live(3));
@@ -60,6 +63,21 @@ TEST_F(ExtractionTest, RolledBackPassDetachesItsDownloadsAndSections) {
                 {".data.xml", std::string(declaration) + "<e ><l ><i ></i></l></e>"},
                 {".data0.xml", std::string(declaration) + "<e ><l ><s ><j ></j></s></l></e>"}}));
   EXPECT_EQ(log_text(), records("W26:1"));
+}
+
+TEST_F(ExtractionTest, TemplatesThatDoNotLoadDoNotRun) {
+  EXPECT_FALSE(engine_.load_template(String(radix().c_str())));
+  write_bytes(radix() + ".enews", std::string(declaration) + "<e>\n</x><m/></e>");
+  EXPECT_FALSE(engine_.load_template(String(radix().c_str())));
+  engine_.run_main_walk();
+  engine_.write_ready_documents();
+  EXPECT_TRUE(data_files().empty());
+  EXPECT_EQ(log_text(), "Error(core): Could not access file.\r\n      in file: DIR/news.enews\r\n" +
+                            records("E57") + " in file: DIR/news.enews\r\n" +
+                            "Warning(parsing): Unclosed XML node(s) above.\r\n" +
+                            "       line: 0000002 in file: DIR/news.enews\r\n" +
+                            "Error(parsing): Closing an unknown node.\r\n" +
+                            "     line: 0000002 in file: DIR/news.enews\r\n" + records("E79"));
 }
 
 TEST_F(ExtractionTest, BudgetsStopTheRunWithWhatItHas) {
