@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "ebook/ascii_text.h"
+#include "core/ascii.h"
 #include "ebook/bitmap_pictures.h"
 #include "ebook/ebook_package.h"
 #include "ebook/ebook_publisher.h"

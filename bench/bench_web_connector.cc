@@ -69,12 +69,11 @@ Run fetch_all(HttpTestServer& server, const std::vector<std::string>& paths) {
       }
       for (int i; (i = next.fetch_add(1)) < static_cast<int>(paths.size());) {
         bool picture = paths[static_cast<std::size_t>(i)].ends_with(".jpg");
-        String final_address;
-        int32_t number = -1;
-        int32_t status =
-            connector.get(String(), String(server.url(paths[static_cast<std::size_t>(i)])), target,
-                          final_address, picture ? 3 : 1, number);
-        if (status != 0) ++failures;
+        wayfetch::WebRequest request;
+        request.address = String(server.url(paths[static_cast<std::size_t>(i)]));
+        request.target = &target;
+        request.kind = picture ? wayfetch::ContentKind::get : wayfetch::ContentKind::page;
+        if (connector.get(request).status != 0) ++failures;
       }
     });
   }

@@ -84,13 +84,17 @@ void File::close() {
 }
 
 int32_t File::read(void* buffer, int32_t count) {
-  if (handle_ < 0 || buffer == nullptr || count <= 0) return 0;
+  if (count <= 0) return 0;
+  if (handle_ < 0 || buffer == nullptr) return -1;
   auto* out = static_cast<char*>(buffer);
   int32_t done = 0;
   while (done < count) {
     ssize_t n = ::read(handle_, out + done, static_cast<std::size_t>(count - done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
+    // Bytes read before an error are no use to a caller that wanted them
+    // all: a page or record cut short must never pass for a whole one.
+    if (n < 0) return -1;
+    if (n == 0) break;
     done += static_cast<int32_t>(n);
   }
   return done;

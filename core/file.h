@@ -5,8 +5,9 @@
 // write, always create (XML files), 0x36 the same with read sharing (the error
 // log), 0x97 read and write, always create, delete on close (temporary files).
 // Sharing bits are accepted and not enforced (see docs/platform.md). Failures
-// are return values: open returns false and leaves the File closed; read and
-// write return byte counts that callers compare with what they asked for.
+// are return values: open returns false and leaves the File closed; read
+// tells the end of the file (fewer bytes than asked, 0 at the end) from a
+// failure (-1); write returns the bytes written, fewer on failure.
 // Not thread-safe.
 #ifndef WAYFETCH_CORE_FILE_H
 #define WAYFETCH_CORE_FILE_H
@@ -53,7 +54,9 @@ class File {
   void close();
   bool is_open() const { return handle_ >= 0; }
 
-  // Bytes read (0 at the end or on failure).
+  // Bytes read: `count`, fewer only at the end of the file (0 there), or -1
+  // when reading failed (an I/O error, a closed file, a file not opened for
+  // reading). After a failure the position is unknown.
   int32_t read(void* buffer, int32_t count);
   // Bytes written; fewer than asked means failure (disk full, I/O error).
   int32_t write(const void* buffer, int32_t count);

@@ -6,7 +6,9 @@
 #include <cstring>
 #include <new>
 
+#include "core/byte_order.h"
 #include "core/string.h"
+#include "platform/file_replacement.h"
 #include "platform/file_system.h"
 
 namespace wayfetch {
@@ -20,24 +22,6 @@ constexpr uint8_t code_creation_bits = 0x1C;
 constexpr uint8_t code_open_existing = 0x08;
 constexpr uint8_t code_write = 0x02;
 constexpr uint8_t code_read_write = 0x03;
-
-uint16_t get16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] << 8 | p[1]);
-}
-uint32_t get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-         static_cast<uint32_t>(p[2]) << 8 | p[3];
-}
-void put16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v >> 8);
-  p[1] = static_cast<uint8_t>(v);
-}
-void put32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v >> 24);
-  p[1] = static_cast<uint8_t>(v >> 16);
-  p[2] = static_cast<uint8_t>(v >> 8);
-  p[3] = static_cast<uint8_t>(v);
-}
 
 std::array<char, 4> four_bytes(std::string_view text) {
   std::array<char, 4> out{};
@@ -123,17 +107,17 @@ bool PalmDatabase::load(int32_t requested_mode) {
   std::array<uint8_t, header_size> bytes{};
   if (!read_exactly(file_, 0, bytes.data(), header_size)) return false;
   std::memcpy(header_.name.data(), bytes.data(), header_.name.size());
-  header_.attributes = get16(&bytes[32]);
-  header_.version = get16(&bytes[34]);
-  header_.creation_date = get32(&bytes[36]);
-  header_.modification_date = get32(&bytes[40]);
-  header_.backup_date = get32(&bytes[44]);
-  header_.modification_number = get32(&bytes[48]);
-  header_.app_info_offset = get32(&bytes[52]);
-  header_.sort_info_offset = get32(&bytes[56]);
+  header_.attributes = byte_order::get_be16(&bytes[32]);
+  header_.version = byte_order::get_be16(&bytes[34]);
+  header_.creation_date = byte_order::get_be32(&bytes[36]);
+  header_.modification_date = byte_order::get_be32(&bytes[40]);
+  header_.backup_date = byte_order::get_be32(&bytes[44]);
+  header_.modification_number = byte_order::get_be32(&bytes[48]);
+  header_.app_info_offset = byte_order::get_be32(&bytes[52]);
+  header_.sort_info_offset = byte_order::get_be32(&bytes[56]);
   std::memcpy(header_.type.data(), &bytes[60], 4);
   std::memcpy(header_.creator.data(), &bytes[64], 4);
-  header_.unique_id_seed = get32(&bytes[68]);
+  header_.unique_id_seed = byte_order::get_be32(&bytes[68]);
   // Bytes 72-75, the next record list id, are not used on the desktop.
   try {
     if (!read_record_list(size)) return false;
@@ -159,7 +143,7 @@ bool PalmDatabase::load(int32_t requested_mode) {
 bool PalmDatabase::read_record_list(int64_t file_size) {
   std::array<uint8_t, 2> count_bytes{};
   if (!read_exactly(file_, header_size - 2, count_bytes.data(), 2)) return false;
-  int64_t count = get16(count_bytes.data());
+  int64_t count = byte_order::get_be16(count_bytes.data());
   int64_t list_end = header_size + entry_size * count;
   if (list_end > file_size) return false;
   std::vector<uint8_t> list(static_cast<std::size_t>(entry_size * count));
@@ -168,7 +152,7 @@ bool PalmDatabase::read_record_list(int64_t file_size) {
   int64_t previous = list_end;
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     const uint8_t* p = &list[i * entry_size];
-    int64_t offset = get32(p);
+    int64_t offset = byte_order::get_be32(p);
     if (offset < previous || offset > file_size) return false;
     entries_[i].offset = static_cast<uint32_t>(offset);
     std::copy_n(p + 4, 4, entries_[i].info.begin());
@@ -204,21 +188,19 @@ bool PalmDatabase::close() {
 }
 
 bool PalmDatabase::write_back() {
-  std::string target = platform::resolve_path(path_);
-  std::string temporary = platform::create_file_beside(target);
-  if (temporary.empty()) {
+  platform::FileReplacement replacement(path_);
+  if (!replacement.ready()) {
     // The folder takes no new file (the file itself is writable): rewriting
     // in place is the only way left.
     return file_.seek(0, File::Origin::start) == 0 && write_to(file_) &&
            file_.truncate(static_cast<int64_t>(file_size_with(0))) && file_.flush();
   }
   File out;
-  bool written = out.open(temporary, static_cast<uint8_t>(code_write | code_open_existing)) &&
-                 write_to(out) && out.flush();
+  bool written =
+      out.open(replacement.path(), static_cast<uint8_t>(code_write | code_open_existing)) &&
+      write_to(out) && out.flush();
   out.close();
-  if (written) written = platform::replace_file(temporary, target);
-  if (!written) platform::remove_file(temporary);
-  return written;
+  return written && replacement.commit();
 }
 
 uint64_t PalmDatabase::file_size_with(int64_t extra_bytes) const {
@@ -239,23 +221,23 @@ bool PalmDatabase::write_to(File& file) {
 
   std::vector<uint8_t> head(list_end);
   std::memcpy(head.data(), out.name.data(), out.name.size());
-  put16(&head[32], out.attributes);
-  put16(&head[34], out.version);
-  put32(&head[36], out.creation_date);
-  put32(&head[40], out.modification_date);
-  put32(&head[44], out.backup_date);
-  put32(&head[48], out.modification_number);
-  put32(&head[52], out.app_info_offset);
-  put32(&head[56], out.sort_info_offset);
+  byte_order::put_be16(&head[32], out.attributes);
+  byte_order::put_be16(&head[34], out.version);
+  byte_order::put_be32(&head[36], out.creation_date);
+  byte_order::put_be32(&head[40], out.modification_date);
+  byte_order::put_be32(&head[44], out.backup_date);
+  byte_order::put_be32(&head[48], out.modification_number);
+  byte_order::put_be32(&head[52], out.app_info_offset);
+  byte_order::put_be32(&head[56], out.sort_info_offset);
   std::memcpy(&head[60], out.type.data(), 4);
   std::memcpy(&head[64], out.creator.data(), 4);
-  put32(&head[68], out.unique_id_seed);
-  put32(&head[72], 0);
-  put16(&head[76], static_cast<uint16_t>(count));
+  byte_order::put_be32(&head[68], out.unique_id_seed);
+  byte_order::put_be32(&head[72], 0);
+  byte_order::put_be16(&head[76], static_cast<uint16_t>(count));
   uint32_t offset = list_end + static_cast<uint32_t>(info_block_.size());
   for (std::size_t i = 0; i < count; ++i) {
     uint8_t* p = &head[static_cast<std::size_t>(header_size) + i * entry_size];
-    put32(p, offset);
+    byte_order::put_be32(p, offset);
     std::copy(entries_[i].info.begin(), entries_[i].info.end(), p + 4);
     offset += static_cast<uint32_t>(entries_[i].data.size());
   }

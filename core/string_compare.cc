@@ -3,20 +3,10 @@
 #include <cstring>
 #include <string>
 
+#include "core/ascii.h"
 #include "core/string.h"
 
 namespace wayfetch {
-namespace {
-
-uint16_t fold(uint16_t c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<uint16_t>(c + 32) : c;
-}
-
-bool blank_char(uint16_t c) {
-  return c == '\t' || c == '\n' || c == '\r' || c == ' ';
-}
-
-}  // namespace
 
 int String::compare(const String& other, bool prefix, bool case_sensitive) const {
   if (this == &other) return 0;
@@ -31,8 +21,8 @@ int String::compare(const String& other, bool prefix, bool case_sensitive) const
     uint16_t a = mine.next();
     uint16_t b = theirs.next();
     if (!case_sensitive) {
-      a = fold(a);
-      b = fold(b);
+      a = ascii::fold(a);
+      b = ascii::fold(b);
     }
     if (a != b) return a < b ? -1 : 1;
   }
@@ -54,7 +44,7 @@ bool String::starts_with(const char* text) const {
 bool String::is_blank() const {
   CharReader reader = CharReader::window_of(*this);
   while (!reader.at_end()) {
-    if (!blank_char(reader.next())) return false;
+    if (!ascii::is_blank(reader.next())) return false;
   }
   return true;
 }
@@ -70,7 +60,7 @@ int32_t String::to_integer_base(int32_t base) const {
   uint32_t value = 0;
   CharReader reader = CharReader::window_of(*this);
   while (!reader.at_end()) {
-    uint32_t c = fold(reader.next());
+    uint32_t c = ascii::fold(reader.next());
     uint32_t digit = c <= '`' ? c - '0' : c - 87;
     value = value * static_cast<uint32_t>(base) + digit;
   }
@@ -109,7 +99,7 @@ int32_t String::replace_all(const String& find, const String& replacement) {
     CharReader pattern = CharReader::window_of(find);
     bool match = true;
     while (!pattern.at_end()) {
-      if (rest.at_end() || fold(rest.next()) != fold(pattern.next())) {
+      if (rest.at_end() || ascii::fold(rest.next()) != ascii::fold(pattern.next())) {
         match = false;
         break;
       }

@@ -3,6 +3,7 @@
 #include <new>
 #include <string>
 
+#include "core/byte_order.h"
 #include "core/file.h"
 #include "core/string.h"
 #include "platform/date_format.h"
@@ -11,15 +12,6 @@ namespace wayfetch {
 namespace {
 
 constexpr int32_t record_header = 12;
-
-void put_le32(uint8_t* at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-uint32_t get_le32(const uint8_t* at) {
-  return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) |
-         (static_cast<uint32_t>(at[2]) << 16) | (static_cast<uint32_t>(at[3]) << 24);
-}
 
 }  // namespace
 
@@ -112,9 +104,9 @@ int32_t String::serialize(std::span<uint8_t> buffer, int32_t& offset) const {
       return 0;
     }
     uint8_t* at = buffer.data() + offset;
-    put_le32(at, static_cast<uint32_t>(window.size()));
-    put_le32(at + 4, static_cast<uint32_t>(code_page_));
-    put_le32(at + 8, static_cast<uint32_t>(encoding_));
+    byte_order::put_le32(at, static_cast<uint32_t>(window.size()));
+    byte_order::put_le32(at + 4, static_cast<uint32_t>(code_page_));
+    byte_order::put_le32(at + 8, static_cast<uint32_t>(encoding_));
     if (!window.empty()) std::memcpy(at + record_header, window.data(), window.size());
   }
   offset += size;
@@ -129,9 +121,9 @@ bool String::deserialize(const uint8_t*& cursor, int32_t& remaining) {
     raise_error(errors::out_of_string);
     return false;
   }
-  uint32_t length = get_le32(cursor);
-  int32_t code_page = static_cast<int32_t>(get_le32(cursor + 4));
-  auto encoding = static_cast<TextEncoding>(get_le32(cursor + 8));
+  uint32_t length = byte_order::get_le32(cursor);
+  int32_t code_page = static_cast<int32_t>(byte_order::get_le32(cursor + 4));
+  auto encoding = static_cast<TextEncoding>(byte_order::get_le32(cursor + 8));
   if (length > static_cast<uint32_t>(remaining - record_header)) {
     cursor += remaining;
     remaining = 0;

@@ -4,15 +4,9 @@
 #include <cstring>
 #include <string>
 
+#include "core/ascii.h"
+
 namespace wayfetch {
-namespace {
-
-bool blank_char(uint16_t c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
-bool letter(uint16_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool digit(uint16_t c) { return c >= '0' && c <= '9'; }
-uint16_t fold(uint16_t c) { return (c >= 'A' && c <= 'Z') ? static_cast<uint16_t>(c + 32) : c; }
-
-}  // namespace
 
 uint16_t TextScanner::char_at(int32_t offset, int32_t* width) const {
   CharReader reader{data(), offset, length_, encoding_, code_page_};
@@ -30,7 +24,7 @@ void TextScanner::skip_blanks(int32_t* line_counter) {
   if (cursor_ == -1) next_char(line_counter);
   int32_t width = 0;
   while (cursor_ < length_) {
-    if (!blank_char(char_at(cursor_, &width))) break;
+    if (!ascii::is_blank(char_at(cursor_, &width))) break;
     cursor_ += width;
     int32_t next_width = 0;
     if (line_counter != nullptr && char_at(cursor_, &next_width) == '\n') ++*line_counter;
@@ -57,13 +51,14 @@ void TextScanner::read_name(int32_t* line_counter, bool strict) {
   int32_t at = start;
   int32_t width = 0;
   uint16_t c = char_at(at, &width);
-  if (width > 0 && (letter(c) || c == '_' || (!strict && c == ':'))) {
+  // Strict names are letters, digits and "_" only; others are XML names.
+  if (width > 0 && (strict ? ascii::is_letter(c) || c == '_' : ascii::is_name_start(c))) {
     at += width;
     while (true) {
       c = char_at(at, &width);
       if (width == 0) break;
-      bool more = letter(c) || digit(c) || c == '_' ||
-                  (!strict && (c == '-' || c == '.' || c == ':'));
+      bool more =
+          strict ? ascii::is_letter(c) || ascii::is_digit(c) || c == '_' : ascii::is_name_char(c);
       if (!more) break;
       at += width;
     }
@@ -80,7 +75,7 @@ void TextScanner::read_token() {
   int32_t width = 0;
   while (true) {
     uint16_t c = char_at(at, &width);
-    if (width == 0 || blank_char(c)) break;
+    if (width == 0 || ascii::is_blank(c)) break;
     at += width;
   }
   select_bytes(start, at);
@@ -95,7 +90,7 @@ void TextScanner::read_digits() {
   int32_t width = 0;
   while (true) {
     uint16_t c = char_at(at, &width);
-    if (width == 0 || !digit(c)) break;
+    if (width == 0 || !ascii::is_digit(c)) break;
     at += width;
   }
   select_bytes(start, at);
@@ -137,7 +132,7 @@ void TextScanner::read_value(int32_t* line_counter) {
   int32_t at = start;
   while (true) {
     uint16_t c = char_at(at, &width);
-    if (width == 0 || blank_char(c) || c == '>') break;
+    if (width == 0 || ascii::is_blank(c) || c == '>') break;
     at += width;
   }
   select_bytes(start, at);
@@ -190,7 +185,7 @@ bool TextScanner::find(const String& pattern, bool case_sensitive) {
     auto n = static_cast<std::size_t>(length_);
     auto m = needle.size();
     auto first = static_cast<uint8_t>(needle[0]);
-    uint8_t first_folded = static_cast<uint8_t>(fold(first));
+    uint8_t first_folded = static_cast<uint8_t>(ascii::fold(first));
     uint8_t first_upper = (first_folded >= 'a' && first_folded <= 'z')
                               ? static_cast<uint8_t>(first_folded - 32)
                               : first_folded;
@@ -202,7 +197,7 @@ bool TextScanner::find(const String& pattern, bool case_sensitive) {
       for (std::size_t k = 1; k < m && match; ++k) {
         uint8_t a = text[at + k];
         auto b = static_cast<uint8_t>(needle[k]);
-        match = case_sensitive ? a == b : fold(a) == fold(b);
+        match = case_sensitive ? a == b : ascii::fold(a) == ascii::fold(b);
       }
       if (match) {
         select_bytes(static_cast<int32_t>(at), static_cast<int32_t>(at + m));
@@ -224,7 +219,7 @@ bool TextScanner::find(const String& pattern, bool case_sensitive) {
       }
       uint16_t a = rest.next();
       uint16_t b = wanted.next();
-      if (case_sensitive ? a != b : fold(a) != fold(b)) {
+      if (case_sensitive ? a != b : ascii::fold(a) != ascii::fold(b)) {
         match = false;
         break;
       }

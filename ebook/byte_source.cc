@@ -12,6 +12,7 @@ bool FileByteSource::fill() {
   filled_ = file_.read(block_.data(), static_cast<int32_t>(block_.size()));
   at_ = 0;
   if (filled_ <= 0) {
+    failed_ = filled_ < 0;
     filled_ = 0;
     ended_ = true;
     return false;

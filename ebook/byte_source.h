@@ -4,7 +4,10 @@
 // FileByteSource reads an open File in blocks from its current position and,
 // when released or destroyed, puts the file's position just after the last
 // byte taken, so the next reader continues exactly there. MemoryByteSource
-// reads bytes held in memory (the caller keeps them alive). Not thread-safe.
+// reads bytes held in memory (the caller keeps them alive). A read error
+// ends a source like its end does, and failed() then tells the two apart:
+// a reader that saw -1 asks, so that a page cut short by a failing disk is
+// refused rather than taken for the whole page. Not thread-safe.
 #ifndef WAYFETCH_EBOOK_BYTE_SOURCE_H
 #define WAYFETCH_EBOOK_BYTE_SOURCE_H
 
@@ -26,6 +29,8 @@ class ByteSource {
 
   // The next byte (0-255), or -1 at the end of the input or after a read error.
   virtual int get() = 0;
+  // True once reading failed (as opposed to reaching the end).
+  virtual bool failed() const { return false; }
   // Takes a run of bytes up to (not including) the next `stop` byte, as far
   // as the source holds them at hand; valid until the next call. An empty
   // run says nothing about what follows: read on with get(). Lets copying
@@ -64,6 +69,7 @@ class FileByteSource : public ByteSource {
 
   int get() override;
   std::string_view take_run(char stop) override;
+  bool failed() const override { return failed_; }
   // Puts the file's position just after the last byte taken.
   void release();
 
@@ -76,6 +82,7 @@ class FileByteSource : public ByteSource {
   int32_t filled_ = 0;
   int32_t at_ = 0;
   bool ended_ = false;
+  bool failed_ = false;
 };
 
 }  // namespace wayfetch

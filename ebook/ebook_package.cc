@@ -1,8 +1,8 @@
 #include "ebook/ebook_package.h"
 
+#include "core/ascii.h"
 #include "core/file.h"
 #include "core/string_table.h"
-#include "ebook/ascii_text.h"
 #include "ebook/byte_source.h"
 #include "ebook/local_link.h"
 #include "ebook/tag_reader.h"
@@ -34,6 +34,8 @@ int32_t charset_of_file(const std::string& path) {
   if (!platform::is_regular_file(path)) return EbookPackage::charset_none;
   File file;
   if (!file.open(path, File::read_existing)) return EbookPackage::charset_none;
+  // A read error ends the search as the end of the file does: the page's
+  // conversion reads the same file and reports it.
   FileByteSource source(file);
   TagReader reader(source);
   HtmlTag tag;

@@ -2,13 +2,14 @@
 
 #include <atomic>
 
+#include "core/ascii.h"
 #include "core/file.h"
 #include "core/string_table.h"
-#include "ebook/ascii_text.h"
 #include "ebook/intermediate_file.h"
 #include "ebook/local_link.h"
 #include "ebook/page_converter.h"
 #include "ebook/prc_converter.h"
+#include "platform/file_replacement.h"
 #include "platform/file_system.h"
 
 namespace wayfetch {
@@ -31,21 +32,6 @@ class WorkingFolder {
   WorkingFolder(const WorkingFolder&) = delete;
   WorkingFolder& operator=(const WorkingFolder&) = delete;
   const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-// Removes a file when it goes out of scope, unless released.
-class FileRemover {
- public:
-  explicit FileRemover(std::string path) : path_(std::move(path)) {}
-  ~FileRemover() {
-    if (!path_.empty()) platform::remove_file(path_);
-  }
-  FileRemover(const FileRemover&) = delete;
-  FileRemover& operator=(const FileRemover&) = delete;
-  void release() { path_.clear(); }
 
  private:
   std::string path_;
@@ -272,14 +258,12 @@ bool EbookPublisher::write_book(const std::string& intermediate, const std::stri
                                 bool compress) {
   // The book is written beside its final place and renamed over it when
   // complete; a link as target is followed, so the linked file is replaced.
-  const std::string target = platform::resolve_path(output_path);
-  const bool existed = platform::is_regular_file(target);
-  const std::string temporary = platform::create_file_beside(target);
-  if (temporary.empty()) {
+  platform::FileReplacement book(output_path);
+  if (!book.ready()) {
     add_error("Unable to create the PRC target  file : " + output_path);
     return false;
   }
-  FileRemover remove_temporary(temporary);
+  const std::string& temporary = book.path();
 
   PrcConverter converter(pictures_);
   const std::string* title = package_.metadata_value("dc:Title");
@@ -315,12 +299,10 @@ bool EbookPublisher::write_book(const std::string& intermediate, const std::stri
   if (!converter.close()) return converter_failed();
   platform::remove_file(intermediate);
 
-  if (!existed) platform::use_default_permissions(temporary);
-  if (!platform::replace_file(temporary, target)) {
+  if (!book.commit()) {
     add_error("Unable to create the PRC target  file : " + output_path);
     return false;
   }
-  remove_temporary.release();
   return true;
 }
 

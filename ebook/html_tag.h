@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ebook/ascii_text.h"
+#include "core/ascii.h"
 
 namespace wayfetch {
 

@@ -30,7 +30,7 @@ void IntermediateFile::write(std::string_view bytes) {
   // The same bookkeeping as put() byte by byte: the last visible byte of
   // the run, and the last "<" at or before it ("<" is itself visible).
   std::size_t visible = bytes.size();
-  while (visible > 0 && is_blank(bytes[visible - 1])) --visible;
+  while (visible > 0 && ascii::is_html_space(bytes[visible - 1])) --visible;
   if (visible > 0) {
     const int64_t at = position();
     const std::size_t open = bytes.rfind('<', visible - 1);

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/ascii.h"
 #include "core/file.h"
 
 namespace wayfetch {
@@ -57,11 +58,8 @@ class IntermediateFile {
   bool patch(int64_t position, std::string_view bytes);
 
  private:
-  static bool is_blank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
-  }
   void track(char c, int64_t at) {
-    if (is_blank(c)) return;
+    if (ascii::is_html_space(c)) return;
     if (c == '<') last_open_ = at;
     last_visible_ = c;
     last_visible_at_ = at;

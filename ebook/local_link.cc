@@ -2,18 +2,10 @@
 
 #include <vector>
 
-#include "ebook/ascii_text.h"
+#include "core/ascii.h"
 
 namespace wayfetch {
 namespace {
-
-bool is_blank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
-}
-
-bool is_letter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
 
 int hex_value(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -41,9 +33,9 @@ std::string percent_decoded(std::string_view text) {
 // The length of a scheme ("http", "mailto") ending in ":" at the start of
 // `text`, or 0. A single letter is a drive, not a scheme.
 std::size_t scheme_length(std::string_view text) {
-  if (text.empty() || !is_letter(text[0])) return 0;
+  if (text.empty() || !ascii::is_letter(text[0])) return 0;
   std::size_t i = 1;
-  while (i < text.size() && (is_letter(text[i]) || (text[i] >= '0' && text[i] <= '9') ||
+  while (i < text.size() && (ascii::is_letter(text[i]) || (text[i] >= '0' && text[i] <= '9') ||
                              text[i] == '+' || text[i] == '-' || text[i] == '.')) {
     ++i;
   }
@@ -104,8 +96,8 @@ std::string join_path(std::string_view folder, std::string_view relative) {
 }
 
 LinkTarget resolve_link(std::string_view page_path, std::string_view href) {
-  while (!href.empty() && is_blank(href.front())) href.remove_prefix(1);
-  while (!href.empty() && is_blank(href.back())) href.remove_suffix(1);
+  while (!href.empty() && ascii::is_html_space(href.front())) href.remove_prefix(1);
+  while (!href.empty() && ascii::is_html_space(href.back())) href.remove_suffix(1);
 
   LinkTarget target;
   std::string_view body = href;
@@ -137,8 +129,8 @@ LinkTarget resolve_link(std::string_view page_path, std::string_view href) {
       return target;
     }
     // "file:///C:/dir" carries a drive letter.
-    if (path.size() >= 3 && is_letter(path[1]) && path[2] == ':') path = path.substr(3);
-  } else if (path.size() >= 2 && is_letter(path[0]) && path[1] == ':') {
+    if (path.size() >= 3 && ascii::is_letter(path[1]) && path[2] == ':') path = path.substr(3);
+  } else if (path.size() >= 2 && ascii::is_letter(path[0]) && path[1] == ':') {
     // A drive letter: the rest is the path on it.
     const std::string rest = path.substr(2);
     path.assign(rest.starts_with('/') ? 0 : 1, '/');

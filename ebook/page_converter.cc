@@ -2,8 +2,9 @@
 
 #include <array>
 
+#include "core/ascii.h"
 #include "core/file.h"
-#include "ebook/ascii_text.h"
+#include "core/picture_names.h"
 #include "ebook/byte_source.h"
 #include "ebook/intermediate_file.h"
 #include "ebook/local_link.h"
@@ -23,17 +24,6 @@ std::string not_available(const std::string& path) {
 bool open_regular(const std::string& path, File& file) {
   // A FIFO or device named like a page would block or never end.
   return platform::is_regular_file(path) && file.open(path, File::read_existing);
-}
-
-bool is_letter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-bool is_picture_name(std::string_view name) {
-  for (std::string_view ending : {"gif", "jpg", "jpeg", "png"}) {
-    if (ascii::ends_with_ignoring_case(name, ending)) return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -69,6 +59,10 @@ bool PageConverter::convert(const std::string& path, std::string& error) {
       return false;
     }
   }
+  if (source.failed()) {
+    error = not_available(path);
+    return false;
+  }
   if (!body) {
     error = "The file " + path +
             ", referenced in the Manifest is not a valid OEB Document : no tag <BODY> found";
@@ -99,6 +93,10 @@ bool PageConverter::convert(const std::string& path, std::string& error) {
     if (ascii::equals_ignoring_case(tag.name, "/BODY")) break;
     write_body_tag(tag, path);
   }
+  if (source.failed()) {
+    error = not_available(path);
+    return false;
+  }
   out_.write("<hr>");
   return true;
 }
@@ -112,7 +110,12 @@ bool PageConverter::copy_text_file(const std::string& path, std::string& error) 
   std::array<char, 16384> block{};
   while (true) {
     const int32_t got = file.read(block.data(), static_cast<int32_t>(block.size()));
-    if (got <= 0) return true;
+    if (got < 0) {
+      // A text cut short by a failing disk must not pass for the whole text.
+      error = not_available(path);
+      return false;
+    }
+    if (got == 0) return true;
     std::string_view bytes(block.data(), static_cast<std::size_t>(got));
     const std::size_t end = bytes.find(static_cast<char>(end_of_text));
     out_.write(bytes.substr(0, end));
@@ -155,6 +158,10 @@ bool PageConverter::take_head_tag(const HtmlTag& tag, TagReader& reader, const s
   FileByteSource css_source(css);
   style_ = std::make_unique<StyleSheet>();
   if (!style_->read(css_source)) style_.reset();
+  if (css_source.failed()) {
+    error = "The style sheet " + target.file + ", linked from " + path + ", is not available";
+    return false;
+  }
   return true;
 }
 
@@ -222,9 +229,10 @@ bool PageConverter::write_picture(const HtmlTag& tag, const std::string& path) {
   out_.write("\">");
 
   // Names like "a.gif" are spacers and bullets, not pictures worth a record.
-  if (name.size() >= 2 && is_letter(name[0]) && name[1] == '.') return true;
+  if (name.size() >= 2 && ascii::is_letter(name[0]) && name[1] == '.') return true;
   const LinkTarget target = resolve_link(path, *src);
-  if (!target.local || name.size() < 3 || !is_picture_name(file_name_of(target.file)) ||
+  if (!target.local || name.size() < 3 ||
+      picture_ending_of(file_name_of(target.file)) == PictureEnding::none ||
       !platform::is_regular_file(target.file)) {
     return true;
   }

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "ebook/big_endian.h"
+#include "core/byte_order.h"
 #include "ebook/palmdoc.h"
 
 namespace wayfetch {
@@ -69,7 +69,7 @@ bool PrcConverter::write_header() {
   std::copy(fixed_date.begin(), fixed_date.end(), h + 40);
   std::memcpy(h + 60, "TEXt", 4);
   std::memcpy(h + 64, "REAd", 4);
-  big_endian::put16(h + 76, n);
+  byte_order::put_be16(h + 76, n);
 
   // Offsets after record 0's are provisional: each is overwritten with the
   // true position when its record is written.
@@ -77,15 +77,15 @@ bool PrcConverter::write_header() {
     uint32_t offset = list_end;
     if (i >= 1) offset = list_end + 16 + record_size * (i - 1);
     uint8_t* entry = h + header_size + 8 * i;
-    big_endian::put32(entry, offset);
-    big_endian::put32(entry + 4, first_unique_id + i);
+    byte_order::put_be32(entry, offset);
+    byte_order::put_be32(entry + 4, first_unique_id + i);
   }
 
   uint8_t* record0 = h + list_end;
-  big_endian::put16(record0, compress_ ? 2 : 1);
-  big_endian::put32(record0 + 4, static_cast<uint32_t>(text_length_));
-  big_endian::put16(record0 + 8, static_cast<uint32_t>(text_record_count_));
-  big_endian::put16(record0 + 10, record_size);
+  byte_order::put_be16(record0, compress_ ? 2 : 1);
+  byte_order::put_be32(record0 + 4, static_cast<uint32_t>(text_length_));
+  byte_order::put_be16(record0 + 8, static_cast<uint32_t>(text_record_count_));
+  byte_order::put_be16(record0 + 10, record_size);
   std::memset(record0 + 14, 0x0E, 199);
 
   if (target_.seek(0, File::Origin::start) != 0) return false;
@@ -156,7 +156,7 @@ bool PrcConverter::write_record(std::span<const uint8_t> bytes, int32_t index) {
   }
   // The record list entry of record index + 1 sits at 86 + 8 * index.
   std::array<uint8_t, 4> offset{};
-  big_endian::put32(offset.data(), static_cast<uint32_t>(end));
+  byte_order::put_be32(offset.data(), static_cast<uint32_t>(end));
   const int64_t entry = header_size + 8 * (static_cast<int64_t>(index) + 1);
   if (target_.seek(entry, File::Origin::start) != entry || target_.write(offset.data(), 4) != 4) {
     return fail(write_error);

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstring>
 
-#include "ebook/big_endian.h"
+#include "core/byte_order.h"
 #include "ebook/palmdoc.h"
 #include "ebook/prc_converter.h"
 
@@ -37,7 +37,7 @@ bool PrcConverter::open_import() {
     source_.close();
     return fail(invalid);
   }
-  const auto n = static_cast<int32_t>(big_endian::get16(header.data() + 76));
+  const auto n = static_cast<int32_t>(byte_order::get_be16(header.data() + 76));
   // Record 0 must exist and the whole record list must lie inside the file.
   if (n == 0 || header_size + 8 * static_cast<int64_t>(n) > import_size_) {
     source_.close();
@@ -51,7 +51,7 @@ bool PrcConverter::open_import() {
   import_offsets_.resize(static_cast<std::size_t>(n));
   for (int32_t i = 0; i < n; ++i) {
     import_offsets_[static_cast<std::size_t>(i)] =
-        big_endian::get32(list.data() + 8 * static_cast<std::size_t>(i));
+        byte_order::get_be32(list.data() + 8 * static_cast<std::size_t>(i));
   }
   const auto name_end = std::find(header.begin(), header.begin() + 32, uint8_t{0});
   title_.assign(header.begin(), name_end);
@@ -62,7 +62,7 @@ bool PrcConverter::open_import() {
     source_.close();
     return fail(damaged);
   }
-  switch (big_endian::get16(record0.data())) {
+  switch (byte_order::get_be16(record0.data())) {
     case 1:
       compress_ = false;
       break;
@@ -77,8 +77,8 @@ bool PrcConverter::open_import() {
   // them are not text and are never decoded as such.
   text_record_count_ = n - 1;
   if (record0.size() >= 10) {
-    text_record_count_ =
-        std::min(text_record_count_, static_cast<int32_t>(big_endian::get16(record0.data() + 8)));
+    text_record_count_ = std::min(text_record_count_,
+                                  static_cast<int32_t>(byte_order::get_be16(record0.data() + 8)));
   }
   record_count_ = n - 1;
   return true;

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <unordered_map>
 
-#include "ebook/ascii_text.h"
+#include "core/ascii.h"
 #include "ebook/intermediate_file.h"
 
 namespace wayfetch {

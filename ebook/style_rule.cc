@@ -1,7 +1,7 @@
 // Converting a style rule's declarations into tags and attributes.
 #include <array>
 
-#include "ebook/ascii_text.h"
+#include "core/ascii.h"
 #include "ebook/style_sheet.h"
 
 namespace wayfetch {

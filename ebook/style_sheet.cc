@@ -138,7 +138,7 @@ bool StyleSheet::read(ByteSource& in) {
 
 bool StyleSheet::read(File& file) {
   FileByteSource in(file);
-  return read(in);
+  return read(in) && !in.failed();
 }
 
 const StyleRule* StyleSheet::find(std::string_view tag, std::string_view class_name) const {

@@ -60,7 +60,8 @@ class StyleSheet {
   // true. A value ends at a blank, ";", a line end or the rule's "}".
   bool read(ByteSource& in);
   // The same from the current position of an open file, which is left just
-  // after the last character the rules took (after "</STYLE>" in a page).
+  // after the last character the rules took (after "</STYLE>" in a page);
+  // false when reading the file failed (the rules read before stay).
   bool read(File& file);
 
   // The first rule whose class equals `class_name` and whose tag is empty or

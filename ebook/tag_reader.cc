@@ -3,12 +3,9 @@
 namespace wayfetch {
 namespace {
 
-bool is_blank(int c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
-}
-
 void cut_trailing_blanks(std::string& text) {
-  while (!text.empty() && is_blank(static_cast<unsigned char>(text.back()))) text.pop_back();
+  while (!text.empty() && ascii::is_html_space(static_cast<unsigned char>(text.back())))
+    text.pop_back();
 }
 
 // The text of a tag too long to keep as it stood: its name and the
@@ -52,8 +49,8 @@ TagReader::Result TagReader::read_tag(HtmlTag& tag) {
   overflow_ = false;
 
   int c = take();
-  while (is_blank(c)) c = take();
-  while (c >= 0 && !is_blank(c) && c != '>') {
+  while (ascii::is_html_space(c)) c = take();
+  while (c >= 0 && !ascii::is_html_space(c) && c != '>') {
     if (tag.name.size() < max_value) tag.name += static_cast<char>(c);
     if (tag.name == "!--") {
       tag.text = raw_;
@@ -63,17 +60,18 @@ TagReader::Result TagReader::read_tag(HtmlTag& tag) {
   }
 
   while (c >= 0 && c != '>') {
-    while (is_blank(c)) c = take();
+    while (ascii::is_html_space(c)) c = take();
     if (c < 0 || c == '>') break;
     HtmlAttribute attribute;
-    while (c >= 0 && !is_blank(c) && c != '>' && c != '=') {
-      if (attribute.name.size() < max_value) attribute.name += ascii::upper(static_cast<char>(c));
+    while (c >= 0 && !ascii::is_html_space(c) && c != '>' && c != '=') {
+      if (attribute.name.size() < max_value)
+        attribute.name += ascii::to_upper(static_cast<char>(c));
       c = take();
     }
-    while (is_blank(c)) c = take();
+    while (ascii::is_html_space(c)) c = take();
     if (c == '=') {
       c = take();
-      while (is_blank(c)) c = take();
+      while (ascii::is_html_space(c)) c = take();
       if (c == '"' || c == '\'') {
         const int quote = c;
         for (c = take(); c >= 0 && c != quote; c = take()) {
@@ -81,7 +79,7 @@ TagReader::Result TagReader::read_tag(HtmlTag& tag) {
         }
         if (c == quote) c = take();
       } else {
-        for (; c >= 0 && !is_blank(c) && c != '>'; c = take()) {
+        for (; c >= 0 && !ascii::is_html_space(c) && c != '>'; c = take()) {
           if (attribute.value.size() < max_value) attribute.value += static_cast<char>(c);
         }
       }

@@ -21,7 +21,7 @@
 #include <cstddef>
 #include <string>
 
-#include "ebook/ascii_text.h"
+#include "core/ascii.h"
 #include "ebook/byte_source.h"
 #include "ebook/html_tag.h"
 
@@ -56,7 +56,7 @@ class TagReader {
   void read_comment(Put&& put) {
     int previous = '-';  // the last "-" of "<!--" may begin "->"
     for (int c = in_.get(); c >= 0; c = in_.get()) {
-      put(ascii::upper(static_cast<char>(c)));
+      put(ascii::to_upper(static_cast<char>(c)));
       if (previous == '-' && c == '>') return;
       previous = c;
     }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/byte_order.h"
 #include "ebook/ebook_publisher.h"
 #include "ebook/palmdoc.h"
 
@@ -58,9 +59,8 @@ class FixedPictures : public wayfetch::PictureRecordSource {
 };
 
 uint32_t big_endian(const std::string& b, size_t at, int bytes) {
-  uint32_t value = 0;
-  for (int i = 0; i < bytes; ++i) value = (value << 8) | static_cast<uint8_t>(b[at + i]);
-  return value;
+  const auto* p = reinterpret_cast<const uint8_t*>(b.data()) + at;
+  return bytes == 2 ? wayfetch::byte_order::get_be16(p) : wayfetch::byte_order::get_be32(p);
 }
 
 // The decoded text of a book, and its picture count.

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "core/byte_order.h"
 #include "core/file.h"
 #include "imaging/palm_palette.h"
 
@@ -10,15 +11,8 @@ namespace wayfetch {
 namespace {
 
 // BMP numbers are little-endian whatever the machine.
-void put16(std::vector<uint8_t>& out, uint32_t value) {
-  out.push_back(static_cast<uint8_t>(value));
-  out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void put32(std::vector<uint8_t>& out, uint32_t value) {
-  put16(out, value & 0xFFFF);
-  put16(out, value >> 16);
-}
+using byte_order::append_le16;
+using byte_order::append_le32;
 
 constexpr uint32_t file_header_bytes = 14;
 constexpr uint32_t info_header_bytes = 40;
@@ -45,21 +39,21 @@ int write_bmp(std::vector<uint8_t>& out, const Bitmap& bitmap,
 
   out.push_back('B');
   out.push_back('M');
-  put32(out, offset + pixel_bytes);
-  put32(out, 0);  // two reserved words
-  put32(out, offset);
+  append_le32(out, offset + pixel_bytes);
+  append_le32(out, 0);  // two reserved words
+  append_le32(out, offset);
 
-  put32(out, info_header_bytes);
-  put32(out, static_cast<uint32_t>(bitmap.width()));
-  put32(out, static_cast<uint32_t>(bitmap.height()));  // positive: rows bottom-up
-  put16(out, 1);                                       // planes
-  put16(out, static_cast<uint32_t>(bits));
-  put32(out, 0);  // no compression
-  put32(out, with_image_size ? pixel_bytes : 0);
-  put32(out, 0);  // horizontal resolution
-  put32(out, 0);  // vertical resolution
-  put32(out, 0);  // colours used: 0 = all 2^bits
-  put32(out, 0);  // important colours
+  append_le32(out, info_header_bytes);
+  append_le32(out, static_cast<uint32_t>(bitmap.width()));
+  append_le32(out, static_cast<uint32_t>(bitmap.height()));  // positive: rows bottom-up
+  append_le16(out, 1);                                       // planes
+  append_le16(out, static_cast<uint32_t>(bits));
+  append_le32(out, 0);  // no compression
+  append_le32(out, with_image_size ? pixel_bytes : 0);
+  append_le32(out, 0);  // horizontal resolution
+  append_le32(out, 0);  // vertical resolution
+  append_le32(out, 0);  // colours used: 0 = all 2^bits
+  append_le32(out, 0);  // important colours
 
   for (std::size_t i = 0; i < bitmap.palette().size(); ++i) {
     const PaletteEntry& entry = bitmap.palette()[i];

@@ -5,6 +5,7 @@
 #include <exception>
 #include <new>
 
+#include "core/picture_names.h"
 #include "imaging/bmp_writer.h"
 #include "imaging/colour_reduction.h"
 #include "imaging/gif_converter.h"
@@ -15,17 +16,6 @@
 namespace wayfetch {
 
 namespace {
-
-bool ends_with_no_case(const std::string& text, const char* ending) {
-  const size_t n = std::strlen(ending);
-  if (text.size() < n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    char c = text[text.size() - n + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != ending[i]) return false;
-  }
-  return true;
-}
 
 PictureRecord placeholder(std::string message) {
   PictureRecord record;
@@ -71,9 +61,16 @@ PictureRecord convert(PictureInput& input, const std::string& name, const Pictur
 }  // namespace
 
 PictureKind picture_kind_of_name(const std::string& name) {
-  if (ends_with_no_case(name, "gif")) return PictureKind::gif;
-  if (ends_with_no_case(name, "jpg") || ends_with_no_case(name, "jpeg")) return PictureKind::jpeg;
-  if (ends_with_no_case(name, "png")) return PictureKind::png;
+  switch (picture_ending_of(name)) {
+    case PictureEnding::gif:
+      return PictureKind::gif;
+    case PictureEnding::jpeg:
+      return PictureKind::jpeg;
+    case PictureEnding::png:
+      return PictureKind::png;
+    case PictureEnding::none:
+      break;
+  }
   return PictureKind::unknown;
 }
 

@@ -167,7 +167,9 @@ std::string create_file_beside(const std::string& target) {
   int fd = mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) return "";
   struct stat info {};
-  if (::stat(target.c_str(), &info) == 0) ::fchmod(fd, info.st_mode & 07777);
+  // A new file that cannot take the old one's bits keeps mkostemp's 0600:
+  // still the owner's to use, so the save goes on.
+  if (::stat(target.c_str(), &info) == 0) static_cast<void>(::fchmod(fd, info.st_mode & 07777));
   ::close(fd);
   return std::string(name.data());
 }

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <string_view>
 #include <utility>
 
@@ -27,11 +26,9 @@ constexpr std::size_t max_idle_transfers = 32;
 // deadline are looked at again; wake() and the deadline cut it short.
 constexpr int max_poll_ms = 1000;
 
-bool equals_ignoring_case(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
+// Header names compare without case, as libcurl compares them.
+bool is_header(std::string_view name, const char* wanted) {
+  return curl_strequal(std::string(name).c_str(), wanted) != 0;
 }
 
 std::string_view trim(std::string_view text) {
@@ -116,10 +113,10 @@ std::size_t on_header(char* buffer, std::size_t size, std::size_t count, void* u
   std::string_view name = trim(content.substr(0, colon));
   std::string_view value = trim(content.substr(colon + 1));
   // The first occurrence of a header counts, as when a single value is asked for.
-  if (!answer.has_content_type && equals_ignoring_case(name, "Content-Type")) {
+  if (!answer.has_content_type && is_header(name, "Content-Type")) {
     answer.has_content_type = true;
     answer.content_type = std::string(value);
-  } else if (!answer.has_location && equals_ignoring_case(name, "Location")) {
+  } else if (!answer.has_location && is_header(name, "Location")) {
     answer.has_location = true;
     answer.location = std::string(value);
   }

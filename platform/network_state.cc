@@ -87,6 +87,22 @@ std::vector<std::string> default_route_interfaces(std::string_view ipv4_table,
   return names;
 }
 
+namespace {
+
+class SystemNetworkState final : public NetworkState {
+ public:
+  int32_t connection_state() const override {
+    return network_connection_live() ? local_network : offline;
+  }
+};
+
+}  // namespace
+
+const NetworkState& system_network() {
+  static const SystemNetworkState state;
+  return state;
+}
+
 bool network_connection_live() {
   std::vector<std::string> routed =
       default_route_interfaces(read_text("/proc/net/route"), read_text("/proc/net/ipv6_route"));

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/lower_case.h"
+
 namespace wayfetch::platform {
 namespace {
 
@@ -13,7 +15,7 @@ bool is_digit(char c) {
   return c >= '0' && c <= '9';
 }
 char lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  return static_cast<char>(lower_byte(static_cast<uint8_t>(c)));
 }
 
 std::string lower_text(std::string_view text) {

@@ -3,6 +3,7 @@
 #include "platform/clock.h"
 
 namespace wayfetch {
+
 RenderingEngine::RenderingEngine() {
   template_.seed_random(static_cast<uint32_t>(platform::current_clock().file_time() / 10'000'000));
 }

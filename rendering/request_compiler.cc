@@ -12,26 +12,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/ascii.h"
 #include "rendering/xsl_parser.h"
 
 namespace wayfetch {
 namespace {
-
-bool is_blank(uint16_t c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-bool is_letter(uint16_t c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-bool is_digit(uint16_t c) {
-  return c >= '0' && c <= '9';
-}
-bool starts_name(uint16_t c) {
-  return is_letter(c) || c == '_' || c == ':';
-}
-bool continues_name(uint16_t c) {
-  return starts_name(c) || is_digit(c) || c == '-' || c == '.';
-}
 
 // Matching closes, for each opening position (-1 when unbalanced).
 std::vector<int32_t> match_pairs(const std::vector<uint16_t>& text, uint16_t open, uint16_t close) {
@@ -125,7 +110,7 @@ class RequestCompiler {
   // A request of its own over [start, end): blanks before it are skipped once.
   void begin_frame(int32_t start, int32_t end) {
     pos_ = start;
-    while (pos_ < end && is_blank(at(pos_))) ++pos_;
+    while (pos_ < end && ascii::is_blank(at(pos_))) ++pos_;
     Frame frame;
     frame.end = end;
     frames_.push_back(std::move(frame));
@@ -136,16 +121,16 @@ class RequestCompiler {
   // tell "a/ " (ends on blanks) from "a/" (ends on the separator).
   bool skip_blanks(const Frame& frame) {
     int32_t q = pos_;
-    while (q < frame.end && is_blank(at(q))) ++q;
+    while (q < frame.end && ascii::is_blank(at(q))) ++q;
     if (q >= frame.end) return false;
     pos_ = q;
     return true;
   }
 
   bool read_name(const Frame& frame, String& name) {
-    if (pos_ >= frame.end || !starts_name(at(pos_))) return false;
+    if (pos_ >= frame.end || !ascii::is_name_start(at(pos_))) return false;
     std::string bytes;
-    while (pos_ < frame.end && continues_name(at(pos_))) {
+    while (pos_ < frame.end && ascii::is_name_char(at(pos_))) {
       bytes.push_back(static_cast<char>(at(pos_)));
       ++pos_;
     }
@@ -156,7 +141,7 @@ class RequestCompiler {
   // Decimal digits; values past the 32-bit range stay at its top.
   int32_t read_number(const Frame& frame) {
     int64_t value = 0;
-    while (pos_ < frame.end && is_digit(at(pos_))) {
+    while (pos_ < frame.end && ascii::is_digit(at(pos_))) {
       value = value * 10 + (at(pos_) - '0');
       if (value > INT32_MAX) value = INT32_MAX;
       ++pos_;
@@ -278,13 +263,13 @@ class RequestCompiler {
               frame.step.loop_slot = slot;
             }
             frame.state = 6;
-          } else if (is_digit(c)) {
+          } else if (ascii::is_digit(c)) {
             frame.step.first = read_number(frame);
             frame.step.subscript = subscript_index;
             if (skip_blanks(frame) && at(pos_) == '.') {
               if (pos_ + 1 >= frame.end || at(pos_ + 1) != '.') return errors::request_syntax;
               pos_ += 2;
-              if (skip_blanks(frame) && is_digit(at(pos_))) {
+              if (skip_blanks(frame) && ascii::is_digit(at(pos_))) {
                 frame.step.last = read_number(frame);
                 frame.step.subscript = subscript_range;
               } else {

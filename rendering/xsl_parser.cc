@@ -6,9 +6,11 @@
 #include <utility>
 #include <vector>
 
+#include "core/ascii.h"
 #include "core/text_scanner.h"
 
 namespace wayfetch {
+
 XslParser::XslParser() {
   restart_budgets();
 }
@@ -33,11 +35,7 @@ int32_t XslParser::find_loop_index(const String& name, int32_t owner_node) const
 }
 
 std::string XslParser::scope_key(const String& name) {
-  std::string key = name.to_utf8();
-  for (char& c : key) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return key;
+  return ascii::lower(name.to_utf8());
 }
 
 int32_t XslParser::loop_slot_of(const String& name, int32_t owner_node) const {

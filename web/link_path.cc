@@ -3,34 +3,13 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/ascii.h"
+
 namespace wayfetch {
 namespace {
 
 bool is_separator(char c) {
   return c == '/' || c == '\\';
-}
-
-char lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equals_ignore_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-bool starts_with_ignore_case(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && equals_ignore_case(text.substr(0, prefix.size()), prefix);
-}
-
-bool contains_ignore_case(std::string_view text, std::string_view needle) {
-  for (std::size_t i = 0; i + needle.size() <= text.size(); ++i) {
-    if (equals_ignore_case(text.substr(i, needle.size()), needle)) return true;
-  }
-  return false;
 }
 
 // The names between separators; a run of separators counts as one.
@@ -51,8 +30,7 @@ std::string cut(std::string_view text, std::size_t limit) {
 }
 
 bool is_drive(std::string_view piece) {
-  char c = lower(piece.empty() ? '\0' : piece[0]);
-  return piece.size() == 2 && c >= 'a' && c <= 'z' && piece[1] == ':';
+  return piece.size() == 2 && ascii::is_letter(piece[0]) && piece[1] == ':';
 }
 
 // The text before the first "#" and the fragment after it. The fragment is
@@ -94,13 +72,14 @@ void LinkPath::set(const String& text) {
 }
 
 void LinkPath::set(std::string_view text) {
-  if (starts_with_ignore_case(text, "http://") || starts_with_ignore_case(text, "file://")) {
+  if (ascii::starts_with_ignoring_case(text, "http://") ||
+      ascii::starts_with_ignoring_case(text, "file://")) {
     set_absolute(text);
     return;
   }
   // Script links name no file. The scheme is matched in any case, as
   // browsers do ("JavaScript:").
-  if (contains_ignore_case(text, "javascript:")) return;
+  if (ascii::find_ignoring_case(text, "javascript:") != std::string_view::npos) return;
   if ((text.size() >= 2 && text[1] == ':') || text.starts_with("\\\\")) {
     set_absolute("file://" + std::string(text));
     return;
@@ -124,9 +103,9 @@ void LinkPath::set_absolute(std::string_view text) {
   Fragmented parts = split_fragment(text);
   std::vector<std::string_view> pieces = pieces_of(parts.body);
   if (pieces.empty()) return;
-  if (equals_ignore_case(pieces[0], "http:")) {
+  if (ascii::equals_ignoring_case(pieces[0], "http:")) {
     kind_ = Kind::http;
-  } else if (equals_ignore_case(pieces[0], "file:")) {
+  } else if (ascii::equals_ignoring_case(pieces[0], "file:")) {
     kind_ = Kind::file;
   }
   std::size_t next = 1;
@@ -145,7 +124,7 @@ void LinkPath::set_absolute(std::string_view text) {
       host_ = cut(pieces[1], max_host);
       next = 2;
     }
-    if (equals_ignore_case(host_, "localhost")) host_.clear();
+    if (ascii::equals_ignoring_case(host_, "localhost")) host_.clear();
   } else if (pieces.size() > 1) {
     host_ = cut(pieces[1], max_host);
     next = 2;

@@ -59,7 +59,8 @@ LocalReadResult read_local_file(const std::string& path, TargetFileSink& sink) {
   std::array<char, piece_size> buffer;
   for (;;) {
     int32_t got = source.read(buffer.data(), piece_size);
-    if (got <= 0) break;
+    if (got < 0) return LocalReadResult::read_failed;
+    if (got == 0) break;
     if (!sink.write(buffer.data(), static_cast<std::size_t>(got))) {
       return LocalReadResult::write_failed;
     }

@@ -5,6 +5,9 @@
 #include <limits>
 #include <string>
 
+#include "core/ascii.h"
+#include "core/byte_order.h"
+
 namespace wayfetch {
 namespace {
 
@@ -22,24 +25,11 @@ bool in_range(int32_t value, int32_t low, int32_t high) {
   return value >= low && value <= high;
 }
 
-bool is_blank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
 // a - b in whole seconds, rounded toward zero. Worked on the
 // unsigned distance so that values 2^63 or more apart cannot overflow.
 int64_t signed_seconds(uint64_t a, uint64_t b) {
   return a >= b ? static_cast<int64_t>((a - b) / Timestamp::units_per_second)
                 : -static_cast<int64_t>((b - a) / Timestamp::units_per_second);
-}
-
-void put_le32(uint8_t* at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-uint32_t get_le32(const uint8_t* at) {
-  return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) |
-         (static_cast<uint32_t>(at[2]) << 16) | (static_cast<uint32_t>(at[3]) << 24);
 }
 
 }  // namespace
@@ -102,8 +92,8 @@ Timestamp Timestamp::parse(const String& text, bool* ok) {
   }
   std::size_t pos = 0;
   std::size_t end = chars.size();
-  while (pos < end && is_blank(chars[pos])) ++pos;
-  while (end > pos && is_blank(chars[end - 1])) --end;
+  while (pos < end && ascii::is_blank(chars[pos])) ++pos;
+  while (end > pos && ascii::is_blank(chars[end - 1])) --end;
 
   int32_t numbers[7] = {0, 0, 0, 0, 0, 0, 0};
   for (int32_t& number : numbers) {
@@ -118,7 +108,7 @@ Timestamp Timestamp::parse(const String& text, bool* ok) {
     }
     number = static_cast<int32_t>(value);
     if (pos < end) ++pos;  // the one separator, whatever it is
-    while (pos < end && is_blank(chars[pos])) ++pos;
+    while (pos < end && ascii::is_blank(chars[pos])) ++pos;
   }
   TimeFields fields{numbers[0], numbers[1], numbers[2], 0,
                     numbers[3], numbers[4], numbers[5], numbers[6]};
@@ -169,8 +159,8 @@ int32_t Timestamp::write(std::span<uint8_t> buffer, int32_t& offset) const {
         buffer.size() - static_cast<std::size_t>(offset) < serialized_size) {
       return 0;
     }
-    put_le32(buffer.data() + offset, low());
-    put_le32(buffer.data() + offset + 4, high());
+    byte_order::put_le32(buffer.data() + offset, low());
+    byte_order::put_le32(buffer.data() + offset + 4, high());
   }
   offset += serialized_size;
   return serialized_size;
@@ -183,7 +173,7 @@ bool Timestamp::read(const uint8_t*& cursor, int32_t& remaining) {
     value_ = 0;
     return false;
   }
-  *this = from_words(get_le32(cursor), get_le32(cursor + 4));
+  *this = from_words(byte_order::get_le32(cursor), byte_order::get_le32(cursor + 4));
   cursor += serialized_size;
   remaining -= serialized_size;
   return true;

@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "core/ascii.h"
 #include "platform/url_parser.h"
 
 namespace wayfetch {
@@ -69,12 +70,8 @@ void set_single_byte(String& target, std::string_view bytes, int32_t code_page) 
 UrlScheme scheme_number(std::string_view scheme) {
   static constexpr std::array<std::string_view, 9> names = {
       "", "http", "https", "ftp", "gopher", "mailto", "file", "news", "socks"};
-  std::string lower(scheme);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
   for (std::size_t i = 1; i < names.size(); ++i) {
-    if (lower == names[i]) return static_cast<UrlScheme>(i);
+    if (ascii::equals_ignoring_case(scheme, names[i])) return static_cast<UrlScheme>(i);
   }
   return UrlScheme::unknown;
 }

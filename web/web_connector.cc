@@ -5,9 +5,10 @@
 #include <string_view>
 #include <utility>
 
+#include "core/ascii.h"
 #include "core/error_sink.h"
+#include "core/picture_names.h"
 #include "core/text_scanner.h"
-#include "platform/network_state.h"
 #include "web/target_file.h"
 #include "xml/xml_parser.h"
 
@@ -17,7 +18,7 @@ namespace wayfetch {
 struct WebConnector::Exchange {
   File& target;
   String& final_address;
-  int32_t content_mode;
+  ContentKind kind;
   // A GET's registered request; a POST's private one, never stopped.
   OpenRequest& request;
   bool registered;
@@ -41,31 +42,13 @@ struct WebConnector::Reply {
 
 namespace {
 
-bool equals_ignoring_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
-    char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] + 32) : b[i];
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // Pictures are never looked into for a refresh.
 bool names_picture(std::string_view path) {
   std::size_t slash = path.find_last_of('/');
   std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
   std::size_t dot = name.find_last_of('.');
   if (dot == std::string_view::npos) return false;
-  std::string_view extension = name.substr(dot + 1);
-  for (const char* picture : {"gif", "jpg", "jpeg", "png"}) {
-    if (equals_ignoring_case(extension, picture)) return true;
-  }
-  return false;
-}
-
-bool is_blank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+  return picture_extension_kind(name.substr(dot + 1)) != PictureEnding::none;
 }
 
 // The address of a refresh as a browser reads it: blanks around it and one
@@ -74,8 +57,8 @@ String refresh_address(const String& found) {
   String text(found);
   if (text.encoding() == TextEncoding::Unicode) text.to_system_code_page();
   std::string_view bytes = text.window_bytes();
-  while (!bytes.empty() && is_blank(bytes.front())) bytes.remove_prefix(1);
-  while (!bytes.empty() && is_blank(bytes.back())) bytes.remove_suffix(1);
+  while (!bytes.empty() && ascii::is_blank(bytes.front())) bytes.remove_prefix(1);
+  while (!bytes.empty() && ascii::is_blank(bytes.back())) bytes.remove_suffix(1);
   if (bytes.size() >= 2 && (bytes.front() == '\'' || bytes.front() == '"') &&
       bytes.back() == bytes.front()) {
     bytes = bytes.substr(1, bytes.size() - 2);
@@ -87,7 +70,9 @@ String refresh_address(const String& found) {
 
 // Parses the head of the page in `target` for a meta refresh.
 bool find_refresh(File& target, String& address, int32_t& delay) {
-  target.seek(0, File::Origin::start);
+  // A file that cannot be rewound cannot be looked into; the caller's own
+  // rewind then fails the request.
+  if (target.seek(0, File::Origin::start) != 0) return false;
   TextScanner page;
   if (!page.read_file(target, String())) return false;
   XmlParser parser;
@@ -99,8 +84,10 @@ bool find_refresh(File& target, String& address, int32_t& delay) {
   return true;
 }
 
-void rewind(File& target) {
-  target.seek(0, File::Origin::start);
+// The caller reads the file from its start; a file that cannot be put
+// there is no answer (106).
+int32_t rewound(File& target) {
+  return target.seek(0, File::Origin::start) == 0 ? WebConnector::ok : WebConnector::unknown_error;
 }
 
 }  // namespace
@@ -169,50 +156,40 @@ platform::HttpRequest WebConnector::request_for(const String& absolute) const {
   return request;
 }
 
-int32_t WebConnector::get(const String& base, const String& address, File& target,
-                          String& final_address, int32_t content_mode, int32_t& request_number,
-                          int32_t timeout_ms) {
+WebResult WebConnector::get(const WebRequest& request) {
   call_started();
-  OpenRequest request;
-  int32_t limit = timeout_ms > 0 ? timeout_ms : request_timeout_ms_.load();
+  WebResult result;
+  OpenRequest open;
+  int32_t limit = request.timeout_ms > 0 ? request.timeout_ms : request_timeout_ms_.load();
   if (limit > 0) {
-    request.stop.deadline =
-        platform::current_clock().steady_time() + std::chrono::milliseconds(limit);
+    open.stop.deadline = platform::current_clock().steady_time() + std::chrono::milliseconds(limit);
   }
-  request_number = requests_.add(request);
-  final_address.clear();
-  Exchange exchange{target, final_address, content_mode, request, true, nullptr, nullptr};
-  int32_t status = run(exchange, base, address);
-  requests_.remove(request);
+  result.request_number = requests_.add(open);
+  Exchange exchange{*request.target, result.final_address, request.kind, open, true, nullptr,
+                    nullptr};
+  result.status = run(exchange, request.base, request.address);
+  requests_.remove(open);
   session_.release(std::move(exchange.transfer));
   call_ended();
-  return status;
+  return result;
 }
 
-int32_t WebConnector::post(const String& base, const String& address, const String& form_data,
-                           File& target, String& final_address) {
+WebResult WebConnector::post(const WebRequest& request) {
   call_started();
-  OpenRequest request;  // never registered: no watchdog, and abort_all passes it by
-  std::string body(form_data.window_bytes());
-  final_address.clear();
-  Exchange exchange{target, final_address, content_download, request, false, &body, nullptr};
-  int32_t status = run(exchange, base, address);
+  WebResult result;
+  OpenRequest open;  // never registered: no watchdog, and abort_all passes it by
+  std::string body(request.form_data.window_bytes());
+  Exchange exchange{
+      *request.target, result.final_address, ContentKind::download, open, false, &body, nullptr};
+  result.status = run(exchange, request.base, request.address);
   session_.release(std::move(exchange.transfer));
   call_ended();
-  return status;
+  return result;
 }
 
 void WebConnector::abort_all() {
   enabled_.store(false, std::memory_order_release);
   requests_.stop_all();
-}
-
-int32_t WebConnector::connection_state() {
-  return platform::network_connection_live() ? 2 : 0;
-}
-
-bool WebConnector::dial() {
-  return connection_state() != 0;
 }
 
 // The steps of one call: each resolves the next address, fetches it and
@@ -223,8 +200,7 @@ int32_t WebConnector::run(Exchange& exchange, String base, String address) {
   for (;;) {
     bool posting = exchange.form_data != nullptr;
     if (!posting && request.redirections > max_redirections) {
-      rewind(exchange.target);
-      return ok;
+      return rewound(exchange.target);
     }
     String absolute;
     if (!resolve(base, address, absolute)) return invalid_url;
@@ -258,11 +234,11 @@ int32_t WebConnector::run(Exchange& exchange, String base, String address) {
         if (!reply.has_header) {
           if (names_picture(parts.path.window_bytes())) look_for_refresh = false;
         } else if (reply.has_content_type) {
-          look_for_refresh = equals_ignoring_case(reply.content_type, "text/html");
-        } else if (exchange.content_mode == content_download) {
+          look_for_refresh = ascii::equals_ignoring_case(reply.content_type, "text/html");
+        } else if (exchange.kind == ContentKind::download) {
           return invalid_header;
         } else {
-          look_for_refresh = exchange.content_mode == content_page;
+          look_for_refresh = exchange.kind == ContentKind::page;
         }
         String next;
         int32_t delay = 0;
@@ -273,8 +249,7 @@ int32_t WebConnector::run(Exchange& exchange, String base, String address) {
           address = next;
           continue;
         }
-        rewind(exchange.target);
-        return ok;
+        return rewound(exchange.target);
       }
       case 301:
       case 302:

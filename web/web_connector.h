@@ -1,4 +1,5 @@
-// WebConnector: the program's only door to the web.
+// WebConnector: the program's only door to the web, the real WebSource
+// (web/web_source.h).
 //
 // A connector fetches one address per call into the caller's target file
 // and is shared by every thread of an update run (downloads, template
@@ -44,10 +45,11 @@
 #include "platform/http_transfer.h"
 #include "web/request_list.h"
 #include "web/url.h"
+#include "web/web_source.h"
 
 namespace wayfetch {
 
-class WebConnector {
+class WebConnector : public WebSource {
  public:
   static constexpr const char* agent_name = "Lorvane Wayfetch";
   static constexpr int64_t max_body_bytes = int64_t{64} << 20;
@@ -69,16 +71,11 @@ class WebConnector {
   static constexpr int32_t disabled = errors::internet_disabled;
   static constexpr int32_t timed_out = errors::internet_timed_out;
 
-  // Content modes of get: what the caller will do with the file.
-  static constexpr int32_t content_download = 0;  // an answer must name its type (else 105)
-  static constexpr int32_t content_page = 1;      // an HTML page (a nameless type is HTML)
-  // 2 to 4: the extraction's other downloads (a nameless type is kept as is).
-
   enum class ProxyMode : int32_t { none = 0, automatic = 1, named = 2 };
 
   // Enabled, with the system's proxy settings and no request time-out.
   WebConnector();
-  ~WebConnector();
+  ~WebConnector() override;
   WebConnector(const WebConnector&) = delete;
   WebConnector& operator=(const WebConnector&) = delete;
 
@@ -103,32 +100,21 @@ class WebConnector {
   void set_proxy(int32_t mode, const String& server, const String& user_name,
                  const String& password);
 
-  // Fetches `address` resolved against `base` into `target` (open for
-  // reading and writing; on success rewound to its start). `final_address`
-  // receives the address last requested, `request_number` the number of the
-  // request. `timeout_ms` > 0 replaces the request time-out for this call.
-  int32_t get(const String& base, const String& address, File& target, String& final_address,
-              int32_t content_mode, int32_t& request_number, int32_t timeout_ms = -1);
-  // Posts `form_data` (its bytes as they are, as
-  // "application/x-www-form-urlencoded") and reads the answer like a GET in
-  // content mode 0. Not registered among the open requests: neither the
-  // request time-out nor abort_all ends it, only the connect and
-  // send/receive time-outs.
-  int32_t post(const String& base, const String& address, const String& form_data, File& target,
-               String& final_address);
-
+  // ---- WebSource ----
+  // A GET by the rules above; request.timeout_ms > 0 replaces the request
+  // time-out for this call.
+  WebResult get(const WebRequest& request) override;
+  // Posts the form data and reads the answer like a GET of a download. Not
+  // registered among the open requests: neither the request time-out nor
+  // abort_all ends it, only the connect and send/receive time-outs.
+  WebResult post(const WebRequest& request) override;
   // Disables the connector for good: every later GET returns 110 at once,
   // and the GETs in progress end now (111 while reading a body, else the
   // code of the step that was interrupted).
-  void abort_all();
+  void abort_all() override;
   bool enabled() const { return enabled_.load(std::memory_order_acquire); }
   // GETs in progress.
   int32_t open_requests() { return requests_.size(); }
-
-  // 2 when a local-network connection is live, else 0 (see docs/platform.md).
-  static int32_t connection_state();
-  // Whether a connection is live; there is nothing to dial on this platform.
-  static bool dial();
 
  private:
   struct Exchange;

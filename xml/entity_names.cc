@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "core/ascii.h"
+
 namespace wayfetch {
 namespace {
 
@@ -42,10 +44,6 @@ constexpr std::array<std::string_view, 266> names = {
     "zwnj",    "zwsp",
 };
 
-char fold(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
 }  // namespace
 
 std::span<const std::string_view> entity_names() {
@@ -57,7 +55,8 @@ bool is_entity_name(std::string_view name) {
   for (std::string_view known : names) {
     if (known.size() != name.size()) continue;
     bool same = true;
-    for (std::size_t k = 0; k < name.size() && same; ++k) same = fold(known[k]) == fold(name[k]);
+    for (std::size_t k = 0; k < name.size() && same; ++k)
+      same = ascii::to_lower(known[k]) == ascii::to_lower(name[k]);
     if (same) return true;
   }
   return false;

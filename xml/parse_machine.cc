@@ -37,7 +37,7 @@ int32_t ParseMachine::skip_blanks(int32_t pos) const {
   int32_t width = 0;
   while (true) {
     uint16_t c = char_at(pos, &width);
-    if (width == 0 || !blank(c)) return pos;
+    if (width == 0 || !ascii::is_blank(c)) return pos;
     pos += width;
   }
 }
@@ -45,11 +45,11 @@ int32_t ParseMachine::skip_blanks(int32_t pos) const {
 int32_t ParseMachine::name_end(int32_t pos) const {
   int32_t width = 0;
   uint16_t c = char_at(pos, &width);
-  if (width == 0 || !name_start(c)) return pos;
+  if (width == 0 || !ascii::is_name_start(c)) return pos;
   pos += width;
   while (true) {
     c = char_at(pos, &width);
-    if (width == 0 || !name_char(c)) return pos;
+    if (width == 0 || !ascii::is_name_char(c)) return pos;
     pos += width;
   }
 }
@@ -76,7 +76,7 @@ bool ParseMachine::name_is(int32_t start, int32_t stop, std::string_view word, b
   for (std::size_t k = 0; k < word.size(); ++k) {
     std::size_t at = static_cast<std::size_t>(start) + k * step;
     if (unicode_ && data_[at + 1] != 0) return false;
-    if (fold(data_[at]) != fold(static_cast<uint8_t>(word[k]))) return false;
+    if (ascii::fold(data_[at]) != ascii::fold(static_cast<uint8_t>(word[k]))) return false;
   }
   return true;
 }
@@ -85,11 +85,12 @@ std::string ParseMachine::name_key(int32_t start, int32_t stop) const {
   std::string key;
   if (unicode_) {
     for (int32_t at = start; at + 1 < stop; at += 2) {
-      key.push_back(static_cast<char>(fold(data_[at])));
+      key.push_back(static_cast<char>(ascii::fold(data_[at])));
       if (data_[at + 1] != 0) key.push_back(static_cast<char>(data_[at + 1]));
     }
   } else {
-    for (int32_t at = start; at < stop; ++at) key.push_back(static_cast<char>(fold(data_[at])));
+    for (int32_t at = start; at < stop; ++at)
+      key.push_back(static_cast<char>(ascii::fold(data_[at])));
   }
   return key;
 }
@@ -99,11 +100,11 @@ std::string ParseMachine::name_key(const String& name) const {
   std::string key;
   if (name.encoding() == TextEncoding::Unicode) {
     for (std::size_t at = 0; at + 1 < view.size(); at += 2) {
-      key.push_back(static_cast<char>(fold(static_cast<uint8_t>(view[at]))));
+      key.push_back(static_cast<char>(ascii::fold(static_cast<uint8_t>(view[at]))));
       if (view[at + 1] != 0) key.push_back(view[at + 1]);
     }
   } else {
-    for (char c : view) key.push_back(static_cast<char>(fold(static_cast<uint8_t>(c))));
+    for (char c : view) key.push_back(static_cast<char>(ascii::fold(static_cast<uint8_t>(c))));
   }
   return key;
 }

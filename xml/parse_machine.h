@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/ascii.h"
 #include "xml/xml_parser.h"
 
 namespace wayfetch {
@@ -40,22 +41,6 @@ enum State : int32_t {
   xsl_end_tag = 16,
   xsl_text_start = 17,
 };
-
-inline bool blank(uint16_t c) {
-  return c == '\t' || c == '\n' || c == '\r' || c == ' ';
-}
-inline bool letter(uint16_t c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-inline bool name_start(uint16_t c) {
-  return letter(c) || c == '_' || c == ':';
-}
-inline bool name_char(uint16_t c) {
-  return letter(c) || (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.' || c == ':';
-}
-inline uint8_t fold(uint8_t c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<uint8_t>(c + 32) : c;
-}
 
 }  // namespace parse_detail
 

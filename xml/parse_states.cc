@@ -261,7 +261,7 @@ void ParseMachine::state_attribute_value() {
     int32_t width = 0;
     while (true) {
       uint16_t c = char_at(value_stop, &width);
-      if (width == 0 || blank(c) || c == '>') break;
+      if (width == 0 || ascii::is_blank(c) || c == '>') break;
       value_stop += width;
     }
   }

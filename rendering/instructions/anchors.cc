@@ -7,6 +7,7 @@
 #include "rendering/template_run.h"
 
 namespace wayfetch {
+
 Continuation run_anchor(TemplateRun& run, int32_t element, int32_t current, bool link) {
   std::vector<int32_t> nodes;
   run.select_or_current(run.request_of(element), element, current, nodes);

@@ -1,6 +1,7 @@
 // "xsl:img": a picture tag for a data picture, and its report to the caller.
 #include <vector>
 
+#include "core/ascii.h"
 #include "rendering/template_run.h"
 #include "web/url.h"
 
@@ -25,7 +26,7 @@ String trimmed(const String& text) {
   while (!reader.at_end()) {
     int32_t at = reader.position;
     uint16_t c = reader.next();
-    if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
+    if (ascii::is_blank(c)) continue;
     if (start < 0) start = at;
     end = reader.position;
   }

@@ -4,6 +4,7 @@
 // is reported resolved against the template's address (section -1), and in
 // the template text the address is rewritten with backslashes, the form the
 // e-book builder resolves against the eNews folder.
+#include "core/ascii.h"
 #include "core/text_scanner.h"
 #include "rendering/template_run.h"
 #include "web/url.h"
@@ -20,8 +21,7 @@ String trimmed_copy(const String& text) {
   int32_t unit = text.encoding() == TextEncoding::Unicode ? 2 : 1;
   auto blank_at = [&](std::size_t i) {
     char c = bytes[i];
-    bool ascii_blank = c == ' ' || c == '\t' || c == '\n' || c == '\r';
-    return ascii_blank && (unit == 1 || bytes[i + 1] == '\0');
+    return ascii::is_blank(c) && (unit == 1 || bytes[i + 1] == '\0');
   };
   std::size_t start = 0;
   std::size_t end = bytes.size() - bytes.size() % static_cast<std::size_t>(unit);

@@ -1,6 +1,7 @@
 // Small text helpers shared by the instructions.
 #include <climits>
 
+#include "core/ascii.h"
 #include "rendering/template_run.h"
 
 namespace wayfetch {
@@ -28,7 +29,7 @@ int32_t read_decimal(const String& text) {
   uint16_t c = 0;
   do {
     c = reader.next();
-  } while (c == ' ' || c == '\t' || c == '\n' || c == '\r');
+  } while (ascii::is_blank(c));
   if (c < '0' || c > '9') return -1;
   int64_t value = 0;
   while (c >= '0' && c <= '9') {

@@ -107,5 +107,18 @@ TEST_F(FileTest, WriteFailureIsReported) {
   EXPECT_LT(file.write("abc", 3), 3);
 }
 
+TEST_F(FileTest, ReadTellsTheEndFromAFailure) {
+  char buffer[4] = {};
+  File file;
+  EXPECT_EQ(file.read(buffer, 4), -1);  // closed
+  ASSERT_TRUE(file.open(dir_.file("w"), File::write_new));
+  EXPECT_EQ(file.write("ab", 2), 2);
+  EXPECT_EQ(file.read(buffer, 4), -1);  // not opened for reading
+  ASSERT_TRUE(file.open(dir_.file("w"), File::read_existing));
+  EXPECT_EQ(file.read(buffer, 4), 2);
+  EXPECT_EQ(file.read(buffer, 4), 0);  // the end
+  EXPECT_EQ(file.read(nullptr, 0), 0);
+}
+
 }  // namespace
 }  // namespace wayfetch

@@ -256,6 +256,22 @@ TEST_F(EbookPublisherTest, FailuresNameTheirCause) {
   EXPECT_EQ(read_bytes(target), "old");
   EXPECT_EQ(names_in(out.path()), std::vector<std::string>{"book.prc"});
 
+  // A page or style sheet the disk fails to read makes no shorter book: it
+  // is not available (the kernel fails reads of a process's memory at 0).
+  for (const char* name : {"broken.html", "broken.txt", "broken.css"}) {
+    std::filesystem::create_symlink("/proc/self/mem", site.file(name));
+  }
+  for (const char* name : {"broken.html", "broken.txt"}) {
+    EXPECT_FALSE(publish(site.file(name)));
+    EXPECT_EQ(error_text,
+              "The file " + site.file(name) + ", referenced in the Manifest is not available / ");
+  }
+  const std::string styled =
+      write_page("styled.html", "x", "<link type=\"text/css\" href=\"broken.css\">");
+  EXPECT_FALSE(publish(styled));
+  EXPECT_EQ(error_text, "The style sheet " + site.file("broken.css") + ", linked from " + styled +
+                            ", is not available / ");
+
   target = out.file("no/such/folder/book.prc");
   EXPECT_FALSE(publish(write_page("ok.html", "x")));
   EXPECT_EQ(error_text, "Unable to create the PRC target  file : " + target + " / ");

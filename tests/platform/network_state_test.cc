@@ -42,5 +42,16 @@ TEST(NetworkState, DefaultRoutesAreFoundInTheRoutingTables) {
   }
 }
 
+TEST(NetworkState, SystemAndFakeAnswerLiveOrOffline) {
+  const NetworkState& system = system_network();
+  int32_t state = system.connection_state();
+  EXPECT_TRUE(state == NetworkState::offline || state == NetworkState::local_network);
+  EXPECT_EQ(system.dial(), state == NetworkState::local_network);
+  FakeNetworkState fake;
+  EXPECT_FALSE(fake.dial());
+  fake.set_connection_state(NetworkState::local_network);
+  EXPECT_TRUE(fake.dial());
+}
+
 }  // namespace
 }  // namespace wayfetch::platform

@@ -18,8 +18,20 @@
 
 namespace wayfetch::testing {
 
+// A GET of `address` into `target` as kind `kind` (the extraction's number).
+inline WebRequest get_request(const std::string& address, File& target, int32_t kind,
+                              int32_t timeout_ms = -1) {
+  WebRequest request;
+  request.address = String(address);
+  request.target = &target;
+  request.kind = static_cast<ContentKind>(kind);
+  request.timeout_ms = timeout_ms;
+  return request;
+}
+
 class ConnectorTest : public ::testing::Test {
  protected:
+  static constexpr int32_t page_kind = static_cast<int32_t>(ContentKind::page);
   using Route = std::function<TestResponse(const TestRequest&)>;
 
   void SetUp() override {
@@ -41,13 +53,15 @@ class ConnectorTest : public ::testing::Test {
 
   std::string url(std::string_view path) const { return server_->url(path); }
 
-  int32_t fetch(std::string_view path, int32_t mode = WebConnector::content_page,
-                int32_t timeout_ms = -1) {
+  int32_t fetch(std::string_view path, int32_t mode = page_kind, int32_t timeout_ms = -1) {
     return fetch_address(url(path), mode, timeout_ms);
   }
-  int32_t fetch_address(const std::string& address, int32_t mode = WebConnector::content_page,
+  int32_t fetch_address(const std::string& address, int32_t mode = page_kind,
                         int32_t timeout_ms = -1) {
-    return connector_.get(String(), String(address), target_, final_, mode, number_, timeout_ms);
+    WebResult result = connector_.get(get_request(address, target_, mode, timeout_ms));
+    final_ = result.final_address;
+    number_ = result.request_number;
+    return result.status;
   }
 
   // The target's bytes from where the connector left the position.

@@ -77,18 +77,14 @@ TEST_F(StopTest, AbortAllEndsRequestsInProgressPromptly) {
   for (int i = 0; i < 2; ++i) {
     threads.emplace_back([&, i] {
       File target;
-      String final_address;
-      int32_t number = -1;
       ASSERT_TRUE(target.open_temporary());
-      reading[i] = connector_.get(String(), String(url("/slow")), target, final_address, 2, number);
+      reading[i] = connector_.get(get_request(url("/slow"), target, 2)).status;
     });
   }
   threads.emplace_back([&] {
     File target;
-    String final_address;
-    int32_t number = -1;
     ASSERT_TRUE(target.open_temporary());
-    waiting = connector_.get(String(), String(url("/stall")), target, final_address, 1, number);
+    waiting = connector_.get(get_request(url("/stall"), target, 1)).status;
   });
   wait_for_requests(3);
   sleep(150);  // the slow bodies are being read
@@ -150,18 +146,18 @@ TEST_F(StopTest, ManyThreadsShareOneConnector) {
       }
       for (int i = 0; i < rounds; ++i) {
         bool want_picture = (t + i) % 3 == 0;
-        String final_address;
-        int32_t number = -1;
-        int32_t status =
-            connector_.get(String(url("/")), String(want_picture ? "picture.png" : "page.html"),
-                           target, final_address, want_picture ? 3 : 1, number);
+        WebRequest request =
+            get_request(want_picture ? "picture.png" : "page.html", target, want_picture ? 3 : 1);
+        request.base = String(url("/"));
+        WebResult result = connector_.get(request);
+        int32_t status = result.status;
         std::string body(static_cast<std::size_t>(target.size()), '\0');
         target.read(body.data(), static_cast<int32_t>(body.size()));
         if (status != 0 || body != (want_picture ? picture : std::string("<p>page</p>"))) {
           ++failures;
         }
         std::lock_guard<std::mutex> lock(numbers_mutex);
-        numbers.push_back(number);
+        numbers.push_back(result.request_number);
       }
     });
   }
@@ -186,10 +182,7 @@ TEST_F(StopTest, AbortWhileManyThreadsFetch) {
       File target;
       if (!target.open_temporary()) return;
       for (;;) {
-        String final_address;
-        int32_t number = -1;
-        int32_t status =
-            connector_.get(String(), String(url("/slowish")), target, final_address, 1, number);
+        int32_t status = connector_.get(get_request(url("/slowish"), target, 1)).status;
         if (status == 0) continue;
         if (status != 110 && status != 106 && status != 111) ++unexpected;
         return;
@@ -211,10 +204,8 @@ TEST_F(StopTest, DestroyingTheConnectorEndsItsRequests) {
   int32_t status = -1;
   std::thread user([&] {
     File target;
-    String final_address;
-    int32_t number = -1;
     ASSERT_TRUE(target.open_temporary());
-    status = connector->get(String(), String(url("/stall")), target, final_address, 1, number);
+    status = connector->get(get_request(url("/stall"), target, 1)).status;
   });
   wait_for_requests(1);
   connector.reset();

@@ -97,11 +97,12 @@ TEST(WebConnectorTls, UntrustedCertificateIsRefused) {
   connector.set_proxy(WebConnector::ProxyMode::none, String(), String(), String());
   File target;
   ASSERT_TRUE(target.open_temporary());
-  String final_address;
-  int32_t number = -1;
-  int32_t status =
-      connector.get(String(), String("https://127.0.0.1:" + std::to_string(port) + "/"), target,
-                    final_address, 1, number, 10000);
+  WebRequest request;
+  request.address = String("https://127.0.0.1:" + std::to_string(port) + "/");
+  request.target = &target;
+  request.kind = ContentKind::page;
+  request.timeout_ms = 10000;
+  int32_t status = connector.get(request).status;
   kill(server, SIGTERM);
   waitpid(server, nullptr, 0);
   EXPECT_EQ(status, 106);
