@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "core/error_codes.h"
-#include "platform/file_system.h"
+#include "platform/file_replacement.h"
 
 namespace wayfetch::extraction {
 
@@ -179,21 +179,17 @@ int32_t DataDocuments::write_ready(ErrorState& reporter) {
     }
     // The document goes to a file beside its place and is renamed over it
     // only when complete, so a failed write keeps the previous data file.
-    const std::string target = platform::resolve_path(path_of(record));
-    const bool existed = platform::is_regular_file(target);
-    const std::string temporary = platform::create_file_beside(target);
+    platform::FileReplacement replacement(path_of(record));
     // The engine reports the failure in its own words; the table stays quiet.
     record.document->silent = true;
-    bool done = !temporary.empty() &&
-                record.document->write_file(String(std::string_view(temporary)),
-                                            XmlParser::write_skip_blank, String());
-    if (done && !existed) platform::use_default_permissions(temporary);
-    if (done) done = platform::replace_file(temporary, target);
-    if (!done) {
-      if (!temporary.empty()) platform::remove_file(temporary);
-      reporter.raise_error(errors::extract_write_failed);
-    } else {
+    const bool done = replacement.ready() &&
+                      record.document->write_file(String(std::string_view(replacement.path())),
+                                                  XmlParser::write_skip_blank, String()) &&
+                      replacement.commit();
+    if (done) {
       ++written;
+    } else {
+      reporter.raise_error(errors::extract_write_failed);
     }
     record.written = true;
     release(record);

@@ -10,7 +10,7 @@ namespace {
 
 std::u16string folded_name(const String& name) {
   std::u16string units = name.window_utf16();
-  for (char16_t& c : units) c = fold_ascii(c);
+  for (char16_t& c : units) c = ascii::fold(c);
   return units;
 }
 

@@ -226,7 +226,7 @@ void ExtractionEngine::first_text(int32_t& start, int32_t& end) {
     } else if (c == '>') {
       in_tag = false;
       keep_start = reader.position;
-    } else if (!in_tag && !extraction::is_white(c)) {
+    } else if (!in_tag && !ascii::is_blank(c)) {
       text_met = true;
     }
   }

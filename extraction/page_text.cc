@@ -62,16 +62,16 @@ bool PageText::find(const String& pattern, int32_t from, int32_t last_start, boo
       pattern.encoding() == TextEncoding::SingleByte) {
     // Every byte is a character: test the first byte in both cases, then the rest.
     const auto size = static_cast<int32_t>(needle.size());
-    const uint16_t first = fold_ascii(static_cast<uint8_t>(needle[0]));
+    const uint16_t first = ascii::fold(static_cast<uint8_t>(needle[0]));
     const int32_t stop = std::min(last, end - size);
     for (int32_t at = base; at <= stop; ++at) {
       uint8_t c = bytes[at];
-      if (case_sensitive ? c != static_cast<uint8_t>(needle[0]) : fold_ascii(c) != first) continue;
+      if (case_sensitive ? c != static_cast<uint8_t>(needle[0]) : ascii::fold(c) != first) continue;
       int32_t k = 1;
       for (; k < size; ++k) {
         uint8_t a = bytes[at + k];
         auto b = static_cast<uint8_t>(needle[static_cast<std::size_t>(k)]);
-        if (case_sensitive ? a != b : fold_ascii(a) != fold_ascii(b)) break;
+        if (case_sensitive ? a != b : ascii::fold(a) != ascii::fold(b)) break;
       }
       work += k;
       if (k == size) {
@@ -96,7 +96,7 @@ bool PageText::find(const String& pattern, int32_t from, int32_t last_start, boo
       }
       uint16_t a = rest.next();
       uint16_t b = wanted.next();
-      same = case_sensitive ? a == b : fold_ascii(a) == fold_ascii(b);
+      same = case_sensitive ? a == b : ascii::fold(a) == ascii::fold(b);
     }
     work += rest.position - walk.position;
     if (same) {

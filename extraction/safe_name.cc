@@ -16,7 +16,7 @@ bool ends_with_ignoring_case(std::u16string_view text, std::u16string_view tail)
   if (tail.size() > text.size()) return false;
   text.remove_prefix(text.size() - tail.size());
   for (std::size_t i = 0; i < tail.size(); ++i) {
-    if (fold_ascii(text[i]) != fold_ascii(tail[i])) return false;
+    if (ascii::fold(text[i]) != ascii::fold(tail[i])) return false;
   }
   return true;
 }

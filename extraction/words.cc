@@ -11,7 +11,7 @@ std::vector<TextSpan> words_of(const String& text) {
   while (!reader.at_end()) {
     int32_t at = reader.position;
     uint16_t c = reader.next();
-    if (is_white(c)) {
+    if (ascii::is_blank(c)) {
       if (start >= 0) words.push_back({start, at});
       start = -1;
     } else if (start < 0) {
@@ -47,7 +47,7 @@ bool span_equals(const String& text, TextSpan span, std::string_view ascii) {
   CharReader reader{text.data(), span.start, span.end, text.encoding(), text.code_page()};
   for (char wanted : ascii) {
     if (reader.at_end()) return false;
-    if (fold_ascii(reader.next()) != fold_ascii(static_cast<uint8_t>(wanted))) return false;
+    if (ascii::fold(reader.next()) != ascii::fold(static_cast<uint8_t>(wanted))) return false;
   }
   return reader.at_end();
 }
@@ -60,7 +60,7 @@ bool same_text_ignoring_case(const String& a, const String& b) {
   CharReader left = CharReader::window_of(a);
   CharReader right = CharReader::window_of(b);
   while (!left.at_end() && !right.at_end()) {
-    if (fold_ascii(left.next()) != fold_ascii(right.next())) return false;
+    if (ascii::fold(left.next()) != ascii::fold(right.next())) return false;
   }
   return left.at_end() && right.at_end();
 }
@@ -68,7 +68,7 @@ bool same_text_ignoring_case(const String& a, const String& b) {
 bool is_white_text(const String& text) {
   CharReader reader = CharReader::window_of(text);
   while (!reader.at_end()) {
-    if (!is_white(reader.next())) return false;
+    if (!ascii::is_blank(reader.next())) return false;
   }
   return true;
 }
@@ -79,7 +79,7 @@ String trimmed(const String& text) {
   int32_t last = reader.position;
   while (!reader.at_end()) {
     int32_t at = reader.position;
-    if (!is_white(reader.next())) {
+    if (!ascii::is_blank(reader.next())) {
       if (first < 0) first = at;
       last = reader.position;
     }
@@ -97,7 +97,7 @@ bool contains_text(const String& haystack, const String& needle, bool case_sensi
       if (rest.at_end()) return false;
       uint16_t a = rest.next();
       uint16_t b = wanted.next();
-      same = case_sensitive ? a == b : fold_ascii(a) == fold_ascii(b);
+      same = case_sensitive ? a == b : ascii::fold(a) == ascii::fold(b);
     }
     if (same) return true;
     if (start.at_end()) return false;
@@ -111,7 +111,7 @@ Digits leading_digits(const String& text) {
   uint16_t c = 0;
   do {
     c = reader.next();
-  } while (is_white(c));
+  } while (ascii::is_blank(c));
   constexpr int64_t ceiling = std::numeric_limits<int32_t>::max();
   int64_t value = 0;
   while (c >= '0' && c <= '9') {

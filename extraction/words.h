@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/ascii.h"
 #include "core/string.h"
 
 namespace wayfetch::extraction {
@@ -23,12 +24,6 @@ struct TextSpan {
   bool empty() const { return start >= end; }
 };
 
-// Whether `c` is tab, line feed, carriage return or space.
-constexpr bool is_white(uint16_t c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
-// A-Z folded to a-z; every other character unchanged.
-constexpr uint16_t fold_ascii(uint16_t c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<uint16_t>(c + ('a' - 'A')) : c;
-}
 
 // The words of `text`'s window, in order.
 std::vector<TextSpan> words_of(const String& text);
