@@ -11,6 +11,10 @@ namespace wayfetch {
 
 using extraction::ActionElement;
 
+bool ExtractionEngine::absolute_address(const String& address, String& absolute) const {
+  return resolve(walk_.address, address, absolute);
+}
+
 bool ExtractionEngine::request_address(const ListRun& list, DownloadKind kind,
                                        DownloadRequest& request) {
   const ActionElement& element = *list.element;
@@ -24,7 +28,7 @@ bool ExtractionEngine::request_address(const ListRun& list, DownloadKind kind,
     return false;
   }
   if (kind == DownloadKind::follow) anchor_of(address, request.anchor);
-  if (!resolve(walk_.address, address, request.address)) {
+  if (!absolute_address(address, request.address)) {
     error_at(errors::extract_bad_address, element.line);
     return false;
   }

@@ -16,6 +16,7 @@ bool ExtractionEngine::start(const String& radix) {
   stopped_ = false;
   tickets_.clear();
   last_address_.clear();
+  messages_ = 0;
   radix_ = radix.to_utf8();
   enews_name_ = extraction::last_component(radix);
   DataDocuments::Limits limits;
@@ -113,6 +114,26 @@ bool ExtractionEngine::page_work_left(int32_t line) {
     return false;
   }
   return true;
+}
+
+bool ExtractionEngine::message_allowed() {
+  if (messages_ >= limits_.messages) return false;
+  ++messages_;
+  return true;
+}
+
+void ExtractionEngine::error_at(int32_t code, int32_t line) {
+  const bool was_silent = silent;
+  silent = was_silent || !message_allowed();
+  raise_error(code, line, template_.context());
+  silent = was_silent;
+}
+
+void ExtractionEngine::warning_at(int32_t code, int32_t line) {
+  const bool was_silent = silent;
+  silent = was_silent || !message_allowed();
+  raise_warning(code, line, template_.context());
+  silent = was_silent;
 }
 
 void ExtractionEngine::stop(int32_t line) {

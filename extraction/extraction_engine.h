@@ -29,6 +29,8 @@
 // Failures are codes on this ErrorState, logged with the line of the
 // template element and the template file: 56-69 and 77 as each action
 // describes, 70 for a data document not written; warnings 25, 26, 29-33.
+// A run writes at most Limits::messages records to the log (an iteration
+// can repeat a message on every pass); later codes are only recorded here.
 // Not thread-safe: one thread runs the engine (the Extractor's).
 #ifndef WAYFETCH_EXTRACTION_EXTRACTION_ENGINE_H
 #define WAYFETCH_EXTRACTION_EXTRACTION_ENGINE_H
@@ -61,6 +63,7 @@ class ExtractionEngine : public ErrorState {
     int64_t document_bytes = int64_t{1} << 26;  // text bytes per data document
     int64_t held_nodes = int64_t{1} << 21;  // nodes of the data documents in memory together
     int64_t held_bytes = int64_t{1} << 27;  // their text bytes together
+    int32_t messages = 10000;               // log records per run; later codes are only recorded
   };
 
   ExtractionEngine() = default;
@@ -222,6 +225,9 @@ class ExtractionEngine : public ErrorState {
   bool read_tag(int32_t from, extraction::PageTag& tag);
 
   // ---- downloads (download_actions.cc) ----
+  // `address` resolved against the current page's address: every address
+  // the actions use or write goes through here.
+  bool absolute_address(const String& address, String& absolute) const;
   bool request_address(const ListRun& list, DownloadKind kind, DownloadRequest& request);
   bool schedule(ListRun& list, DownloadKind kind, int32_t output_node);
   bool hand_to_sink(DownloadRequest& request, int32_t line);
@@ -231,8 +237,10 @@ class ExtractionEngine : public ErrorState {
   bool spend_step(int32_t line);
   bool page_work_left(int32_t line);
   void stop(int32_t line);
-  void error_at(int32_t code, int32_t line) { raise_error(code, line, template_.context()); }
-  void warning_at(int32_t code, int32_t line) { raise_warning(code, line, template_.context()); }
+  void error_at(int32_t code, int32_t line);
+  void warning_at(int32_t code, int32_t line);
+  // Whether one more record may reach the log (counts it).
+  bool message_allowed();
 
   Limits limits_;
   DownloadSink* sink_ = nullptr;
@@ -246,6 +254,7 @@ class ExtractionEngine : public ErrorState {
   XmlParser tags_;
   Walk walk_;
   bool stopped_ = false;
+  int32_t messages_ = 0;
 };
 
 }  // namespace wayfetch

@@ -269,7 +269,7 @@ void ExtractionEngine::get_pics(const ListRun& list, int32_t start, int32_t& end
     shift_after_edit(value_start, value_end, new_length);
 
     DownloadRequest request;
-    if (!resolve(walk_.address, address, request.address)) {
+    if (!absolute_address(address, request.address)) {
       error_at(errors::extract_bad_address, element.line);
       return;
     }
@@ -300,9 +300,10 @@ bool ExtractionEngine::run_extract_url(ListRun& list, int32_t node) {
           !tags_.attribute(tag.element, attribute_name, value)) {
         continue;
       }
-      if (filtered &&
-          !extraction::contains_text(value, element.filter.text, element.case_sensitive)) {
-        continue;
+      if (filtered) {
+        // The comparison costs the value's length for each character of the filter.
+        walk_.work += int64_t{value.window_length()} * element.filter.text.window_length();
+        if (!extraction::contains_text(value, element.filter.text, element.case_sensitive)) continue;
       }
       String candidate = without_quotes(value);
       if (extraction::is_white_text(candidate)) continue;
@@ -328,7 +329,7 @@ bool ExtractionEngine::run_extract_url(ListRun& list, int32_t node) {
 
 void ExtractionEngine::run_write(ListRun& list) {
   String absolute;
-  if (!resolve(walk_.address, list.url_found, absolute)) return;
+  if (!absolute_address(list.url_found, absolute)) return;
   append_text(list, absolute);
 }
 

@@ -80,6 +80,15 @@ TEST_F(ExtractionTest, TemplatesThatDoNotLoadDoNotRun) {
                             "     line: 0000002 in file: DIR/news.enews\r\n" + records("E79"));
 }
 
+TEST_F(ExtractionTest, LogRecordsPerRunAreCapped) {
+  ExtractionEngine::Limits limits;
+  limits.messages = 2;
+  engine_.set_limits(limits);
+  run("<e><a action=\"x\"/><b action=\"goto\"/><c action=\"z\"/></e>");
+  EXPECT_EQ(log_text(), records("W31:1 E62:1"));
+  EXPECT_EQ(engine_.warning, 31);
+}
+
 TEST_F(ExtractionTest, BudgetsStopTheRunWithWhatItHas) {
   struct Budget {
     const char* body;
