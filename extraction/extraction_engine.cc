@@ -139,7 +139,8 @@ void ExtractionEngine::warning_at(int32_t code, int32_t line) {
 void ExtractionEngine::stop(int32_t line) {
   if (stopped_) return;
   stopped_ = true;
-  error_at(errors::extract_engine_allocation, line);
+  // Always logged, past the cap on records too: it ends the eNews.
+  raise_error(errors::extract_engine_allocation, line, template_.context());
 }
 
 }  // namespace wayfetch
