@@ -80,6 +80,19 @@ TEST_F(ExtractionTest, TemplatesThatDoNotLoadDoNotRun) {
                             "     line: 0000002 in file: DIR/news.enews\r\n" + records("E79"));
 }
 
+TEST_F(ExtractionTest, DeepTemplatesRunWithoutRecursion) {
+  constexpr int depth = 25000;
+  std::string body;
+  for (int i = 0; i < depth; ++i) body += "<d>";
+  body += "<s action=\"section\"/>";
+  for (int i = 0; i < depth; ++i) body += "</d>";
+  run(body);
+  std::string section = read_bytes(radix() + ".data0.xml");
+  EXPECT_EQ(section.size(), std::string(declaration).size() + depth * 8 + 8);
+  EXPECT_EQ(read_bytes(radix() + ".data.xml").size(), std::string(declaration).size() + depth * 8);
+  EXPECT_EQ(log_text(), "");
+}
+
 TEST_F(ExtractionTest, LogRecordsPerRunAreCapped) {
   ExtractionEngine::Limits limits;
   limits.messages = 2;
