@@ -107,7 +107,9 @@ TEST_F(ExtractionTest, BudgetsStopTheRunWithWhatItHas) {
     const char* body;
     void (*set)(ExtractionEngine::Limits&);
   };
-  const std::string page = "y" + std::string(20000, 'x') + "z<a href=\"/z\"> ";
+  std::string page(20000, 'x');
+  page.insert(0, 1, 'y');
+  page.append("z<a href=\"/z\"> ");
   const Budget budgets[] = {
       {"<e><a/><b/><c/><d/><g/><h/></e>", [](auto& l) { l.walk_steps = 4; }},
       {"<e>" FOLLOW "<l action=\"iterate\"><t action=\"goto-top goto\"><begin>z</begin></t></l></e>",
