@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/quick_publish.h"
+#include "platform/stop_signals.h"
 
 namespace {
 
@@ -55,7 +56,18 @@ int main(int argc, char** argv) {
       const std::string target = i + 2 < argc ? argv[i + 2] : "";
       if (i + 3 < argc) return usage_error("too many arguments after --publish SOURCE TARGET");
       if (source.empty()) return usage_error("--publish needs a SOURCE page");
-      return wayfetch::run_quick_publish(source, target, stdout, stderr);
+      // Ctrl-C or a kill only mark the publish as stopped; it then removes
+      // its working folder and partial book on its normal path, and the
+      // process ends as the signal would have ended it.
+      const wayfetch::platform::StopSignals signals;
+      const int code = wayfetch::run_quick_publish(
+          source, target, stdout, stderr,
+          [] { return wayfetch::platform::StopSignals::received() != 0; });
+      if (const int signal = wayfetch::platform::StopSignals::received(); signal != 0) {
+        std::fflush(stdout);
+        wayfetch::platform::StopSignals::end_as_signalled(signal);
+      }
+      return code;
     }
     std::fprintf(stderr, "wayfetch: unknown option '%s'\nTry 'wayfetch --help'.\n", argv[i]);
     return wayfetch::exit_usage;

@@ -59,7 +59,7 @@ std::string quick_publish_target(const std::string& source, const std::string& t
 }
 
 int run_quick_publish(const std::string& source, const std::string& target, std::FILE* out,
-                      std::FILE* err) {
+                      std::FILE* err, std::function<bool()> stop) {
   std::error_code error;
   if (!fs::exists(source, error)) {
     std::fprintf(err, "wayfetch: the source file '%s' does not exist\n", source.c_str());
@@ -81,14 +81,25 @@ int run_quick_publish(const std::string& source, const std::string& target, std:
   const std::string page = absolute_path(source);
   const std::string book = absolute_path(quick_publish_target(page, target));
 
-  const EbookPackage package = EbookPackage::from_page(page, "");
+  // A UTF-8 page (byte-order mark or declaration) is written as Windows-1252.
+  const EbookPackage package =
+      EbookPackage::from_page(page, "", EbookPackage::declared_code_page(page));
   BitmapPictureSource pictures;
   EbookPublisher publisher(package, &pictures);
   const bool progress = platform::is_terminal(out);
   publisher.set_converter_progress(progress ? out : nullptr);
+  publisher.set_stop_check(stop);
   const bool published = publisher.publish(book, true, true);
   if (progress) std::fputc('\n', out);
+  if (!published && stop && stop()) return exit_failure;
 
+  for (const LeftOutPicture& picture : publisher.references().left_out_pictures()) {
+    std::fprintf(err, "wayfetch: warning: picture %s: %s, left out of the book\n",
+                 picture.name.c_str(),
+                 picture.reason == LeftOutPicture::Reason::web_address
+                     ? "a web address (pictures are not downloaded)"
+                     : "no such file");
+  }
   for (const std::string& note : pictures.notes()) {
     std::fprintf(err, "wayfetch: warning: picture %s (a blank picture stands in its place)\n",
                  note.c_str());

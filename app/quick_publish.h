@@ -10,6 +10,7 @@
 #define WAYFETCH_APP_QUICK_PUBLISH_H
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 namespace wayfetch {
@@ -24,9 +25,12 @@ inline constexpr int exit_usage = 2;    // the command line is wrong
 // of its own; a target that is an existing folder receives the source's name.
 std::string quick_publish_target(const std::string& source, const std::string& target);
 
-// Publishes `source` into the target; returns the exit code.
+// Publishes `source` into the target; returns the exit code. `stop` (may be
+// empty) is asked while the book is made; once it answers true the publish
+// ends without a book or working files left behind and without a message
+// (the caller knows why), and the result is exit_failure.
 int run_quick_publish(const std::string& source, const std::string& target, std::FILE* out,
-                      std::FILE* err);
+                      std::FILE* err, std::function<bool()> stop = {});
 
 }  // namespace wayfetch
 

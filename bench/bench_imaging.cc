@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_usage.h"
 #include "imaging/colour_reduction.h"
 #include "imaging/picture_record.h"
 #include "tests/imaging/picture_files.h"
@@ -123,6 +124,12 @@ long peak_of_one(const std::string& self, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (wayfetch::bench::asked_for_help(
+          argc, argv,
+          "usage: bench_imaging [--repeat N]   time our picture records against ImageMagick\n"
+          "       bench_imaging --one FILE     convert FILE once, print maxrss_kb\n")) {
+    return 0;
+  }
   if (argc == 3 && std::strcmp(argv[1], "--one") == 0) return convert_once(argv[2]);
   int repeat = 5;
   if (argc == 3 && std::strcmp(argv[1], "--repeat") == 0) repeat = std::max(1, std::atoi(argv[2]));

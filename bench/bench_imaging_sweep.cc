@@ -12,14 +12,23 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_usage.h"
 #include "imaging/picture_record.h"
 #include "tests/imaging/picture_files.h"
 
+namespace {
+constexpr const char* usage =
+    "usage: bench_imaging_sweep FOLDER\n"
+    "Converts every file below FOLDER into a picture record and reports each.\n";
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (wayfetch::bench::asked_for_help(argc, argv, usage)) return 0;
   if (argc != 2) {
-    std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
-    return 2;
+    std::fputs(usage, stderr);
+    return wayfetch::bench::usage_exit;
   }
+  if (!wayfetch::bench::is_folder_argument(argv[1], usage)) return wayfetch::bench::usage_exit;
   std::vector<std::filesystem::path> files;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(argv[1])) {
     if (entry.is_regular_file()) files.push_back(entry.path());

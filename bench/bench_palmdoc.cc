@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_usage.h"
 #include "ebook/palmdoc.h"
 #include "tests/ebook/palmdoc_reference.h"
 
@@ -82,6 +83,10 @@ std::string generated_text(std::size_t size) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  constexpr const char* usage =
+      "usage: bench_palmdoc [--mb N] [FOLDER]\n"
+      "Compresses N MB (default 4) of the pages below FOLDER, or of generated text.\n";
+  if (wayfetch::bench::asked_for_help(argc, argv, usage)) return 0;
   std::string folder;
   std::size_t megabytes = 4;
   for (int i = 1; i < argc; ++i) {
@@ -91,6 +96,9 @@ int main(int argc, char** argv) {
     } else {
       folder = arg;
     }
+  }
+  if (!folder.empty() && !wayfetch::bench::is_folder_argument(folder.c_str(), usage)) {
+    return wayfetch::bench::usage_exit;
   }
   const std::size_t limit = megabytes * 1024 * 1024;
   const std::string text = folder.empty() ? generated_text(limit) : load_pages(folder, limit);

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_usage.h"
 #include "ebook/bitmap_pictures.h"
 #include "ebook/ebook_package.h"
 #include "ebook/ebook_publisher.h"
@@ -127,6 +128,13 @@ long peak_kilobytes() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (wayfetch::bench::asked_for_help(
+          argc, argv,
+          "usage: bench_publish [--mb N] [--pictures P] [--keep FOLDER]\n"
+          "Publishes a generated page of N MB (default 5) with P pictures (default 50)\n"
+          "and prints the time of each stage and the peak memory.\n")) {
+    return 0;
+  }
   double megabytes = 5;
   int pictures = 50;
   std::string keep;

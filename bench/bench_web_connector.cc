@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_usage.h"
 #include "core/file.h"
 #include "core/string.h"
 #include "tests/support/http_test_server.h"
@@ -105,6 +106,12 @@ void report(const char* name, std::vector<Run> runs, double ideal_seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (wayfetch::bench::asked_for_help(
+          argc, argv,
+          "usage: bench_web_connector [RUNS]\n"
+          "Nine threads download from the loopback server, RUNS times (default 5).\n")) {
+    return 0;
+  }
   int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   // A small page with a head for the refresh search, and a picture.
   std::string page = "<html><head><title>Item</title><meta name=\"x\" content=\"y\"></head><body>";

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_usage.h"
 #include "core/text_scanner.h"
 #include "xml/xml_parser.h"
 
@@ -130,8 +131,15 @@ void table_memory(const std::vector<Page>& pages) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  constexpr const char* usage =
+      "usage: bench_xml_parse FOLDER [ROUNDS]\n"
+      "Parses the pages of FOLDER (.html, .htm) ROUNDS times (default 5); prints MB/s.\n";
+  if (wayfetch::bench::asked_for_help(argc, argv, usage)) return 0;
+  if (argc >= 2 && !wayfetch::bench::is_folder_argument(argv[1], usage)) {
+    return wayfetch::bench::usage_exit;
+  }
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s FOLDER [ROUNDS]\n", argv[0]);
+    std::fputs(usage, stderr);
     return 2;
   }
   int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_usage.h"
 #include "core/text_scanner.h"
 #include "xml/xml_parser.h"
 
@@ -57,10 +58,15 @@ std::string element_outline(XmlParser& parser) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  constexpr const char* usage =
+      "usage: bench_xml_parse_sweep FOLDER\n"
+      "Parses every page below FOLDER (.html, .htm, .xml, .xhtml) and reports each.\n";
+  if (wayfetch::bench::asked_for_help(argc, argv, usage)) return 0;
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
-    return 2;
+    std::fputs(usage, stderr);
+    return wayfetch::bench::usage_exit;
   }
+  if (!wayfetch::bench::is_folder_argument(argv[1], usage)) return wayfetch::bench::usage_exit;
   std::vector<std::filesystem::path> files;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(argv[1])) {
     std::string ext = entry.path().extension().string();

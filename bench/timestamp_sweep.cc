@@ -7,9 +7,16 @@
 #include <cstdio>
 #include <limits>
 
+#include "bench/bench_usage.h"
 #include "web/timestamp.h"
 
-int main() {
+int main(int argc, char** argv) {
+  if (wayfetch::bench::asked_for_help(
+          argc, argv,
+          "usage: timestamp_sweep\n"
+          "Checks every signed 32-bit Unix time through a Timestamp and back.\n")) {
+    return 0;
+  }
   using Clock = std::chrono::steady_clock;
   constexpr int64_t first = std::numeric_limits<int32_t>::min();
   constexpr int64_t last = std::numeric_limits<int32_t>::max();

@@ -162,21 +162,31 @@ inline constexpr int32_t table_end = 52;
 // ---- code groups: what the arguments a and b of raise_error/raise_warning mean ----
 namespace code_groups {
 
+// What a record quotes after its message line.
+enum class Location {
+  none,           // nothing; a and b are not used
+  line_and_file,  // a = line number, b = file slot (parsing, rendering, extraction)
+  file,           // a = file slot
+  address,        // a = address slot
+};
+
+// Internet errors (the web source's status codes): their records start with
+// "Error(internet): ", and warning 35 takes one as b.
+constexpr bool is_internet_error(int32_t code) {
+  return code >= 100 && code <= 112;
+}
+
 // Errors written to the log: the table's codes but 80.
 constexpr bool error_written(int32_t code) {
   return code >= 0 && code < errors::table_end && code != errors::extract_execution_errors;
 }
-// Parsing, rendering and extraction errors: a = line number, b = file slot.
-constexpr bool error_takes_line(int32_t code) {
-  return (code >= 16 && code <= 36) || (code >= 40 && code <= 49) || (code >= 55 && code <= 71);
-}
-// Core text and file errors: a = file slot.
-constexpr bool error_takes_file(int32_t code) {
-  return code >= 1 && code <= 10;
-}
-// Internet errors: a = address slot; the record starts "Error(internet): ".
-constexpr bool error_takes_address(int32_t code) {
-  return code >= 100 && code <= 112;
+constexpr Location error_location(int32_t code) {
+  if ((code >= 16 && code <= 36) || (code >= 40 && code <= 49) || (code >= 55 && code <= 71)) {
+    return Location::line_and_file;
+  }
+  if (code >= 1 && code <= 10) return Location::file;  // core text and files
+  if (is_internet_error(code)) return Location::address;
+  return Location::none;
 }
 
 // Warnings written to the log: the table's codes but 2 and 22.
@@ -184,17 +194,13 @@ constexpr bool warning_written(int32_t code) {
   return code >= 0 && code < warnings::table_end && code != warnings::past_end &&
          code != warnings::nothing_to_wait_for;
 }
-// a = line number, b = file slot.
-constexpr bool warning_takes_line(int32_t code) {
-  return (code >= 7 && code <= 9) || (code >= 12 && code <= 20) || (code >= 24 && code <= 33);
-}
-// a = file slot.
-constexpr bool warning_takes_file(int32_t code) {
-  return code == 10 || code == 11;
-}
-// a = address slot.
-constexpr bool warning_takes_address(int32_t code) {
-  return code >= 34 && code <= 38;
+constexpr Location warning_location(int32_t code) {
+  if ((code >= 7 && code <= 9) || (code >= 12 && code <= 20) || (code >= 24 && code <= 33)) {
+    return Location::line_and_file;
+  }
+  if (code == 10 || code == 11) return Location::file;
+  if (code >= 34 && code <= 38) return Location::address;
+  return Location::none;
 }
 
 }  // namespace code_groups

@@ -53,12 +53,11 @@ class ErrorLog::RecordBuilder {
 // What one record holds besides its location text: the entries written
 // before the line break, and which location line follows it.
 struct ErrorLog::Layout {
-  enum class Location { none, line_and_file, file, address };
   int32_t prefix = -1;  // entry before the message ("Error(internet): "), -1 none
   int32_t message = 0;
   int32_t appended = -1;  // entry after a space (warning 35's internet error), -1 none
   int32_t indent = messages::error_indent;
-  Location location = Location::none;
+  code_groups::Location location = code_groups::Location::none;
 };
 
 ErrorLog::ErrorLog(const String& path, bool unicode) : unicode_(unicode) {
@@ -156,16 +155,10 @@ void ErrorLog::release_context(int32_t slot, uint64_t serial) {
 void ErrorLog::write_error(int32_t code, int32_t a, int32_t b) {
   if (!code_groups::error_written(code)) return;
   Layout layout;
-  if (code_groups::error_takes_address(code)) layout.prefix = messages::internet_prefix;
+  if (code_groups::is_internet_error(code)) layout.prefix = messages::internet_prefix;
   layout.message = code;
   layout.indent = messages::error_indent;
-  if (code_groups::error_takes_line(code)) {
-    layout.location = Layout::Location::line_and_file;
-  } else if (code_groups::error_takes_file(code)) {
-    layout.location = Layout::Location::file;
-  } else if (code_groups::error_takes_address(code)) {
-    layout.location = Layout::Location::address;
-  }
+  layout.location = code_groups::error_location(code);
   write_record(layout, a, b);
 }
 
@@ -173,17 +166,11 @@ void ErrorLog::write_warning(int32_t code, int32_t a, int32_t b) {
   if (!code_groups::warning_written(code)) return;
   Layout layout;
   layout.message = messages::warning_base + code;
-  if (code == warnings::failed_http_request && code_groups::error_takes_address(b)) {
+  if (code == warnings::failed_http_request && code_groups::is_internet_error(b)) {
     layout.appended = b;
   }
   layout.indent = messages::warning_indent;
-  if (code_groups::warning_takes_line(code)) {
-    layout.location = Layout::Location::line_and_file;
-  } else if (code_groups::warning_takes_file(code)) {
-    layout.location = Layout::Location::file;
-  } else if (code_groups::warning_takes_address(code)) {
-    layout.location = Layout::Location::address;
-  }
+  layout.location = code_groups::warning_location(code);
   write_record(layout, a, b);
 }
 
@@ -200,7 +187,7 @@ void ErrorLog::write_record(const Layout& layout, int32_t a, int32_t b) {
   // Slots change only under the mutex, so the location part is read under it.
   if (!mutex_.wait(mutex_wait_ms)) return;
   MutexRelease release(mutex_);
-  using Location = Layout::Location;
+  using Location = code_groups::Location;
   switch (layout.location) {
     case Location::line_and_file:
       if (a != -1) {

@@ -11,9 +11,11 @@ namespace {
 // waits for records in progress, and a record never meets a sink whose scope
 // has ended. Records are few (silent objects and warning 2 never get here),
 // so an uncontended shared lock per record costs nothing that shows.
+// Never destroyed: a text holding a slot may be destroyed at the very end
+// of the program, after function statics are gone.
 platform::ReadWriteMutex& sink_mutex() {
-  static platform::ReadWriteMutex mutex;
-  return mutex;
+  static auto* mutex = new platform::ReadWriteMutex;
+  return *mutex;
 }
 
 struct Current {
@@ -21,8 +23,8 @@ struct Current {
 };
 
 Current& current() {
-  static Current value;
-  return value;
+  static auto* value = new Current;
+  return *value;
 }
 
 std::atomic<uint64_t> last_serial{0};

@@ -98,11 +98,13 @@ using PalmCompare =
     std::function<int16_t(const PalmSortItem& a, const PalmSortItem& b, void* user)>;
 
 // A handle to one record. In mode 0 it refers to the database's copy of the
-// record at its index (a record inserted or deleted before it moves the
-// handle to another record; data() spans are valid until the next change of
-// the record table). In mode 1 it holds its own copy of the data, which
-// write() changes without touching the file. REQUIRES: released before its
-// database is destroyed.
+// record at its index, and the index is all it holds: new_record or
+// delete_record at or before that index, or a sort, leaves the handle on
+// whatever record is at that index then (take handles again after changing
+// the table); data() spans are valid until the next change of the record
+// table. In mode 1 it holds its own copy of the data, which write() changes
+// without touching the file. REQUIRES: released before its database is
+// destroyed.
 class PalmRecord {
  public:
   int32_t index() const { return index_; }
@@ -188,7 +190,8 @@ class PalmDatabase : public ErrorState {
   // Mode 0 only. new_record inserts a zeroed record of `size` bytes at
   // min(i, n) with attributes 0 and the unique id seed as its id (the seed
   // then grows by one); nullptr for a negative i, a full table or a size the
-  // file could not hold.
+  // file could not hold. Handles of records at i and after it now stand on
+  // the record before theirs (see PalmRecord).
   std::unique_ptr<PalmRecord> new_record(int32_t i, uint32_t size);
   bool set_record_info(int32_t i, uint8_t attributes, uint32_t unique_id);
   // Keeps the first min(old, new) bytes; added bytes are zero.

@@ -3,6 +3,7 @@
 #include <new>
 #include <utility>
 
+#include "core/byte_order.h"
 #include "core/palm_database.h"
 
 namespace wayfetch {
@@ -10,13 +11,16 @@ namespace {
 
 constexpr uint64_t max_file_size = 0x7FFFFFFF;
 
+// The attribute byte, then the 24-bit unique id, big-endian.
 std::array<uint8_t, 4> info_bytes(uint8_t attributes, uint32_t unique_id) {
-  return {attributes, static_cast<uint8_t>(unique_id >> 16), static_cast<uint8_t>(unique_id >> 8),
-          static_cast<uint8_t>(unique_id)};
+  std::array<uint8_t, 4> info{};
+  byte_order::put_be32(info.data(), unique_id & 0xFFFFFF);
+  info[0] = attributes;
+  return info;
 }
 
 uint32_t unique_id_of(const std::array<uint8_t, 4>& info) {
-  return static_cast<uint32_t>(info[1]) << 16 | static_cast<uint32_t>(info[2]) << 8 | info[3];
+  return byte_order::get_be32(info.data()) & 0xFFFFFF;
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 //
 // Slot 0 holds a default-constructed T that is never a real element; element
 // i lives in slot i + 1. A failed access returns slot 0, and so does a pop
-// from an empty stack, so callers always get a valid object. A new Storage
+// from an empty stack, so callers always get a valid object; slot 0 is set
+// back to the default each time it is handed out, so what one caller wrote
+// through it never reaches the next (get() hands out a default of its own). A new Storage
 // has capacity 6. Accessing element i with i >= capacity - 1 grows the array
 // to i/2 + i + 2 slots; elements are moved, never copied bytewise.
 // Failures: error 12 when the array cannot grow (the access yields slot 0),
@@ -50,15 +52,18 @@ class Storage : public ErrorState {
   T& at(int32_t i) {
     if (i < 0) {
       raise_error(errors::storage_self_check);
-      return data_[0];
+      return sentinel();
     }
-    if (i >= capacity_ - 1 && !grow(static_cast<int64_t>(i) / 2 + i + 2)) return data_[0];
+    if (i >= capacity_ - 1 && !grow(static_cast<int64_t>(i) / 2 + i + 2)) return sentinel();
     if (count_ < i + 2) count_ = i + 2;
     return data_[static_cast<std::size_t>(i) + 1];
   }
-  // Element i without growing; slot 0 when i is not an element.
+  // Element i without growing; a default T when i is not an element.
   const T& get(int32_t i) const {
-    if (i < 0 || i >= count_ - 1) return data_[0];
+    if (i < 0 || i >= count_ - 1) {
+      static const T none{};
+      return none;
+    }
     return data_[static_cast<std::size_t>(i) + 1];
   }
   T& operator[](int32_t i) { return at(i); }
@@ -83,13 +88,13 @@ class Storage : public ErrorState {
     if (top_ <= 1) {
       top_ = 1;
       raise_warning(warnings::empty_stack);
-      return data_[0];
+      return sentinel();
     }
     --top_;
     return data_[static_cast<std::size_t>(top_)];
   }
   // The element on top; slot 0 when the stack is empty.
-  T& peek() { return data_[static_cast<std::size_t>(top_ - 1)]; }
+  T& peek() { return top_ <= 1 ? sentinel() : data_[static_cast<std::size_t>(top_ - 1)]; }
   // Removes element i, shifting the following ones down.
   void remove(int32_t i) {
     if (i < 0 || i >= count_ - 1) return;
@@ -118,6 +123,11 @@ class Storage : public ErrorState {
   const T* end() const { return data_.get() + count_; }
 
  private:
+  // Slot 0, back at the default.
+  T& sentinel() {
+    data_[0] = T();
+    return data_[0];
+  }
   void allocate(int32_t capacity) {
     if (capacity < 2) capacity = 2;
     data_ = std::make_unique<T[]>(static_cast<std::size_t>(capacity));

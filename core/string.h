@@ -110,7 +110,11 @@ class String : public ErrorState {
   void set_cursor(int32_t offset);
 
   // ---- comparison (case folding is A-Z only; both status headers untouched) ----
-  // -1, 0 or 1; see the error-log documentation of the text layer for prefixes.
+  // Compares the windows character by character (UTF-16 units; a double-byte
+  // character as lead*256+trail): -1, 0 or 1 as this window sorts before,
+  // equal to or after the other's. With `prefix`, also 0 when the other's
+  // window is a prefix of this one, and 1 when this one ends first. An empty
+  // window sorts before a non-empty one, also as a prefix.
   int compare(const String& other, bool prefix, bool case_sensitive) const;
   bool equals(const String& other) const { return compare(other, false, false) == 0; }
   bool equals(const char* text) const;
@@ -240,7 +244,8 @@ struct CharReader {
 
   static CharReader window_of(const String& text);
   bool at_end() const { return position >= end; }
-  // The next character and its width in bytes; 0 when at the end.
+  // The next character (lead*256+trail for a double-byte one) with
+  // `position` moved past its bytes; 0 when at the end.
   uint16_t next();
 };
 

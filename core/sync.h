@@ -112,21 +112,23 @@ class Semaphore {
 
 // A lock for short sections inside this process; the owner may enter again
 // and leaves as often. Not waitable with the others.
-class CriticalSection {
+class WAYFETCH_CAPABILITY("mutex") CriticalSection {
  public:
   void init() { mutex_ = std::make_unique<std::recursive_mutex>(); }
-  void enter() {
+  void enter() WAYFETCH_ACQUIRE() {
     if (mutex_) mutex_->lock();
   }
-  void leave() {
+  void leave() WAYFETCH_RELEASE() {
     if (mutex_) mutex_->unlock();
   }
 
   // Holds the section for one scope.
-  class Guard {
+  class WAYFETCH_SCOPED_CAPABILITY Guard {
    public:
-    explicit Guard(CriticalSection& section) : section_(section) { section_.enter(); }
-    ~Guard() { section_.leave(); }
+    explicit Guard(CriticalSection& section) WAYFETCH_ACQUIRE(section) : section_(section) {
+      section_.enter();
+    }
+    ~Guard() WAYFETCH_RELEASE() { section_.leave(); }
     Guard(const Guard&) = delete;
     Guard& operator=(const Guard&) = delete;
 

@@ -9,8 +9,20 @@ std::atomic<uint32_t> last_thread_id{0};
 
 }  // namespace
 
+void Thread::set_task(std::unique_ptr<Task> task) {
+  task_ = std::move(task);
+  routine_ = nullptr;
+  argument_ = nullptr;
+}
+
+void Thread::set_routine(Routine routine, void* argument) {
+  task_.reset();
+  routine_ = routine;
+  argument_ = argument;
+}
+
 bool Thread::start() {
-  if (routine_ == nullptr || done_ != nullptr) return true;
+  if ((task_ == nullptr && routine_ == nullptr) || done_ != nullptr) return true;
   done_ = platform::create_event();
   if (done_ == nullptr) return true;
   // Numbered before the thread runs, so the routine may read its own id.
@@ -28,8 +40,12 @@ bool Thread::start() {
 
 void Thread::entry(void* self) {
   auto* thread = static_cast<Thread*>(self);
-  void* argument = thread->argument_ != nullptr ? thread->argument_ : thread;
-  thread->exit_code_ = thread->routine_(argument);
+  if (thread->task_ != nullptr) {
+    thread->exit_code_ = thread->task_->run();
+  } else {
+    void* argument = thread->argument_ != nullptr ? thread->argument_ : thread;
+    thread->exit_code_ = thread->routine_(argument);
+  }
   // Setting the event publishes the exit code and the task's results.
   thread->done_->set();
 }

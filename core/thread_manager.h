@@ -1,5 +1,5 @@
-// ThreadManager: runs a set of tasks (Threads) with a bounded number in
-// flight and hands finished tasks back one at a time.
+// ThreadManager: runs a set of tasks (Threads, each holding its Task) with a
+// bounded number in flight and hands finished tasks back one at a time.
 //
 // A caller adds its tasks, then calls next_finished() repeatedly: each call
 // forgets the tasks returned before (purge), admits waiting tasks by the
@@ -25,7 +25,7 @@
 //
 // Thread safety: one controlling thread uses the manager; only the tasks run
 // in parallel. Tasks report through their own fields, which the controlling
-// thread reads after wait_next returned them.
+// thread reads (Thread::task_as) after wait_next returned them.
 #ifndef WAYFETCH_CORE_THREAD_MANAGER_H
 #define WAYFETCH_CORE_THREAD_MANAGER_H
 

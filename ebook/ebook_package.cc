@@ -6,6 +6,7 @@
 #include "ebook/byte_source.h"
 #include "ebook/local_link.h"
 #include "ebook/tag_reader.h"
+#include "ebook/windows_1252.h"
 #include "platform/date_format.h"
 #include "platform/file_system.h"
 
@@ -29,11 +30,14 @@ std::string declared_charset(const HtmlTag& tag) {
   return std::string(rest.substr(0, rest.find_first_of(" ;,\"'")));
 }
 
-// The charset code of one content file, 0 when it declares none.
-int32_t charset_of_file(const std::string& path) {
-  if (!platform::is_regular_file(path)) return EbookPackage::charset_none;
+// Calls `take` with the character set of each declaration before the body
+// of the page at `path` ("meta" tags, the XML declaration's encoding), in
+// order, until it returns true. Files that cannot be read declare none.
+template <typename Take>
+void scan_declarations(const std::string& path, Take take) {
+  if (!platform::is_regular_file(path)) return;
   File file;
-  if (!file.open(path, File::read_existing)) return EbookPackage::charset_none;
+  if (!file.open(path, File::read_existing)) return;
   // A read error ends the search as the end of the file does: the page's
   // conversion reads the same file and reports it.
   FileByteSource source(file);
@@ -48,23 +52,45 @@ int32_t charset_of_file(const std::string& path) {
       continue;
     }
     if (ascii::equals_ignoring_case(tag.name, "body")) break;
-    if (!ascii::equals_ignoring_case(tag.name, "meta")) continue;
-    const std::string charset = declared_charset(tag);
-    if (ascii::find_ignoring_case(charset, "big5") != std::string::npos) {
-      return EbookPackage::charset_big5;
+    std::string charset;
+    if (ascii::equals_ignoring_case(tag.name, "meta")) {
+      charset = declared_charset(tag);
+    } else if (ascii::equals_ignoring_case(tag.name, "?xml")) {
+      if (const std::string* encoding = tag.attribute("ENCODING")) charset = *encoding;
     }
-    if (ascii::find_ignoring_case(charset, "gb") != std::string::npos) {
-      return EbookPackage::charset_gb;
-    }
+    if (!charset.empty() && take(charset)) return;
   }
-  return EbookPackage::charset_none;
+}
+
+// The charset code of one content file, 0 when it declares none.
+int32_t charset_of_file(const std::string& path) {
+  int32_t code = EbookPackage::charset_none;
+  scan_declarations(path, [&code](const std::string& charset) {
+    if (ascii::find_ignoring_case(charset, "big5") != std::string::npos) {
+      code = EbookPackage::charset_big5;
+    } else if (ascii::find_ignoring_case(charset, "gb") != std::string::npos) {
+      code = EbookPackage::charset_gb;
+    }
+    return code != EbookPackage::charset_none;
+  });
+  return code;
+}
+
+bool starts_with_utf8_mark_file(const std::string& path) {
+  if (!platform::is_regular_file(path)) return false;
+  File file;
+  char start[3] = {};
+  return file.open(path, File::read_existing) && file.read(start, 3) == 3 &&
+         starts_with_utf8_mark(std::string_view(start, 3));
 }
 
 }  // namespace
 
-EbookPackage EbookPackage::from_page(const std::string& page_path, std::string_view title) {
+EbookPackage EbookPackage::from_page(const std::string& page_path, std::string_view title,
+                                     std::optional<int32_t> code_page) {
   EbookPackage package;
   package.package_path_ = page_path + ".opf";
+  package.code_page_ = code_page.value_or(declared_code_page(page_path));
   package.add_manifest_item("ContentFile1", page_path, "text/html");
   package.add_spine_entry("ContentFile1");
 
@@ -91,6 +117,21 @@ int32_t EbookPackage::detect_charset() const {
     if (charset != charset_none) return charset;
   }
   return charset_none;
+}
+
+int32_t EbookPackage::declared_code_page(const std::string& page_path) {
+  if (starts_with_utf8_mark_file(page_path)) return utf8_code_page;
+  int32_t code_page = 0;
+  // The first declaration decides: a page that says "windows-1252" first is
+  // not taken for UTF-8 because a later tag says otherwise.
+  scan_declarations(page_path, [&code_page](const std::string& charset) {
+    if (ascii::equals_ignoring_case(charset, "utf-8") ||
+        ascii::equals_ignoring_case(charset, "utf8")) {
+      code_page = utf8_code_page;
+    }
+    return true;
+  });
+  return code_page;
 }
 
 bool EbookPackage::add_metadata(std::string_view name, std::string_view value) {

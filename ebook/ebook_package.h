@@ -14,6 +14,7 @@
 #define WAYFETCH_EBOOK_EBOOK_PACKAGE_H
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,18 +64,36 @@ class EbookPackage {
   static constexpr int32_t charset_big5 = 200;
   static constexpr int32_t charset_gb = 201;
 
+  // The code page of UTF-8 text.
+  static constexpr int32_t utf8_code_page = 65001;
+
   // The package of one page: manifest item "ContentFile1" (the page,
   // "text/html") in the spine; metadata "dc:Date" (today in the user's
   // short date format) and "dc:Title" (`title`, or when empty the page's
   // file name up to its first dot); a guide reference "toc" to the page's
-  // anchor "toc".
-  static EbookPackage from_page(const std::string& page_path, std::string_view title);
+  // anchor "toc". `code_page` is the code page of the page's text (a
+  // rendered page has its template's); when not given, the page's own
+  // declaration decides (declared_code_page).
+  static EbookPackage from_page(const std::string& page_path, std::string_view title,
+                                std::optional<int32_t> code_page = std::nullopt);
+
+  // 65001 when the page at `page_path` is UTF-8 by its byte-order mark or by
+  // the first character set it declares before its body ("meta" charset or
+  // content, the XML declaration's encoding); else 0 (unknown or another
+  // code page: its bytes are written as they stand).
+  static int32_t declared_code_page(const std::string& page_path);
 
   // Big5 (200) or GB (201) when a content file declares such a character set
   // before its body ("<meta ... content="text/html; charset=big5">" or
   // "<meta charset=gb2312>"; the first declaration decides), else 0. Files
   // that cannot be read count as declaring none.
   int32_t detect_charset() const;
+
+  // The code page of the content files' text: 65001 (UTF-8) has the
+  // publisher write it as Windows-1252 with character references; any other
+  // value leaves the bytes as they stand.
+  int32_t code_page() const { return code_page_; }
+  void set_code_page(int32_t code_page) { code_page_ = code_page; }
 
   bool add_metadata(std::string_view name, std::string_view value);
   bool add_manifest_item(std::string_view id, std::string_view href, std::string_view media_type);
@@ -105,6 +124,7 @@ class EbookPackage {
   std::vector<SpineEntry> spine_;
   std::vector<GuideReference> guide_;
   std::string package_path_;
+  int32_t code_page_ = 0;
 };
 
 }  // namespace wayfetch

@@ -9,6 +9,7 @@
 #include "ebook/local_link.h"
 #include "ebook/page_converter.h"
 #include "ebook/prc_converter.h"
+#include "ebook/windows_1252.h"
 #include "platform/file_replacement.h"
 #include "platform/file_system.h"
 
@@ -174,8 +175,18 @@ bool EbookPublisher::publish(const std::string& output_path, bool compress, bool
   }
   const std::string intermediate =
       work.path() + "/PRCtemp_" + std::to_string(++intermediate_counter) + ".tmp";
-  if (!build_intermediate(work.path(), intermediate, notice_page)) return false;
-  return write_book(intermediate, output_path, compress);
+  const bool published = build_intermediate(work.path(), intermediate, notice_page) &&
+                         write_book(intermediate, output_path, compress);
+  if (!published && stop_requested()) {
+    // Whatever else went wrong on the way out, the cause is the stop.
+    error_text_.clear();
+    add_error("Publishing was interrupted");
+  }
+  return published;
+}
+
+bool EbookPublisher::stop_requested() const {
+  return stop_ && stop_();
 }
 
 bool EbookPublisher::build_intermediate(const std::string& folder, const std::string& path,
@@ -196,12 +207,21 @@ bool EbookPublisher::build_intermediate(const std::string& folder, const std::st
     return false;
   };
 
+  // The handheld and readers take the text of a book in Windows-1252 unless
+  // it declares Big5 or GB; those books keep their bytes as they stand.
+  // Otherwise our own texts (UTF-8) and the pages of a UTF-8 package are
+  // converted on the way into the book.
+  const bool own_text_utf8 = charset == EbookPackage::charset_none;
+  const bool pages_utf8 = own_text_utf8 && package_.code_page() == EbookPackage::utf8_code_page;
+
   out.write("<HTML><HEAD>");
   if (charset == EbookPackage::charset_big5) out.write("<META content=\"text/html;charset=big5\">");
   if (charset == EbookPackage::charset_gb) out.write("<META content=\"text/html;charset=gb\">");
+  out.set_utf8_text(own_text_utf8);
   out.write(metadata_block(package_));
   const std::string guide_path = folder + "/" + std::string(guide_name);
-  if (!write_working_page(guide_path, guide_page(package_)) || !convert_page(out, guide_path)) {
+  if (!write_working_page(guide_path, guide_page(package_)) ||
+      !convert_page(out, guide_path, own_text_utf8)) {
     out.close();
     return false;
   }
@@ -215,7 +235,7 @@ bool EbookPublisher::build_intermediate(const std::string& folder, const std::st
     const SpineEntry& entry = spine[i];
     if (entry.state != EntryState::in_use || entry.item < 0) continue;
     const ManifestItem& item = package_.manifest()[static_cast<std::size_t>(entry.item)];
-    if (!convert_page(out, package_.content_path(item))) {
+    if (!convert_page(out, package_.content_path(item), pages_utf8)) {
       out.close();
       return false;
     }
@@ -223,7 +243,8 @@ bool EbookPublisher::build_intermediate(const std::string& folder, const std::st
   }
 
   const std::string info_path = folder + "/" + std::string(info_name);
-  if (!write_working_page(info_path, info_page(package_)) || !convert_page(out, info_path)) {
+  if (!write_working_page(info_path, info_page(package_)) ||
+      !convert_page(out, info_path, own_text_utf8)) {
     out.close();
     return false;
   }
@@ -246,8 +267,9 @@ bool EbookPublisher::write_working_page(const std::string& path, std::string_vie
   return true;
 }
 
-bool EbookPublisher::convert_page(IntermediateFile& out, const std::string& path) {
-  PageConverter converter(out, references_, style_);
+bool EbookPublisher::convert_page(IntermediateFile& out, const std::string& path, bool utf8) {
+  out.set_utf8_text(utf8);
+  PageConverter converter(out, references_, style_, stop_);
   std::string error;
   if (converter.convert(normal_path(path), error)) return true;
   if (!error.empty()) add_error(error);
@@ -267,7 +289,9 @@ bool EbookPublisher::write_book(const std::string& intermediate, const std::stri
 
   PrcConverter converter(pictures_);
   const std::string* title = package_.metadata_value("dc:Title");
-  converter.set_title(title != nullptr ? *title : std::string());
+  // The database name is shown in Windows-1252 whatever the text's code
+  // page; a single-byte name is never cut inside a character.
+  converter.set_title(windows_1252_or_question_marks(title != nullptr ? *title : std::string()));
   converter.set_target(temporary);
   converter.set_compress(compress);
   converter.set_source(intermediate);
@@ -287,13 +311,16 @@ bool EbookPublisher::write_book(const std::string& intermediate, const std::stri
   set_range(PublishProgress::Stage::text_records, converter.record_count());
   set_position(1);
   int32_t position = 1;
-  while (converter.next_text_record()) set_position(++position);
+  while (converter.next_text_record()) {
+    set_position(++position);
+    if (stop_requested()) return converter_failed();
+  }
   if (converter.failed()) return converter_failed();
 
   set_range(PublishProgress::Stage::pictures, converter.record_count());
   for (const PictureSlot& slot : references_.pictures()) {
     if (!slot.first) continue;
-    if (!converter.add_image(slot.path)) return converter_failed();
+    if (stop_requested() || !converter.add_image(slot.path)) return converter_failed();
     set_position(++position);
   }
   if (!converter.close()) return converter_failed();

@@ -17,6 +17,13 @@
 // under a temporary name beside `output_path` and renamed over it only when
 // complete, so a failed publish leaves an earlier e-book as it was.
 //
+// The book's text is Windows-1252 unless a content file declares Big5 or GB:
+// the pages of a UTF-8 package (EbookPackage::code_page) and our own texts
+// (metadata, guide, "eBook Info") are converted, characters Windows-1252
+// lacks written as "&#NNNN;"; links, anchors and pictures are still found
+// from the original text. The database name is the title in Windows-1252,
+// "?" for characters it lacks.
+//
 // Failure: publish() returns false and error_text() holds the collected
 // messages, each followed by " / " (at most 5114 characters in all). The
 // package and the picture source are borrowed. One publisher per publish;
@@ -26,6 +33,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -67,8 +75,14 @@ class EbookPublisher {
       : package_(package), pictures_(pictures) {}
 
   void set_progress(PublishProgress* progress) { progress_ = progress; }
-  // Where the converter writes its "\rconverting record %d of %d" lines:
-  // standard output unless changed; nullptr writes none.
+  // Asked between pieces of work (tags and text of a page, records,
+  // pictures); once it answers true, publish() stops, removes its working
+  // files and the partial book (an earlier book stays as it was) and returns
+  // false with "Publishing was interrupted". Empty: never asked.
+  void set_stop_check(std::function<bool()> stop) { stop_ = std::move(stop); }
+  // Where the converter writes its "\rconverting record %d of %d" lines;
+  // nullptr (the default) writes none: a library prints nothing unless its
+  // caller, the command line say, asks for it.
   void set_converter_progress(std::FILE* out) { converter_progress_ = out; }
 
   // The whole conversion into `output_path`: compressed text records when
@@ -85,16 +99,19 @@ class EbookPublisher {
  private:
   bool build_intermediate(const std::string& folder, const std::string& path, bool notice_page);
   bool write_working_page(const std::string& path, std::string_view text);
-  bool convert_page(IntermediateFile& out, const std::string& path);
+  // Converts one page; `utf8`: its text is UTF-8 to be stored as Windows-1252.
+  bool convert_page(IntermediateFile& out, const std::string& path, bool utf8);
   bool write_book(const std::string& intermediate, const std::string& output_path, bool compress);
   void add_error(std::string_view text);
+  bool stop_requested() const;
   void set_range(PublishProgress::Stage stage, int32_t count);
   void set_position(int32_t position);
 
   const EbookPackage& package_;
   PictureRecordSource* pictures_ = nullptr;
   PublishProgress* progress_ = nullptr;
-  std::FILE* converter_progress_ = stdout;
+  std::FILE* converter_progress_ = nullptr;
+  std::function<bool()> stop_;
 
   ReferenceTable references_;
   std::unique_ptr<StyleSheet> style_;

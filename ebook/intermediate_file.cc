@@ -21,12 +21,36 @@ bool IntermediateFile::create(const std::string& path) {
   written_ = 0;
   buffer_.clear();
   failed_ = false;
+  utf8_text_ = false;
+  to_1252_ = Utf8To1252();
   last_visible_ = 0;
   last_visible_at_ = last_open_ = open_before_visible_ = -1;
   return file_.open(path, create_code);
 }
 
+void IntermediateFile::set_utf8_text(bool on) {
+  if (to_1252_.pending()) {
+    converted_.clear();
+    to_1252_.finish(converted_);
+    write_bytes(converted_);
+  }
+  utf8_text_ = on;
+}
+
 void IntermediateFile::write(std::string_view bytes) {
+  // Plain ASCII, the bulk of most pages, needs no conversion.
+  if (utf8_text_ && (to_1252_.pending() ||
+                     std::any_of(bytes.begin(), bytes.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))) {
+    converted_.clear();
+    to_1252_.write(bytes, converted_);
+    write_bytes(converted_);
+    return;
+  }
+  write_bytes(bytes);
+}
+
+void IntermediateFile::write_bytes(std::string_view bytes) {
   // The same bookkeeping as put() byte by byte: the last visible byte of
   // the run, and the last "<" at or before it ("<" is itself visible).
   std::size_t visible = bytes.size();
@@ -84,6 +108,7 @@ bool IntermediateFile::patch(int64_t position, std::string_view bytes) {
 }
 
 bool IntermediateFile::close() {
+  set_utf8_text(false);
   const bool ok = flush();
   file_.close();
   return ok;

@@ -6,6 +6,10 @@
 // the last tag before the current position opened, which places an anchor
 // that follows a short start tag ("<h2><a name=x>") on that tag instead.
 //
+// Text handed over may be UTF-8 that the book stores as Windows-1252
+// (set_utf8_text): it is converted on the way in (ebook/windows_1252.h), so
+// positions count the bytes the book holds.
+//
 // A failed write (disk full, I/O error) makes failed() true; later writes are
 // dropped. The file is created new, replacing any file of that name. Not
 // thread-safe.
@@ -19,6 +23,7 @@
 
 #include "core/ascii.h"
 #include "core/file.h"
+#include "ebook/windows_1252.h"
 
 namespace wayfetch {
 
@@ -37,7 +42,18 @@ class IntermediateFile {
   bool failed() const { return failed_; }
   const std::string& path() const { return path_; }
 
+  // Whether what put() and write() receive from now on is UTF-8 to be
+  // written as Windows-1252 with "&#NNNN;" for characters it lacks. A
+  // character left incomplete by the text before is written as it stands.
+  void set_utf8_text(bool on);
+
   void put(char c) {
+    if (utf8_text_ && (static_cast<unsigned char>(c) >= 0x80 || to_1252_.pending())) {
+      converted_.clear();
+      to_1252_.put(static_cast<uint8_t>(c), converted_);
+      write_bytes(converted_);
+      return;
+    }
     if (buffer_.size() == buffer_.capacity()) flush();
     track(c, position());
     buffer_.push_back(c);
@@ -46,7 +62,8 @@ class IntermediateFile {
   // Writes the buffer to the file.
   bool flush();
 
-  // The offset the next byte will have.
+  // The offset the next byte will have (a character still incomplete not
+  // counted).
   int64_t position() const { return written_ + static_cast<int64_t>(buffer_.size()); }
   // Where an anchor registered now points: the current position, or the "<"
   // of the tag just before it when nothing but blanks follows that tag and
@@ -58,6 +75,7 @@ class IntermediateFile {
   bool patch(int64_t position, std::string_view bytes);
 
  private:
+  void write_bytes(std::string_view bytes);
   void track(char c, int64_t at) {
     if (ascii::is_html_space(c)) return;
     if (c == '<') last_open_ = at;
@@ -76,6 +94,9 @@ class IntermediateFile {
   int64_t last_visible_at_ = -1;
   int64_t last_open_ = -1;
   int64_t open_before_visible_ = -1;
+  bool utf8_text_ = false;
+  Utf8To1252 to_1252_;
+  std::string converted_;  // reused for converted text
 };
 
 }  // namespace wayfetch

@@ -26,6 +26,13 @@ bool open_regular(const std::string& path, File& file) {
   return platform::is_regular_file(path) && file.open(path, File::read_existing);
 }
 
+bool is_web_address(std::string_view address) {
+  for (std::string_view scheme : {"http:", "https:", "ftp:"}) {
+    if (ascii::starts_with_ignoring_case(address, scheme)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool PageConverter::convert(const std::string& path, std::string& error) {
@@ -71,6 +78,7 @@ bool PageConverter::convert(const std::string& path, std::string& error) {
 
   references_.add_anchor(path, "", out_.position());
   while (true) {
+    if (stopped()) return false;
     // Text between tags moves a block at a time.
     const std::string_view run = source.take_run('<');
     if (!run.empty()) {
@@ -109,6 +117,7 @@ bool PageConverter::copy_text_file(const std::string& path, std::string& error) 
   }
   std::array<char, 16384> block{};
   while (true) {
+    if (stopped()) return false;
     const int32_t got = file.read(block.data(), static_cast<int32_t>(block.size()));
     if (got < 0) {
       // A text cut short by a failing disk must not pass for the whole text.
@@ -224,19 +233,32 @@ bool PageConverter::write_picture(const HtmlTag& tag, const std::string& path) {
   const int64_t quote = out_.position();
   out_.write("\"");
   out_.write(name);
-  out_.write("\" recindex=\"");
+  out_.write("\"");
+  // The name as the book holds it (converted text may be longer), which the
+  // patch that names the record must cover exactly.
+  const int64_t written_name = out_.position() - quote - 2;
+  out_.write(" recindex=\"");
   out_.write(ReferenceTable::picture_placeholder);
   out_.write("\">");
 
   // Names like "a.gif" are spacers and bullets, not pictures worth a record.
   if (name.size() >= 2 && ascii::is_letter(name[0]) && name[1] == '.') return true;
+  // Targets are found from the page's own text, never the converted one.
   const LinkTarget target = resolve_link(path, *src);
-  if (!target.local || name.size() < 3 ||
-      picture_ending_of(file_name_of(target.file)) == PictureEnding::none ||
-      !platform::is_regular_file(target.file)) {
+  if (!target.local) {
+    if (is_web_address(*src)) {
+      references_.leave_out_picture(*src, LeftOutPicture::Reason::web_address);
+    }
     return true;
   }
-  references_.add_picture(target.file, static_cast<int32_t>(name.size()), quote);
+  if (written_name < 3 || picture_ending_of(file_name_of(target.file)) == PictureEnding::none) {
+    return true;
+  }
+  if (!platform::is_regular_file(target.file)) {
+    references_.leave_out_picture(target.file, LeftOutPicture::Reason::missing);
+    return true;
+  }
+  references_.add_picture(target.file, static_cast<int32_t>(written_name), quote);
   return true;
 }
 

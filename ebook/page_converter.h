@@ -24,6 +24,7 @@
 #ifndef WAYFETCH_EBOOK_PAGE_CONVERTER_H
 #define WAYFETCH_EBOOK_PAGE_CONVERTER_H
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -40,9 +41,11 @@ class PageConverter {
  public:
   // REQUIRES: all three outlive the converter. `style` holds the current
   // style sheet (or none) and is replaced when a page brings its own.
+  // `stop` (may be empty) is asked before each tag and block of text; when it
+  // answers true, convert() returns false with `error` empty.
   PageConverter(IntermediateFile& out, ReferenceTable& references,
-                std::unique_ptr<StyleSheet>& style)
-      : out_(out), references_(references), style_(style) {}
+                std::unique_ptr<StyleSheet>& style, const std::function<bool()>& stop)
+      : out_(out), references_(references), style_(style), stop_(stop) {}
 
   // Converts the file at `path` (a normalised path). On failure returns
   // false with `error` set to one of:
@@ -53,6 +56,7 @@ class PageConverter {
   bool convert(const std::string& path, std::string& error);
 
  private:
+  bool stopped() const { return stop_ && stop_(); }
   bool copy_text_file(const std::string& path, std::string& error);
   // Handles the head's STYLE and LINK tags; false when a linked local style
   // sheet cannot be read.
@@ -65,6 +69,7 @@ class PageConverter {
   IntermediateFile& out_;
   ReferenceTable& references_;
   std::unique_ptr<StyleSheet>& style_;
+  const std::function<bool()>& stop_;
   std::string styled_;  // reused for the style sheet's output
 };
 

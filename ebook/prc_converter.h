@@ -50,7 +50,7 @@ class PrcConverter : public PrcFile {
   void set_title(std::string_view title) { title_ = title; }
   void set_compress(bool flag) { compress_ = flag; }
   void set_pictures(PictureRecordSource* pictures) { pictures_ = pictures; }
-  // Where progress lines go; nullptr writes none.
+  // Where progress lines go; nullptr (the default) writes none.
   void set_progress_output(std::FILE* out) { progress_ = out; }
 
   // Opens the source, creates the target (replacing any file), counts the
@@ -98,7 +98,7 @@ class PrcConverter : public PrcFile {
   bool read_import_record(int32_t record, std::vector<uint8_t>& bytes, std::string& why);
 
   PictureRecordSource* pictures_ = nullptr;
-  std::FILE* progress_ = stdout;
+  std::FILE* progress_ = nullptr;
 
   std::string source_path_;
   std::string target_path_;

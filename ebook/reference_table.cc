@@ -53,6 +53,14 @@ int32_t ReferenceTable::add_picture(std::string_view path, int32_t name_length, 
   return pictures_.back().k;
 }
 
+void ReferenceTable::leave_out_picture(std::string_view name, LeftOutPicture::Reason reason) {
+  if (static_cast<int32_t>(left_out_.size()) >= max_pictures) return;
+  for (const LeftOutPicture& known : left_out_) {
+    if (known.name == name) return;
+  }
+  left_out_.push_back({std::string(name.substr(0, max_file)), reason});
+}
+
 void ReferenceTable::resolve_links() {
   // Later anchors overwrite earlier ones: the last registered wins.
   std::unordered_map<std::string, int32_t> by_key;

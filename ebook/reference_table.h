@@ -44,6 +44,17 @@ struct PictureSlot {
   int64_t position = 0;     // of the quotation mark that opens the file name
 };
 
+// A picture of the page that the book goes without (its tag keeps the
+// placeholder), for the caller to tell the user.
+struct LeftOutPicture {
+  enum class Reason {
+    web_address,  // an http:, https: or ftp: address: pages are published offline
+    missing,      // a local picture file that does not exist
+  };
+  std::string name;  // the address, or the resolved path
+  Reason reason = Reason::missing;
+};
+
 class ReferenceTable {
  public:
   static constexpr int32_t max_links = 1023;
@@ -68,6 +79,9 @@ class ReferenceTable {
   // the table is full.
   int32_t add_picture(std::string_view path, int32_t name_length, int64_t position);
 
+  // Notes a picture left out, once per name (at most max_pictures names).
+  void leave_out_picture(std::string_view name, LeftOutPicture::Reason reason);
+
   void resolve_links();
   // Overwrites the placeholders of resolved links and of picture slots.
   // False when a write fails.
@@ -76,12 +90,14 @@ class ReferenceTable {
   const std::vector<LinkRecord>& links() const { return links_; }
   const std::vector<AnchorRecord>& anchors() const { return anchors_; }
   const std::vector<PictureSlot>& pictures() const { return pictures_; }
+  const std::vector<LeftOutPicture>& left_out_pictures() const { return left_out_; }
   int32_t distinct_pictures() const { return distinct_pictures_; }
 
  private:
   std::vector<LinkRecord> links_;
   std::vector<AnchorRecord> anchors_;
   std::vector<PictureSlot> pictures_;
+  std::vector<LeftOutPicture> left_out_;
   int32_t distinct_pictures_ = 0;
 };
 

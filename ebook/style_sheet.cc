@@ -78,9 +78,11 @@ constexpr std::string_view value_ends = " \t;\r\n}<";
 
 // Older pages hide their rules from old browsers inside "<!--" and "-->";
 // the markers are not selectors and are passed over. "-->" arrives as "--"
-// because ">" ends a selector.
-bool strip_comment_markers(std::string& selector) {
+// because ">" ends a selector. A stray "}" between rules ("P {...}}") is no
+// selector either: a browser passes it over and reads the next rule.
+bool strip_markers(std::string& selector) {
   if (selector.starts_with("<!--")) selector.erase(0, 4);
+  selector.erase(0, selector.find_first_not_of('}'));
   if (selector == "--") selector.clear();
   return selector.empty();
 }
@@ -98,7 +100,7 @@ bool StyleSheet::read(ByteSource& in) {
     while (true) {
       selector = ascii::upper(tokens.token(selector_ends, delimiter));
       if (selector.empty()) return true;
-      if (!strip_comment_markers(selector)) break;
+      if (!strip_markers(selector)) break;
       if (delimiter < 0) return true;
     }
     if (selector.find("/STYLE") != std::string::npos) return true;
@@ -167,7 +169,8 @@ void StyleSheet::push(const StyleRule* rule, std::string_view element) {
 }
 
 bool StyleSheet::rewrite_tag(const HtmlTag& tag, std::string& out) {
-  if (tag.name.empty()) return false;
+  // A tag without a name ("<>") is looked up like any other: a rule without
+  // a tag ("." or ".x") applies to it.
   if (tag.is_end_tag()) {
     const AppliedStyle* open = top();
     if (open == nullptr || !ascii::equals_ignoring_case(open->element, tag.element())) return false;

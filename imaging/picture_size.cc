@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "imaging/graphics_exception.h"
 
@@ -10,6 +11,33 @@ namespace wayfetch {
 namespace {
 
 constexpr int64_t record_area_limit = 62000;
+
+// side x 9^steps / 10^steps rounded down, at least 1. The scale is carried
+// exactly (decimal digits of side x 9^steps, the last `steps` of them cut
+// off) rather than as a percent truncated at every step: whole percents
+// collapse large photos (4000 x 3000 would end at 3 % instead of 7.2 %, a
+// sixth of the pixel budget) and 9^steps leaves 64 bits after 19 steps.
+int32_t scale_side(int32_t side, int32_t steps) {
+  std::vector<uint8_t> digits;  // least significant first
+  for (int64_t rest = std::max(side, 0); rest > 0; rest /= 10) {
+    digits.push_back(static_cast<uint8_t>(rest % 10));
+  }
+  for (int32_t i = 0; i < steps; ++i) {
+    int carry = 0;
+    for (uint8_t& digit : digits) {
+      const int product = digit * 9 + carry;
+      digit = static_cast<uint8_t>(product % 10);
+      carry = product / 10;
+    }
+    if (carry > 0) digits.push_back(static_cast<uint8_t>(carry));
+  }
+  // The result is never above `side`, so it fits 32 bits.
+  int64_t result = 0;
+  for (size_t i = digits.size(); i > static_cast<size_t>(steps); --i) {
+    result = result * 10 + digits[i - 1];
+  }
+  return static_cast<int32_t>(std::max<int64_t>(result, 1));
+}
 
 }  // namespace
 
@@ -25,26 +53,20 @@ void check_picture_size(PictureSize size, const PictureLimits& limits) {
   }
 }
 
-int32_t record_percent(PictureSize full) {
-  // Whole percents, each step 9/10 of the last (100, 90, 81, 72, ...), while
-  // the area estimate, shrunk by 81/100 a step, is 62000 pixels or more. The
-  // estimate is kept in 64 bits (a large photo overflows 32-bit pixel
-  // counts), and the percent never falls below 1: from about 18 megapixels on
-  // the truncated steps would otherwise reach 0 % and leave no picture.
-  int32_t percent = 100;
+int32_t record_steps(PictureSize full) {
+  int32_t steps = 0;
   int64_t area = int64_t{std::max(full.width, 0)} * std::max(full.height, 0);
   while (area >= record_area_limit) {
-    percent = percent * 9 / 10;
-    area = area * 81 / 100;
+    area = area / 100 * 81 + area % 100 * 81 / 100;  // area x 81 / 100 without overflow
+    ++steps;
   }
-  return std::max(percent, 1);
+  return steps;
 }
 
 PictureSize record_size(PictureSize full) {
-  const int32_t percent = record_percent(full);
-  if (percent == 100) return full;
-  return {static_cast<int32_t>(std::max<int64_t>(1, int64_t{full.width} * percent / 100)),
-          static_cast<int32_t>(std::max<int64_t>(1, int64_t{full.height} * percent / 100))};
+  const int32_t steps = record_steps(full);
+  if (steps == 0) return full;
+  return {scale_side(full.width, steps), scale_side(full.height, steps)};
 }
 
 int32_t gif_scale_percent(PictureSize full) {

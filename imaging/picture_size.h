@@ -32,14 +32,16 @@ void check_picture_size(PictureSize size, const PictureLimits& limits);
 // receives the full size, returns the size wanted. An empty rule means full size.
 using SizeRule = std::function<PictureSize(PictureSize)>;
 
-// The size of a JPEG or PNG picture in its record: starting at 100 %, the
-// percent becomes percent x 9 / 10 and the estimated area area x 81 / 100
-// (integer arithmetic) while that area is 62000 pixels or more; each side is
-// then side x percent / 100, at least 1 pixel. 300 x 300 takes two steps (90,
-// 81) and gives 243 x 243; 200 x 300 (60000 pixels) stays as it is.
+// The size of a JPEG or PNG picture in its record: shrunk in true steps of
+// 10 % while the estimated area is 62000 pixels or more. The number of steps
+// n comes from the loop "area = area x 81 / 100 while area >= 62000"
+// (integer arithmetic, area in 64 bits); each side then becomes
+// side x 9^n / 10^n rounded down, at least 1 pixel. 300 x 300 takes two steps
+// and gives 243 x 243; 200 x 300 (60000 pixels) stays as it is; 1000 x 1000
+// gives 228 x 228 and 4000 x 3000 287 x 215.
 PictureSize record_size(PictureSize full);
-// The percent of record_size (100 = unscaled, never below 1).
-int32_t record_percent(PictureSize full);
+// The number of 10 % steps of record_size (0 = unscaled).
+int32_t record_steps(PictureSize full);
 
 // The scale in percent that fits a GIF into 220 x 280 pixels, at most 100 and
 // at least 1. REQUIRES: both sides positive.

@@ -56,9 +56,17 @@ void append_two_digits(std::string& out, int value) {
   out += static_cast<char>('0' + value % 10);
 }
 
+// Days of the month in the Gregorian calendar (February 29 in leap years).
+int days_in_month(int year, int month) {
+  static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : days[month - 1];
+}
+
 bool valid(const CalendarDate& date) {
-  return date.month >= 1 && date.month <= 12 && date.day >= 1 && date.day <= 31 &&
-         date.weekday >= 0 && date.weekday <= 6 && date.year >= 0 && date.year <= 99999;
+  return date.month >= 1 && date.month <= 12 && date.day >= 1 &&
+         date.day <= days_in_month(date.year, date.month) && date.weekday >= 0 &&
+         date.weekday <= 6 && date.year >= 0 && date.year <= 99999;
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ namespace wayfetch::platform {
 struct CalendarDate {
   int year = 1970;   // e.g. 2026
   int month = 1;     // 1-12
-  int day = 1;       // 1-31
+  int day = 1;       // 1 to the length of the month (February 29 in leap years)
   int weekday = 4;   // 0 = Sunday
 };
 

@@ -175,7 +175,16 @@ std::string create_file_beside(const std::string& target) {
 }
 
 bool replace_file(const std::string& from, const std::string& to) {
-  if (::rename(from.c_str(), to.c_str()) != 0) return false;
+  // The new content reaches the disk before its name does: a file system may
+  // otherwise commit the rename first, and a power loss then leaves an empty
+  // file under the final name in place of the old one. A file whose content
+  // cannot be made durable does not replace anything.
+  int file = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (file < 0) file = ::open(from.c_str(), O_WRONLY | O_CLOEXEC);  // a write-only copy
+  if (file < 0) return false;
+  const bool synced = ::fsync(file) == 0;
+  ::close(file);
+  if (!synced || ::rename(from.c_str(), to.c_str()) != 0) return false;
   // The rename itself lives in the folder: sync it so it survives a crash.
   int folder = ::open(folder_of(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder >= 0) {

@@ -58,7 +58,10 @@ std::string resolve_path(const std::string& path);
 // with the permission bits of `target` (0600 when it does not exist).
 // Returns its path, or "" when the folder does not allow it.
 std::string create_file_beside(const std::string& target);
-// Renames `from` over `to` and syncs their folder; false when it fails.
+// Flushes `from` to the disk (fsync), renames it over `to` and syncs their
+// folder, so that after a crash `to` holds either the old or the whole new
+// content. False, with nothing renamed, when `from` cannot be synced or
+// renamed.
 bool replace_file(const std::string& from, const std::string& to);
 
 }  // namespace wayfetch::platform

@@ -142,6 +142,23 @@ std::size_t on_body(char* buffer, std::size_t size, std::size_t count, void* use
 }
 
 HttpFailure failure_of(CURLcode code, const TransferState& state) {
+  // Once the request is out, the server is to blame for what libcurl cannot
+  // read: an answer without a usable status line (HTTP/0.9, a version or
+  // code libcurl does not know) is no refused address, and a header line
+  // too long for libcurl's own per-line limit (100 KB; it reports that as
+  // running out of memory) is as much an over-long header as ours is.
+  long sent = 0;
+  const bool request_sent =
+      curl_easy_getinfo(state.easy, CURLINFO_REQUEST_SIZE, &sent) == CURLE_OK && sent > 0;
+  if (request_sent && !state.answer->headers_complete) {
+    if (code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_WEIRD_SERVER_REPLY) {
+      return HttpFailure::bad_answer;
+    }
+    if (code == CURLE_OUT_OF_MEMORY) return HttpFailure::header_too_large;
+#if LIBCURL_VERSION_NUM >= 0x080600
+    if (code == CURLE_TOO_LARGE) return HttpFailure::header_too_large;
+#endif
+  }
   switch (code) {
     case CURLE_OK:
       return HttpFailure::none;
@@ -236,7 +253,7 @@ bool HttpSession::valid() const {
 std::unique_ptr<HttpTransfer> HttpSession::acquire() {
   if (!valid()) return nullptr;
   {
-    std::lock_guard<std::mutex> lock(pool_mutex_);
+    PlainLock lock(pool_mutex_);
     if (!idle_.empty()) {
       std::unique_ptr<HttpTransfer> transfer = std::move(idle_.back());
       idle_.pop_back();
@@ -250,7 +267,7 @@ std::unique_ptr<HttpTransfer> HttpSession::acquire() {
 
 void HttpSession::release(std::unique_ptr<HttpTransfer> transfer) {
   if (!transfer) return;
-  std::lock_guard<std::mutex> lock(pool_mutex_);
+  PlainLock lock(pool_mutex_);
   if (idle_.size() < max_idle_transfers) idle_.push_back(std::move(transfer));
 }
 

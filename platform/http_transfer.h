@@ -31,6 +31,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/clock.h"
+#include "platform/thread_annotations.h"
+
 namespace wayfetch::platform {
 
 enum class ProxyMode : int32_t {
@@ -84,6 +87,11 @@ class HttpBodySink {
 struct HttpStop {
   std::atomic<bool> requested{false};
   std::optional<std::chrono::steady_clock::time_point> deadline;
+
+  // Whether the stop was raised or its deadline has passed.
+  bool raised() const {
+    return requested.load() || (deadline && current_clock().steady_time() >= *deadline);
+  }
 };
 
 enum class HttpFailure : int32_t {
@@ -95,7 +103,8 @@ enum class HttpFailure : int32_t {
   connect_failed,      // no connection (refused, unreachable, connect time-out)
   tls_failed,          // TLS handshake or certificate verification failed
   timed_out,           // nothing arrived within the idle time-out
-  header_too_large,    // more than max_header_bytes of headers
+  header_too_large,    // more than max_header_bytes of headers, or one line beyond libcurl's
+  bad_answer,          // no usable status line (an HTTP/0.9 answer, an unknown version)
   sink_refused,        // the body sink returned false
   too_many_redirects,  // (follow_redirects only)
   transport,           // any other failure while sending or receiving
@@ -162,8 +171,8 @@ class HttpSession {
 
   std::string agent_;
   std::unique_ptr<Shared> shared_;
-  std::mutex pool_mutex_;
-  std::vector<std::unique_ptr<HttpTransfer>> idle_;
+  PlainMutex pool_mutex_;
+  std::vector<std::unique_ptr<HttpTransfer>> idle_ WAYFETCH_GUARDED_BY(pool_mutex_);
 };
 
 }  // namespace wayfetch::platform

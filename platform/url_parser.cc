@@ -217,10 +217,13 @@ UrlStatus resolve_url(std::string_view base_text, std::string_view reference_tex
     status = absolute_form(std::move(base), out);
   } else if (base.is_opaque()) {
     status = failure(UrlError::cannot_be_base, "relative address against an opaque base");
+  } else if (handled_by_curl(base) && ref.has_authority && ref.authority.empty()) {
+    // "///host/x" and "/\/\//host/x" on an http page: browsers skip every
+    // slash and backslash before the host of a special address.
+    if (!base.is_special()) return failure(UrlError::no_host, "address without a host");
+    ref.scheme = base.scheme;
+    status = absolute_form(std::move(ref), out);
   } else if (handled_by_curl(base)) {
-    if (ref.has_authority && ref.authority.empty()) {
-      return failure(UrlError::no_host, "address without a host");
-    }
     UrlReference fragment_only;
     fragment_only.has_fragment = ref.has_fragment;
     fragment_only.fragment = ref.fragment;

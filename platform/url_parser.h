@@ -10,7 +10,9 @@
 // letter and non-special schemes without a host are resolved by our own
 // RFC 3986 code; "http:page.html" against an http base is relative, as in a
 // browser; backslashes count as slashes in http, https, ftp and file
-// addresses; spaces, quotes, angle brackets and bytes above 0x7E are
+// addresses, and any run of them before the host of a special address is
+// skipped ("///host/x"); user information runs to the last "@" and is
+// percent-encoded; spaces, quotes, angle brackets and bytes above 0x7E are
 // percent-encoded. docs/platform.md lists the rules.
 //
 // Inputs are bytes in any single-byte code page (bytes above 0x7E are

@@ -27,11 +27,17 @@ std::string lower_text(std::string_view text) {
 // The bytes a browser percent-encodes in each part. All of them encode C0
 // controls, DEL and every byte above 0x7E; "%" itself is never touched, so a
 // text that is already encoded stays as it is and encoding twice is harmless.
-enum class Part { opaque_path, path, query, special_query, fragment };
+enum class Part { opaque_path, path, query, special_query, fragment, userinfo };
 
 bool needs_encoding(uint8_t byte, Part part) {
   if (byte < 0x20 || byte >= 0x7F) return true;
   if (part == Part::opaque_path) return false;
+  if (part == Part::userinfo) {
+    // A user name or password keeps none of the characters that could be
+    // read as a delimiter of the address.
+    static constexpr std::string_view delimiters = " \"#<>?`{}/:;=@[\\]^|";
+    return delimiters.find(static_cast<char>(byte)) != std::string_view::npos;
+  }
   switch (byte) {
     case ' ':
     case '"':
@@ -73,6 +79,27 @@ std::string joined(std::string_view a, std::string_view b, std::string_view c = 
   std::string out;
   out.reserve(a.size() + b.size() + c.size());
   out.append(a).append(b).append(c);
+  return out;
+}
+
+// Browsers take the user information up to the last "@" of the authority,
+// the password from its first ":", and percent-encode what either holds
+// that could be read as a delimiter ("https://@@@example" is the user "@@"
+// at "example"; a DEL in a password is encoded, not refused). Without user
+// and password the "@" goes.
+std::string encoded_authority(std::string_view authority) {
+  const std::size_t at = authority.rfind('@');
+  if (at == std::string_view::npos) return std::string(authority);
+  const std::string_view userinfo = authority.substr(0, at);
+  const std::size_t colon = userinfo.find(':');
+  const std::string user = percent_encode(userinfo.substr(0, colon), Part::userinfo);
+  const std::string password =
+      colon == std::string_view::npos ? std::string()
+                                      : percent_encode(userinfo.substr(colon + 1), Part::userinfo);
+  std::string out = user;
+  if (!password.empty()) out += ":" + password;
+  if (!out.empty()) out += "@";
+  out += authority.substr(at + 1);
   return out;
 }
 
@@ -141,6 +168,9 @@ UrlReference UrlReference::parse(std::string_view text, bool special_base) {
     if (end == std::string::npos) end = rest.size();
     ref.has_authority = true;
     ref.authority = rest.substr(2, end - 2);
+    // File addresses carry no user information; their "@" stays for the
+    // host check to refuse.
+    if (ref.scheme != "file") ref.authority = encoded_authority(ref.authority);
     pos = end;
   }
   std::size_t path_end = rest.find_first_of("?#", pos);

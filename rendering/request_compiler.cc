@@ -2,8 +2,9 @@
 //
 // The text's window is decoded once into characters (a double-byte
 // character becomes lead*256+trail, so it never equals an ASCII sign) and
-// the matching close of every "(", "[" and "{" is found in one pass, each
-// kind counted on its own. Parenthesised content, bracketed conditions and
+// the matching close of every "(", "[" and "{" is found before compiling
+// starts, in one pass over the characters per kind, each kind counted on its
+// own. Parenthesised content, bracketed conditions and
 // the right operand of "|" are requests of their own; instead of recursing,
 // the compiler pushes a frame for each and resumes the outer frame with the
 // id the inner one produced. A request nested a million levels deep thus

@@ -333,7 +333,12 @@ void XslParser::evaluate_request(int32_t request_id, const XmlParser& data_tree,
                                  int32_t axis_in) {
   out_nodes.clear();
   if (request_id < 0 || !data_tree.self_check() || !out_nodes.self_check()) return;
-  if (request_work_spent_) return;
+  if (request_work_spent_) {
+    // Each request that finds the budget spent fails with 42 for its caller
+    // to see; the log heard of it once, when it ran out.
+    error = errors::request_failed;
+    return;
+  }
   if (cached_tree_ != &data_tree || cached_tree_nodes_ != data_tree.node_count()) {
     candidate_cache_.clear();
     cached_candidates_ = 0;

@@ -26,7 +26,7 @@
 // line and the template file: request compilation 25 and 30-34 (the request
 // becomes faulty), 38 (an "index" attribute outside an element), evaluation
 // 41 (a bracketed condition) and 42 (a damaged step, or the request budget
-// spent), execution 46 (no such node), 47 (the execution or output budget
+// spent: set again by every later request, logged once), execution 46 (no such node), 47 (the execution or output budget
 // spent) and 48 (a picture address that cannot be made absolute); warnings
 // 17 (an instruction without its request), 18 (an anchor for no node or for
 // several) and 19 (an unknown instruction). Not thread-safe.
@@ -69,7 +69,9 @@ class XslParser : public XmlParser {
   // document order without duplicates, into `out_nodes` (emptied first). A
   // top-level evaluation (any_key -1) never returns the document node and
   // advances the request's any-counter. Empty for -1, -2, a data tree or
-  // output list that holds an error, or once the request budget is spent.
+  // output list that holds an error, or once the request budget is spent;
+  // then each call sets error 42 again, but only the call that spent the
+  // budget writes a log record (one per rendering).
   void evaluate_request(int32_t request_id, const XmlParser& data_tree, int32_t context_node,
                         Storage<int32_t>& out_nodes, int32_t any_key = -1,
                         int32_t axis_in = axis_children);

@@ -55,8 +55,8 @@ class RequestList {
 
  private:
   CriticalSection section_;
-  std::vector<OpenRequest*> open_;
-  int32_t counter_ = 0;
+  std::vector<OpenRequest*> open_ WAYFETCH_GUARDED_BY(section_);
+  int32_t counter_ WAYFETCH_GUARDED_BY(section_) = 0;
 };
 
 }  // namespace wayfetch

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/file_system.h"
 
 namespace wayfetch {
 namespace {
@@ -50,7 +54,15 @@ bool TargetFileSink::fail() {
   return false;
 }
 
-LocalReadResult read_local_file(const std::string& path, TargetFileSink& sink) {
+LocalReadResult read_local_file(const std::string& path, TargetFileSink& sink,
+                                const platform::HttpStop* stop) {
+  // Opening a FIFO for reading waits for a writer, and a device may never
+  // end: only regular files are read.
+  if (!platform::is_regular_file(path)) {
+    std::error_code error;
+    return std::filesystem::exists(path, error) ? LocalReadResult::not_regular
+                                                : LocalReadResult::cannot_open;
+  }
   File source;
   if (!source.open(path, File::read_existing)) return LocalReadResult::cannot_open;
   int64_t size = source.size();
@@ -58,6 +70,8 @@ LocalReadResult read_local_file(const std::string& path, TargetFileSink& sink) {
   if (!sink.begin(200, size, keep)) return LocalReadResult::write_failed;
   std::array<char, piece_size> buffer;
   for (;;) {
+    // A large file on slow storage must not outlast abort_all or the watchdog.
+    if (stop != nullptr && stop->raised()) return LocalReadResult::stopped;
     int32_t got = source.read(buffer.data(), piece_size);
     if (got < 0) return LocalReadResult::read_failed;
     if (got == 0) break;

@@ -39,11 +39,19 @@ class TargetFileSink : public platform::HttpBodySink {
   bool failed_ = false;
 };
 
-enum class LocalReadResult { ok, cannot_open, write_failed, read_failed };
+enum class LocalReadResult {
+  ok,
+  cannot_open,  // missing or not readable
+  not_regular,  // a folder, FIFO, device or socket: never opened, as reading may block
+  write_failed,
+  read_failed,
+  stopped,  // `stop` was raised (or its deadline passed) before the end
+};
 
 // Copies the local file at `path` (already decoded) into the sink as the
-// body of a 200 answer.
-LocalReadResult read_local_file(const std::string& path, TargetFileSink& sink);
+// body of a 200 answer, looking at `stop` (may be null) between pieces.
+LocalReadResult read_local_file(const std::string& path, TargetFileSink& sink,
+                                const platform::HttpStop* stop = nullptr);
 
 // The path of a file address: percent escapes decoded. False for a path that
 // would name something else than it says (an escaped zero byte).

@@ -96,17 +96,17 @@ WebConnector::WebConnector() : session_(agent_name) {}
 
 WebConnector::~WebConnector() {
   abort_all();
-  std::unique_lock<std::mutex> lock(calls_mutex_);
-  calls_done_.wait(lock, [this] { return calls_ == 0; });
+  platform::PlainLock lock(calls_mutex_);
+  while (calls_ != 0) calls_done_.wait(calls_mutex_);
 }
 
 void WebConnector::call_started() {
-  std::lock_guard<std::mutex> lock(calls_mutex_);
+  platform::PlainLock lock(calls_mutex_);
   ++calls_;
 }
 
 void WebConnector::call_ended() {
-  std::lock_guard<std::mutex> lock(calls_mutex_);
+  platform::PlainLock lock(calls_mutex_);
   if (--calls_ == 0) calls_done_.notify_all();
 }
 
@@ -134,7 +134,7 @@ void WebConnector::set_proxy(ProxyMode mode, const String& server, const String&
   settings.server = server.to_utf8();
   settings.user = user_name.to_utf8();
   settings.password = password.to_utf8();
-  std::lock_guard<std::mutex> lock(proxy_mutex_);
+  platform::PlainLock lock(proxy_mutex_);
   proxy_ = std::move(settings);
 }
 
@@ -151,7 +151,7 @@ platform::HttpRequest WebConnector::request_for(const String& absolute) const {
   request.url = std::string(absolute.window_bytes());
   request.connect_timeout_ms = connect_timeout_ms_.load();
   request.idle_timeout_ms = io_timeout_ms_.load();
-  std::lock_guard<std::mutex> lock(proxy_mutex_);
+  platform::PlainLock lock(proxy_mutex_);
   request.proxy = proxy_;
   return request;
 }
@@ -341,9 +341,13 @@ int32_t WebConnector::fetch_local(const UrlParts& parts, Exchange& exchange, Rep
   std::string path;
   if (!local_path_of(parts.path.window_bytes(), path)) return request_refused;
   TargetFileSink sink(exchange.target, max_body_bytes);
-  switch (read_local_file(path, sink)) {
+  switch (read_local_file(path, sink, &exchange.request.stop)) {
     case LocalReadResult::cannot_open:
       return request_refused;
+    case LocalReadResult::not_regular:
+      return unknown_error;
+    case LocalReadResult::stopped:
+      return timed_out;
     case LocalReadResult::write_failed:
       return storage_failed;
     case LocalReadResult::read_failed:

@@ -7,8 +7,9 @@
 // follows redirections itself: 301, 302 and 303 answers by their Location
 // header, and HTML pages by a meta refresh of less than 10 seconds, up to 32
 // times (then it ends with success and the file as it stands). "file:"
-// addresses are read from the local disk; a web page can never redirect to
-// one. A POST sends form data and lets the transfer layer follow redirections.
+// addresses are read from the local disk (regular files only: a folder,
+// FIFO or device gives 106 at once, as reading it could block); a web page
+// can never redirect to one. A POST sends form data and lets the transfer layer follow redirections.
 //
 // Results are status codes (0 = success), whose messages are the error
 // table's entries of the same numbers:
@@ -23,7 +24,9 @@
 // request in their words (report_failed_request below for the common one).
 //
 // Bodies above max_body_bytes are refused (104) instead of filling the disk;
-// answers whose headers pass 256 KB give 105. Certificates of https servers
+// answers whose headers pass 256 KB, or with one header line beyond the
+// transfer library's 100 KB, give 105; an answer without a usable status
+// line (HTTP/0.9, an unknown version or code) gives 106. Certificates of https servers
 // are always verified against the system's store.
 //
 // Thread safety: every operation may be called from any thread at any time,
@@ -43,6 +46,7 @@
 #include "core/file.h"
 #include "core/string.h"
 #include "platform/http_transfer.h"
+#include "platform/thread_annotations.h"
 #include "web/request_list.h"
 #include "web/url.h"
 #include "web/web_source.h"
@@ -133,13 +137,13 @@ class WebConnector : public WebSource {
   std::atomic<int32_t> connect_timeout_ms_{60000};
   std::atomic<int32_t> io_timeout_ms_{30000};
   std::atomic<int32_t> request_timeout_ms_{-1};
-  mutable std::mutex proxy_mutex_;
-  platform::ProxySettings proxy_;
+  mutable platform::PlainMutex proxy_mutex_;
+  platform::ProxySettings proxy_ WAYFETCH_GUARDED_BY(proxy_mutex_);
   RequestList requests_;
   // Calls in progress, for the destructor.
-  std::mutex calls_mutex_;
-  std::condition_variable calls_done_;
-  int32_t calls_ = 0;
+  platform::PlainMutex calls_mutex_;
+  std::condition_variable_any calls_done_;
+  int32_t calls_ WAYFETCH_GUARDED_BY(calls_mutex_) = 0;
 };
 
 // Logs "Warning(extraction): Failed HTTP request." with the status's message

@@ -248,6 +248,7 @@ void ParseMachine::emit_xsl_run(int32_t stop) {
 
 void ParseMachine::run() {
   parser_.line_ = 1;
+  caller_silent_ = parser_.silent;
   if (mode_ == 3 || mode_ == 6 || mode_ == 8) parser_.silent = true;
   if (text_.error != 0) {
     parser_.raise_error(errors::parse_input_errors, 1, context_);
@@ -301,7 +302,9 @@ void ParseMachine::finish() {
   parser_.open_by_name_.clear();
   parser_.open_same_below_.clear();
   parser_.current_ = 0;
-  if (mode_ == 3 || mode_ == 6 || mode_ == 8) parser_.silent = false;
+  // The quiet modes give the caller's setting back: a parser its caller
+  // silenced must not start logging after a page head or a single tag.
+  if (mode_ == 3 || mode_ == 6 || mode_ == 8) parser_.silent = caller_silent_;
   if (!touch_text_) return;
   text_.set_cursor(pos_ >= end_ ? length_ : pos_);
   text_.set_marks(mark_start_, mark_end_);

@@ -135,8 +135,9 @@ class ParseMachine {
   bool unicode_;
   std::array<bool, 256> lead_{};
   bool double_byte_ = false;
-  bool detect_ = true;      // run the encoding detection at the end
-  bool touch_text_ = true;  // leave the cursor and marks where the parse stopped
+  bool detect_ = true;          // run the encoding detection at the end
+  bool touch_text_ = true;      // leave the cursor and marks where the parse stopped
+  bool caller_silent_ = false;  // the parser's setting before a quiet mode silenced it
   int32_t mode_;
   int32_t context_;
 

@@ -254,8 +254,16 @@ void ParseMachine::state_attribute_value() {
       if (width == 0 || c == first || c == '>') break;
       scan += width;
     }
-    // A quoted value that runs to the end of the text selects nothing.
-    value_stop = at_end(scan) ? value_start : scan;
+    if (at_end(scan)) {
+      // A quoted value that runs to the end of the text selects nothing, and
+      // the parse ends there: the rest of the text is the unfinished value,
+      // not further attributes.
+      parser_.raise_warning(warnings::attribute_no_value, line(), context_);
+      pos_ = scan;
+      state_ = attributes;
+      return;
+    }
+    value_stop = scan;
     resume = value_start;
   } else {
     int32_t width = 0;

@@ -19,7 +19,8 @@
 // (end tag of no open element), 24 (unterminated comment or declaration), 25
 // (input already failed), 26 (file not loaded), 27 (node not created);
 // warnings 5, 8, 9, 10, 11, 12, 13, 14. Messages quote the current line and
-// the input's context slot. Modes 3, 6 and 8 record codes without logging.
+// the input's context slot. Modes 3, 6 and 8 record codes without logging
+// and then leave `silent` as the caller had set it.
 //
 // Not thread-safe: one thread uses a parser at a time.
 #ifndef WAYFETCH_XML_XML_PARSER_H

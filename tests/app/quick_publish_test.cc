@@ -1,12 +1,17 @@
 #include "app/quick_publish.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "tests/ebook/book_file.h"
 #include "tests/support/temp_dir.h"
@@ -102,7 +107,9 @@ TEST(QuickPublishTest, FailuresAreExplained) {
   write_bytes(dir.file("notes.md"), "# notes");
   write_bytes(dir.file("frag.html"), "<p>no body</p>");
   write_bytes(dir.file("broken.gif"), "not a picture");
-  write_bytes(dir.file("pictures.html"), "<body><img src=broken.gif>x</body>");
+  write_bytes(dir.file("pictures.html"),
+              "<body><img src=broken.gif>x<img src='http://example.org/photo.jpg'>"
+              "<img src=gone.png><img src=gone.png><img src=http://example.org/photo.jpg></body>");
   const Case cases[] = {
       {dir.file("missing.html"),
        "wayfetch: the source file '" + dir.file("missing.html") + "' does not exist\n"},
@@ -123,10 +130,18 @@ TEST(QuickPublishTest, FailuresAreExplained) {
   }
   EXPECT_FALSE(std::filesystem::exists(dir.file("frag.prc")));
 
-  // A picture that cannot be decoded is a warning; the book is made.
+  // Pictures left out or that cannot be decoded are warnings, once each;
+  // the book is made.
   const Published warned = quick_publish(dir.file("pictures.html"), "");
   EXPECT_EQ(warned.code, exit_success);
-  EXPECT_EQ(warned.err.rfind("wayfetch: warning: picture " + dir.file("broken.gif") + ": ", 0), 0u)
+  const std::string left_out =
+      "wayfetch: warning: picture http://example.org/photo.jpg: a web address (pictures are not "
+      "downloaded), left out of the book\n"
+      "wayfetch: warning: picture " +
+      dir.file("gone.png") + ": no such file, left out of the book\n";
+  EXPECT_EQ(warned.err.substr(0, left_out.size()), left_out);
+  EXPECT_EQ(warned.err.find("wayfetch: warning: picture " + dir.file("broken.gif") + ": "),
+            left_out.size())
       << warned.err;
 }
 
@@ -170,6 +185,109 @@ TEST(QuickPublishTest, ExampleBookOpensInMobitool) {
     if (entry.path().extension() == ".bmp") ++bitmaps;
   }
   EXPECT_EQ(bitmaps, 2);
+}
+
+std::vector<std::string> names_in(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  return names;
+}
+
+// Stopped by SIGINT or SIGTERM, the command removes its working folder and
+// the hidden partial book, keeps the previous book and ends by the signal.
+TEST(QuickPublishTest, SignalsLeaveNoWorkingFilesAndKeepTheOldBook) {
+  TempDir site;
+  std::string body;
+  while (body.size() < 6'000'000) body += "<p>The walk starts at the <b>fish market</b> &amp; ";
+  const std::string page = site.file("long.html");
+  write_bytes(page, "<html><body>" + body + "</body></html>");
+
+  for (const int signal_number : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(signal_number);
+    TempDir work;
+    TempDir shelf;
+    const std::string book = shelf.file("long.prc");
+    write_bytes(book, "yesterday's book");
+
+    std::vector<std::string> environment = {"TMPDIR=" + work.path()};
+    for (char** e = environ; *e != nullptr; ++e) {
+      if (!std::string_view(*e).starts_with("TMPDIR=")) environment.emplace_back(*e);
+    }
+    std::vector<char*> envp;
+    for (std::string& e : environment) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string program = WAYFETCH_PROGRAM;
+    std::string publish = "--publish";
+    std::string page_arg = page;
+    std::string book_arg = book;
+    char* argv[] = {program.data(), publish.data(), page_arg.data(), book_arg.data(), nullptr};
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      std::signal(SIGINT, SIG_DFL);
+      std::signal(SIGTERM, SIG_DFL);
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      dup2(null, 2);
+      execve(argv[0], argv, envp.data());
+      _exit(127);
+    }
+    // Signal once both the working folder and the partial book exist.
+    bool both = false;
+    int status = 0;
+    for (int i = 0; i < 30000 && !both; ++i) {
+      both = names_in(work.path()).size() == 1 && names_in(shelf.path()).size() == 2;
+      if (!both) {
+        ASSERT_EQ(waitpid(child, &status, WNOHANG), 0) << "the publish ended too soon";
+        usleep(1000);
+      }
+    }
+    ASSERT_TRUE(both);
+    kill(child, signal_number);
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
+    EXPECT_TRUE(names_in(work.path()).empty());
+    EXPECT_EQ(names_in(shelf.path()), std::vector<std::string>{"long.prc"});
+    EXPECT_EQ(read_bytes(book), "yesterday's book");
+  }
+}
+
+// A UTF-8 page read back by real readers: libmobi's and calibre's, each
+// when installed, must show its characters (the book holds Windows-1252).
+TEST(QuickPublishTest, Utf8PageReadsRightInReaders) {
+  std::string output;
+  const bool mobitool = run("command -v mobitool", output) == 0;
+  const bool calibre = run("command -v ebook-convert", output) == 0;
+  if (!mobitool && !calibre) GTEST_SKIP() << "neither mobitool nor ebook-convert is installed";
+  TempDir dir;
+  const std::string words =
+      "Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln, voil\xC3\xA0 l\xE2\x80\x99\xC3\xA9t\xC3\xA9 "
+      "\xE2\x80\x94 \xE2\x80\x9Equoted\xE2\x80\x9C \xE6\x97\xA5\xE6\x9C\xAC\xE3\x81\xAE"
+      "\xE6\x98\x94\xE8\xA9\xB1";
+  const std::string page = dir.file("m\xC3\xA4rchen.html");
+  write_bytes(page, "<html><head><meta charset=\"utf-8\"></head><body><p>" + words +
+                        "</p></body></html>");
+  const std::string book = dir.file("m\xC3\xA4rchen.prc");
+  ASSERT_EQ(quick_publish(page, "").code, exit_success);
+  if (mobitool) {
+    const std::string markup = dir.file("markup");
+    std::filesystem::create_directory(markup);
+    ASSERT_EQ(run("mobitool -s -o '" + markup + "' '" + book + "'", output), 0) << output;
+    const std::string html = read_bytes(markup + "/m\xC3\xA4rchen_markup/part00000.html");
+    // libmobi turns the Windows-1252 text into UTF-8 and keeps references.
+    EXPECT_NE(html.find(words.substr(0, words.find("\xE6"))), std::string::npos) << html;
+    EXPECT_NE(html.find("&#26085;&#26412;&#12398;&#26132;&#35441;"), std::string::npos);
+  }
+  if (calibre) {
+    const std::string text = dir.file("book.txt");
+    ASSERT_EQ(run("QT_QPA_PLATFORM=offscreen ebook-convert '" + book + "' '" + text + "'", output),
+              0)
+        << output;
+    EXPECT_NE(read_bytes(text).find(words), std::string::npos) << read_bytes(text);
+  }
 }
 
 }  // namespace

@@ -24,22 +24,16 @@ struct Board {
   std::atomic<int32_t> destroyed{0};
 };
 
-// A task that runs until its gate opens.
-class GatedTask : public Thread {
+// A task that runs until its gate opens. Its destructor relies on the
+// Thread having joined it: nothing here waits.
+class GatedTask : public Task {
  public:
-  GatedTask(Board& board, int32_t number)
-      : Thread(&Thread::member_routine<&GatedTask::run>), board_(board), number_(number) {
-    gate_.create();
-  }
-  ~GatedTask() override {
-    close();
-    ++board_.destroyed;
-  }
+  GatedTask(Board& board, int32_t number) : board_(board), number_(number) { gate_.create(); }
+  ~GatedTask() override { ++board_.destroyed; }
   void open() { gate_.set(); }
   int32_t number() const { return number_; }
 
- private:
-  uint32_t run() {
+  uint32_t run() override {
     int32_t now = ++board_.running;
     int32_t most = board_.most_running;
     while (now > most && !board_.most_running.compare_exchange_weak(most, now)) {
@@ -48,6 +42,8 @@ class GatedTask : public Thread {
     --board_.running;
     return 0;
   }
+
+ private:
   Board& board_;
   int32_t number_;
   Event gate_;
@@ -58,18 +54,20 @@ class ThreadManagerTest : public ::testing::Test {
   // Adds `count` gated tasks numbered from 0 and keeps pointers to them.
   void add_tasks(ThreadManager& manager, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
-      auto task = std::make_unique<GatedTask>(board_, i);
-      tasks_.push_back(task.get());
-      manager.add(std::move(task));
+      auto thread = std::make_unique<Thread>(std::make_unique<GatedTask>(board_, i));
+      tasks_.push_back(thread->task_as<GatedTask>());
+      threads_.push_back(thread.get());
+      manager.add(std::move(thread));
     }
   }
   // The number of the task next_finished returns, or -1 for none.
   static int32_t number_of(const std::unique_ptr<Thread>& task) {
-    return task ? static_cast<GatedTask*>(task.get())->number() : -1;
+    return task ? task->task_as<GatedTask>()->number() : -1;
   }
 
   Board board_;
   std::vector<GatedTask*> tasks_;
+  std::vector<Thread*> threads_;  // the Threads that run tasks_
 };
 
 TEST_F(ThreadManagerTest, TwelveTasksRunAtMostNineAtATime) {
@@ -82,7 +80,7 @@ TEST_F(ThreadManagerTest, TwelveTasksRunAtMostNineAtATime) {
     // Call k started tasks 0 .. 8 + k, in the order added; 0 .. k came back.
     int32_t expected = std::min(9 + k, 12);
     for (int32_t i = k + 1; i < 12; ++i) {
-      EXPECT_EQ(tasks_[static_cast<std::size_t>(i)]->handle() != nullptr, i < expected)
+      EXPECT_EQ(threads_[static_cast<std::size_t>(i)]->handle() != nullptr, i < expected)
           << "task " << i << " after call " << k;
     }
     EXPECT_LE(manager.in_flight(), 9);

@@ -4,25 +4,24 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 
 #include "core/sync.h"
 
 namespace wayfetch {
 namespace {
 
-// A task that receives itself and reports through its own fields.
-class SquareTask : public Thread {
+// A task that reports through its own fields.
+class SquareTask : public Task {
  public:
-  explicit SquareTask(uint32_t input)
-      : Thread(&Thread::member_routine<&SquareTask::run>), input_(input) {}
-  ~SquareTask() override { close(); }
+  explicit SquareTask(uint32_t input) : input_(input) {}
   uint32_t result() const { return result_; }
-
- private:
-  uint32_t run() {
+  uint32_t run() override {
     result_ = input_ * input_;
     return input_ + 1;
   }
+
+ private:
   uint32_t input_;
   uint32_t result_ = 0;
 };
@@ -32,8 +31,8 @@ uint32_t count_up(void* argument) {
   return 7;
 }
 
-TEST(ThreadTest, DerivedTaskReceivesItself) {
-  SquareTask task(12);
+TEST(ThreadTest, TaskReportsThroughItsFields) {
+  Thread task(std::make_unique<SquareTask>(12));
   EXPECT_EQ(task.handle(), nullptr);
   EXPECT_EQ(task.thread_id(), -1);
   EXPECT_FALSE(task.wait());
@@ -41,7 +40,7 @@ TEST(ThreadTest, DerivedTaskReceivesItself) {
   EXPECT_GE(task.thread_id(), 0);
   EXPECT_TRUE(task.start());  // already started
   EXPECT_TRUE(task.wait());
-  EXPECT_EQ(task.result(), 144u);
+  EXPECT_EQ(task.task_as<SquareTask>()->result(), 144u);
   EXPECT_EQ(task.exit_code(), 13u);
   task.close();
   EXPECT_EQ(task.handle(), nullptr);

@@ -47,11 +47,11 @@ uint32_t child_routine(void*) {
   return 0;
 }
 
-class Worker : public Thread {
+class Worker : public Task {
  public:
-  Worker(Shared& shared, uint32_t seed)
-      : Thread(&Thread::member_routine<&Worker::run>), shared_(shared), random_(seed) {}
-  ~Worker() override { close(); }
+  Worker(Shared& shared, uint32_t seed) : shared_(shared), random_(seed) {}
+
+  uint32_t run() override { return loop(); }
 
  private:
   int32_t pick(int32_t n) { return std::uniform_int_distribution<int32_t>(0, n - 1)(random_); }
@@ -139,7 +139,7 @@ class Worker : public Thread {
     shared_.mutex.release();
   }
 
-  uint32_t run() {
+  uint32_t loop() {
     while (!shared_.stop.wait(0)) {
       switch (pick(8)) {
         case 0:
@@ -193,9 +193,10 @@ TEST(WaitStressTest, CountsSurviveManyThreadsAndTimeOuts) {
   ASSERT_TRUE(shared.stop.create());
   ASSERT_TRUE(shared.mutex.create());
 
-  std::vector<std::unique_ptr<Worker>> workers;
+  std::vector<std::unique_ptr<Thread>> workers;
   for (int32_t i = 0; i < worker_count; ++i) {
-    workers.push_back(std::make_unique<Worker>(shared, 1000u + static_cast<uint32_t>(i)));
+    workers.push_back(std::make_unique<Thread>(
+        std::make_unique<Worker>(shared, 1000u + static_cast<uint32_t>(i))));
     ASSERT_FALSE(workers.back()->start());
   }
   sleep(static_cast<int32_t>(run_time.count()));

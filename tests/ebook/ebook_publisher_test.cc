@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -420,6 +421,71 @@ TEST_F(EbookPublisherTest, MetadataLinesAndInfoLabels) {
   EXPECT_TRUE(book.text.ends_with(info)) << book.text.substr(book.text.find("eBook Info"));
 }
 
+// UTF-8 pages reach the book as Windows-1252 with "&#NNNN;" for what it
+// lacks; links, anchors and pictures still work from the original text, and
+// positions count the bytes the book holds.
+TEST_F(EbookPublisherTest, Utf8PagesAreWrittenAsWindows1252) {
+  write_bytes(site.file("caf\xC3\xA9.gif"), "gif");
+  const std::string body =
+      "<a href=\"#s\xC3\xBC\">to</a> Gr\xC3\xBC\xC3\x9F" "e \xE2\x80\x94 \xE2\x80\x9Cq\xE2\x80\x9D "
+      "\xE6\x97\xA5\xE6\x9C\xAC \xE2\x82\xAC bad:\xE9\xC3 "
+      "<h2 id=\"s\xC3\xBC\" title=\"\xC3\xA9t\xC3\xA9\">x</h2><img src=\"caf\xC3\xA9.gif\">";
+  const std::string converted =
+      "Gr\xFC\xDF" "e \x97 \x93q\x94 &#26085;&#26412; \x80 bad:\xE9\xC3 "
+      "<h2 id=\"s\xFC\" title=\"\xE9t\xE9\">x</H2>"
+      "<img src=\"BMP\" recindex=\"00001\">     ";  // "caf\xE9.gif" covered: 8 - 3 blanks
+  struct Case {
+    const char* name;
+    std::string start;  // before <html>
+    std::string head;
+    std::optional<int32_t> code_page;
+    bool utf8;
+  };
+  const Case cases[] = {
+      {"meta", "", "<meta http-equiv=Content-Type content='text/html; charset=UTF-8'>", {}, true},
+      {"mark", "\xEF\xBB\xBF", "", {}, true},
+      {"xml", "<?xml version=\"1.0\" encoding=\"utf-8\"?>", "", {}, true},
+      {"given", "", "", 65001, true},  // a rendered page: its template's code page
+      {"first declaration decides", "", "<meta charset=windows-1252><meta charset=utf-8>", {}, false},
+      {"undeclared", "", "", {}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string page = site.file("p.html");
+    write_bytes(page, c.start + "<html><head>" + c.head + "</head><body>" + body + "</body></html>");
+    const EbookPackage package = EbookPackage::from_page(page, "", c.code_page);
+    EXPECT_EQ(package.code_page(), c.utf8 ? 65001 : 0);
+    EbookPublisher publisher(package, &pictures);
+    publisher.set_converter_progress(nullptr);
+    ASSERT_TRUE(publisher.publish(target, true, false)) << publisher.error_text();
+    book = read_book(target);
+    if (!c.utf8) {
+      EXPECT_NE(page_text().find(body.substr(body.find("Gr"), 40)), std::string::npos);
+      continue;
+    }
+    const std::string text = page_text();
+    EXPECT_NE(text.find(converted), std::string::npos) << text;
+    // The link finds the anchor named in UTF-8, at its place in the book.
+    const std::vector<std::string> positions = values_after(book.text, "filepos=\"", 10);
+    ASSERT_EQ(positions.size(), 3u);
+    EXPECT_EQ(std::stoul(positions[2]), book.text.find("<h2 id="));
+    ASSERT_EQ(book.record_count, 1u + book.text_records + 1u);
+    EXPECT_EQ(book.picture(1), "BM" + site.file("caf\xC3\xA9.gif"));
+  }
+}
+
+TEST_F(EbookPublisherTest, TitlesAreWindows1252InTheNameAndText) {
+  const std::string page = write_page("page.html", "x");
+  // 29 characters that fit, then one that does not and one cut off.
+  const std::string title = "M\xC3\xA4rchen \xE2\x80\x93 Grimm und Andersen \xE6\x97\xA5\xC3\xBC!";
+  ASSERT_TRUE(publish(page, false, title)) << error_text;
+  EXPECT_EQ(book.title, "M\xE4rchen \x96 Grimm und Andersen ?\xFC");
+  EXPECT_NE(book.text.find("<dc:Title>M\xE4rchen \x96 Grimm und Andersen &#26085;\xFC!</dc:Title>"),
+            std::string::npos);
+  EXPECT_NE(book.text.find("<BLOCKQUOTE>M\xE4rchen \x96 Grimm und Andersen &#26085;\xFC!"),
+            std::string::npos);
+}
+
 class RecordingProgress : public PublishProgress {
  public:
   void set_range(Stage stage, int32_t count) override { ranges.emplace_back(stage, count); }
@@ -436,9 +502,15 @@ TEST_F(EbookPublisherTest, ReportsProgress) {
   EbookPublisher publisher(package, &pictures);
   RecordingProgress progress;
   publisher.set_progress(&progress);
+  publisher.set_converter_progress(stdout);
   ::testing::internal::CaptureStdout();
   const bool published = publisher.publish(target, false, false);
   const std::string printed = ::testing::internal::GetCapturedStdout();
+  // Unless asked, a publisher prints nothing.
+  EbookPublisher quiet(package, &pictures);
+  ::testing::internal::CaptureStdout();
+  EXPECT_TRUE(quiet.publish(out.file("quiet.prc"), false, false));
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   ASSERT_TRUE(published);
   book = read_book(target);
   using Stage = PublishProgress::Stage;

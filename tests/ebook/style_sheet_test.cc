@@ -66,6 +66,10 @@ TEST_F(StyleSheetTest, ClassRulesApplyToAnyTagAndTagRulesOnlyWithoutClass) {
   EXPECT_EQ(rewrite(start_tag("span", {{"CLASS", "big"}})), "<h2><SPAN>");
   EXPECT_EQ(rewrite(start_tag("h1")), "<i><H1>");
   EXPECT_EQ(rewrite(start_tag("h1", {{"CLASS", "title"}})), "(not handled)");
+  // A rule without a tag also applies to a tag without a name.
+  read(". { font-weight: bold } .x { font-style: italic }");
+  EXPECT_EQ(rewrite(start_tag("")), "<b><>");
+  EXPECT_EQ(rewrite(start_tag("", {{"CLASS", "x"}})), "<i><>");
 }
 
 TEST_F(StyleSheetTest, ConvertsEveryTableRow) {
@@ -142,6 +146,8 @@ TEST_F(StyleSheetTest, ReadsRulesAsPagesWriteThem) {
       {"empty input", "", 0},
       {"rule cut off by the end", ".a { font-weight: bold", 1},
       {"rules against each other", ".a{font-weight:bold}.b{font-style:italic}</STYLE>", 2},
+      {"stray brace between rules", "P {font-weight:bold}}\nH2 {font-style:italic}", 2},
+      {"stray braces against a rule", ".a{font-weight:bold}}}.b{color:red}", 2},
   };
   for (const Case& c : cases) {
     read(c.css);

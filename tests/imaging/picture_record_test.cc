@@ -48,7 +48,7 @@ TEST_F(PictureRecordTest, JpegAndPngRecordsFollowTheShrinkRule) {
       {"b.JPEG", testing::encode_jpeg(testing::photo_image(200, 300)), 200, 300},
       {"c.png", testing::encode_png(testing::photo_image(200, 300)), 200, 300},
       {"d.Png", testing::encode_png(photo300, true), 243, 243},
-      {"e.jpg", testing::encode_jpeg(testing::photo_image(2000, 1500)), 180, 135},  // 9 %
+      {"e.jpg", testing::encode_jpeg(testing::photo_image(2000, 1500)), 270, 202},  // 19 steps
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

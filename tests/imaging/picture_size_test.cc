@@ -7,39 +7,36 @@
 namespace wayfetch {
 namespace {
 
-TEST(PictureSizeTest, RecordSizeShrinksInWholePercentSteps) {
+TEST(PictureSizeTest, RecordSizeShrinksInTrueTenPercentSteps) {
   struct Case {
     PictureSize full;
-    int32_t percent;
+    int32_t steps;
     PictureSize size;
   };
   const Case cases[] = {
-      {{300, 300}, 81, {243, 243}},    // 90 % then 81 %
-      {{200, 300}, 100, {200, 300}},   // 60000 pixels: not resized
-      {{249, 249}, 90, {224, 224}},    // 62001 pixels: one step
-      {{248, 250}, 90, {223, 225}},    // exactly 62000 pixels: one step
-      {{1000, 1000}, 19, {190, 190}},  // 90, 81, 72, 64, 57, 51, 45, 40, ...
-      {{4000, 3000}, 3, {120, 90}},    // truncated percents, not 0.9^25
-      {{1, 1}, 100, {1, 1}},
+      {{300, 300}, 2, {243, 243}},     // 90 % then 81 %
+      {{200, 300}, 0, {200, 300}},     // 60000 pixels: not resized
+      {{249, 249}, 1, {224, 224}},     // 62001 pixels: one step
+      {{248, 250}, 1, {223, 225}},     // exactly 62000 pixels: one step
+      {{1000, 1000}, 14, {228, 228}},  // 0.9^14, not the truncated 19 %
+      {{2000, 1500}, 19, {270, 202}},
+      {{4000, 3000}, 25, {287, 215}},
+      {{6000, 4000}, 29, {282, 188}},
+      {{16384, 4096}, 34, {455, 113}},  // 9^34 is far beyond 64 bits
+      {{1, 1}, 0, {1, 1}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.full.width) + "x" + std::to_string(c.full.height));
-    EXPECT_EQ(record_percent(c.full), c.percent);
+    EXPECT_EQ(record_steps(c.full), c.steps);
     EXPECT_EQ(record_size(c.full), c.size);
   }
-}
-
-TEST(PictureSizeTest, HugePicturesStopAtOnePercent) {
-  // The truncated steps reach 0 % from about 18 megapixels on; the record
-  // keeps 1 % instead of vanishing.
-  EXPECT_EQ(record_percent({6000, 4500}), 1);
-  EXPECT_EQ(record_size({6000, 4500}), (PictureSize{60, 45}));
-  EXPECT_EQ(record_size({16384, 4096}), (PictureSize{163, 40}));
 }
 
 TEST(PictureSizeTest, NoSideIsEverZero) {
   EXPECT_EQ(record_size({100000, 1}).height, 1);
   EXPECT_GE(record_size({1, 16384}).width, 1);
+  EXPECT_EQ(record_size({2000000000, 2000000000}), (PictureSize{246, 246}));  // 151 steps
+  EXPECT_EQ(record_size({1, 2000000000}).width, 1);
   EXPECT_EQ(gif_record_size({221, 1}, gif_scale_percent({221, 1})), (PictureSize{220, 1}));
   EXPECT_EQ(gif_record_size({400, 1}, gif_scale_percent({400, 1})), (PictureSize{220, 1}));
   EXPECT_EQ(gif_record_size({1, 400}, gif_scale_percent({1, 400})), (PictureSize{4, 280}));

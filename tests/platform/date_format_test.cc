@@ -47,6 +47,13 @@ TEST_F(DateFormatTest, InvalidDatesFail) {
   EXPECT_FALSE(format_date("d", CalendarDate{2026, 13, 1, 0}, out));
   EXPECT_TRUE(out.empty());
   EXPECT_FALSE(format_date("d", CalendarDate{2026, 1, 1, 9}, out));
+  // Month lengths, leap years included.
+  for (const CalendarDate& date : {CalendarDate{2026, 2, 30, 1}, CalendarDate{2026, 2, 29, 0},
+                                   CalendarDate{1900, 2, 29, 4}, CalendarDate{2026, 4, 31, 4}}) {
+    EXPECT_FALSE(format_date("d", date, out)) << date.year << "-" << date.month << "-" << date.day;
+  }
+  EXPECT_TRUE(format_date("d", CalendarDate{2000, 2, 29, 2}, out));
+  EXPECT_TRUE(format_date("d", CalendarDate{2028, 2, 29, 2}, out));
 }
 
 }  // namespace

@@ -85,5 +85,19 @@ TEST(FileSystemTest, RegularFilesAndDefaultPermissions) {
   EXPECT_FALSE(use_default_permissions(dir.file("missing.html")));
 }
 
+TEST(FileSystemTest, ReplaceFileTakesOnlyWhatCanBeMadeDurable) {
+  testing::TempDir dir;
+  testing::write_bytes(dir.file("book.prc"), "old");
+  const std::string beside = create_file_beside(dir.file("book.prc"));
+  ASSERT_FALSE(beside.empty());
+  testing::write_bytes(beside, "new");
+  EXPECT_TRUE(replace_file(beside, dir.file("book.prc")));
+  EXPECT_EQ(testing::read_bytes(dir.file("book.prc")), "new");
+  EXPECT_FALSE(std::filesystem::exists(beside));
+  // Nothing to sync: the old file stays.
+  EXPECT_FALSE(replace_file(dir.file("gone.prc"), dir.file("book.prc")));
+  EXPECT_EQ(testing::read_bytes(dir.file("book.prc")), "new");
+}
+
 }  // namespace
 }  // namespace wayfetch::platform

@@ -216,6 +216,10 @@ bool HttpTestServer::answer(int socket, const TestResponse& response) {
     }
     return false;
   }
+  if (!response.raw.empty()) {
+    send_all(socket, response.raw);
+    return false;
+  }
   std::string head = "HTTP/1.1 " + std::to_string(response.status) + " " + response.reason + "\r\n";
   if (response.endless_headers) {
     if (!send_all(socket, head)) return false;

@@ -50,6 +50,7 @@ struct TestResponse {
   bool send_length = true;       // false: the body ends when the connection closes
   bool endless_headers = false;  // header lines until the client gives up
   bool stall = false;            // read the request and never answer
+  std::string raw;  // when set: sent as it stands instead of all the above, then closed
 
   static TestResponse html(std::string body) {
     TestResponse r;

@@ -1,6 +1,7 @@
 // Answers, redirections, refreshes, proxies, posts and local files against a
 // loopback server.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <optional>
@@ -9,6 +10,7 @@
 #include "core/error_log.h"
 #include "tests/support/temp_dir.h"
 #include "tests/web/connector_fixture.h"
+#include "web/target_file.h"
 
 namespace wayfetch::testing {
 namespace {
@@ -55,6 +57,15 @@ class WebConnectorTest : public ConnectorTest {
     broken.generated_length = 3000;
     broken.cut_after = 1000;
     route("/broken", broken);
+    // Answers libcurl cannot read as HTTP/1.x, and a header line beyond its
+    // per-line limit.
+    TestResponse http09;
+    http09.raw = "hello from 1991\n";
+    route("/http09", http09);
+    route("/bad-status", TestResponse::status_only(-5, "Odd"));
+    TestResponse long_line = TestResponse::html(page);
+    long_line.headers.emplace_back("X-Long", std::string(150000, 'a'));
+    route("/long-header-line", long_line);
     route("/echo", [](const TestRequest& r) {
       return TestResponse::typed("text/plain", r.method + " " + r.body);
     });
@@ -96,6 +107,9 @@ TEST_F(WebConnectorTest, AnswersGiveTheirStatusFileAndFinalAddress) {
       {"/500", 1, 106, std::nullopt, "/500"},
       {"/304", 1, 106, std::nullopt, "/304"},
       {"/broken", 2, 106, std::nullopt, "/broken"},  // the connection breaks while reading
+      {"/http09", 1, 106, std::nullopt, "/http09"},
+      {"/bad-status", 1, 106, std::nullopt, "/bad-status"},
+      {"/long-header-line", 1, 105, std::nullopt, "/long-header-line"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.path) + " mode " + std::to_string(c.mode));
@@ -210,6 +224,18 @@ TEST_F(WebConnectorTest, LocalFiles) {
   EXPECT_EQ(fetch_address(folder + "next%20page.html"), 0);
   EXPECT_EQ(rest_of_target(), "<p>next</p>");
 
+  // What is not a regular file fails at once instead of blocking the read.
+  ASSERT_EQ(mkfifo(dir.file("pipe.html").c_str(), 0600), 0);
+  for (const std::string& other : {folder + "pipe.html", folder, std::string("file:///dev/zero")}) {
+    EXPECT_EQ(fetch_address(other), 106) << other;
+  }
+  // A read in progress ends once its stop is raised (abort_all, the watchdog).
+  platform::HttpStop stop;
+  stop.requested = true;
+  File copy;
+  ASSERT_TRUE(copy.open_temporary());
+  TargetFileSink sink(copy, 1 << 20);
+  EXPECT_EQ(read_local_file(dir.file("next.html"), sink, &stop), LocalReadResult::stopped);
   EXPECT_EQ(fetch_address(folder + "absent.html"), 102);
   EXPECT_EQ(fetch_address(folder + "start.html%00.jpg"), 102);
   EXPECT_EQ(fetch_address("file://server/share/start.html"), 102);

@@ -58,6 +58,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"<p a=>t</p>", xml, "[p[@a=,'t']]", 0, 8},
         Case{"<p a=\"\" b=c>t</p>", xml, "[p[@a=,@b=c,'t']]", 0, 8},
         Case{"<a t='say \"hi\"'/>", xml, "[a[@t=say ]]", 0, 0},
+        // A quoted value that reaches the end of the text ends the parse.
+        Case{"<p a=\"never", xml, "[p~[@a=]]", 0, 8},
+        Case{"<p a='never b=1 ", xml, "[p~[@a=]]", 0, 8},
         Case{"<a>\n  <b/>\n</a>", xml, "[a['\n  ',b[],'\n']]", 0, 0},
         Case{"<a>\n  <b/>\n</a>", tmpl, "[a['\n  ',b[],'\n']]", 0, 0},
         // Blanks after "<" are skipped; a "<" that starts no name is text.
@@ -361,6 +364,19 @@ TEST(Parser, SilentModesLeaveTheLogAlone) {
   XmlParser quiet = parsed("</x>", ParseMode::html_head);
   EXPECT_EQ(quiet.error, 23);
   EXPECT_FALSE(quiet.silent);
+  EXPECT_EQ(testing::read_bytes(dir.file("error_log.txt")).size(), 2u);
+  // A parser its caller silenced stays silent after a quiet mode.
+  for (ParseMode mode : {ParseMode::html_head_charset, ParseMode::html_head, ParseMode::html_tag}) {
+    XmlParser silenced;
+    silenced.silent = true;
+    silenced.set_mode(mode);
+    TextScanner text("<a>");
+    silenced.parse(text);
+    EXPECT_TRUE(silenced.silent);
+    silenced.set_mode(ParseMode::xml);
+    TextScanner bad("</y>");
+    silenced.parse(bad);
+  }
   EXPECT_EQ(testing::read_bytes(dir.file("error_log.txt")).size(), 2u);
 
   XmlParser loud = parsed("\n\n</x>");

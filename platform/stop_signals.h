@@ -1,0 +1,41 @@
+// Interrupt and termination requests (SIGINT, SIGTERM) for commands that
+// must tidy up before they end: a command-line publish removes its working
+// folder and its half-written book rather than leave them behind.
+//
+// While a StopSignals object lives, the two signals only record that they
+// came; the command polls received() at convenient points, cleans up on its
+// normal path (never inside the handler) and then calls end_as_signalled(),
+// which ends the process as the signal would have (so the shell sees
+// "killed by SIGTERM", status 128 + 15). A signal the process ignored on
+// entry (a background job's SIGINT) stays ignored. One object at a time per
+// process; received() may be called from any thread.
+#ifndef WAYFETCH_PLATFORM_STOP_SIGNALS_H
+#define WAYFETCH_PLATFORM_STOP_SIGNALS_H
+
+#include <signal.h>
+
+namespace wayfetch::platform {
+
+class StopSignals {
+ public:
+  // Installs the recording handlers.
+  StopSignals();
+  // Restores the handlers found on entry.
+  ~StopSignals();
+  StopSignals(const StopSignals&) = delete;
+  StopSignals& operator=(const StopSignals&) = delete;
+
+  // The first of the two signals received, 0 when none has come.
+  static int received();
+  // Restores the default action of `signal_number` and raises it again;
+  // does not return for a signal whose default action ends the process.
+  static void end_as_signalled(int signal_number);
+
+ private:
+  struct sigaction old_interrupt_ {};
+  struct sigaction old_terminate_ {};
+};
+
+}  // namespace wayfetch::platform
+
+#endif
