@@ -6,14 +6,13 @@
 //
 //   bench_extraction_walk [ROUNDS]
 // Exit status 1 when a walk is over its bound.
-#include <time.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "bench/bench_usage.h"
+#include "bench/cpu_time.h"
 #include "core/text_scanner.h"
 #include "extraction/extraction_engine.h"
 #include "xml/xml_parser.h"
@@ -22,21 +21,9 @@ namespace {
 
 using namespace wayfetch;
 
-double cpu_seconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
 template <typename Run>
 double best_seconds(int rounds, Run run) {
-  double best = 1e30;
-  for (int round = 0; round < rounds; ++round) {
-    double start = cpu_seconds();
-    run();
-    best = std::min(best, cpu_seconds() - start);
-  }
-  return best;
+  return bench::best_seconds(rounds, CLOCK_THREAD_CPUTIME_ID, run);
 }
 
 // About 1 MB of list items, each with a link, every other one with a small
