@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "bench/bench_usage.h"
+#include "bench/cpu_time.h"
 #include "core/text_scanner.h"
 #include "xml/xml_parser.h"
 
@@ -32,11 +33,6 @@
 namespace {
 
 using namespace wayfetch;
-double cpu_seconds() {
-  timespec now{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
 
 struct Page {
   std::string path;
@@ -58,13 +54,7 @@ std::vector<Page> load_pages(const std::string& folder) {
 
 template <typename Parse>
 double best_seconds(int rounds, Parse parse) {
-  double best = 1e30;
-  for (int round = 0; round < rounds; ++round) {
-    double start = cpu_seconds();
-    parse();
-    best = std::min(best, cpu_seconds() - start);
-  }
-  return best;
+  return bench::best_seconds(rounds, CLOCK_PROCESS_CPUTIME_ID, parse);
 }
 
 int64_t nodes_parsed = 0;

@@ -145,6 +145,7 @@ inline constexpr int32_t ignored_action_pairing = 29;
 inline constexpr int32_t ignored_action_aborted = 30;
 inline constexpr int32_t unknown_action = 31;
 inline constexpr int32_t anchor_not_found = 32;
+inline constexpr int32_t iteration_pass_limit = 33;
 inline constexpr int32_t failed_http_request = 35;  // b: the internet error (101-111)
 inline constexpr int32_t encoding_mismatch = 36;
 inline constexpr int32_t unknown_encoding = 37;

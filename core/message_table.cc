@@ -187,6 +187,7 @@ constexpr std::pair<int32_t, std::string_view> warning_texts[] = {
     {warnings::unknown_action, "Warning(extraction): Unknown action (ignored)."},
     {warnings::anchor_not_found,
      "Warning(extraction): Unable to find anchor in HTML page. Resetting to top of page."},
+    {warnings::iteration_pass_limit, "Warning(extraction): an iteration stopped at its pass limit."},
     {warnings::failed_http_request, "Warning(extraction): Failed HTTP request."},
     {warnings::encoding_mismatch,
      "Warning(extraction): The text encoding found does not match the encoding of the template "
