@@ -1,6 +1,8 @@
 #include "ebook/ebook_publisher.h"
 
 #include <atomic>
+#include <string>
+#include <vector>
 
 #include "core/ascii.h"
 #include "core/file.h"
@@ -15,6 +17,24 @@
 
 namespace wayfetch {
 namespace {
+
+// Announces a book's pictures to the picture source for as long as it
+// lives, and tells the source that no more are coming when it ends.
+class PicturesExpected {
+ public:
+  PicturesExpected(PictureRecordSource* source, const std::vector<std::string>& paths)
+      : source_(source) {
+    if (source_ != nullptr) source_->expect(paths);
+  }
+  ~PicturesExpected() {
+    if (source_ != nullptr) source_->expect({});
+  }
+  PicturesExpected(const PicturesExpected&) = delete;
+  PicturesExpected& operator=(const PicturesExpected&) = delete;
+
+ private:
+  PictureRecordSource* source_;
+};
 
 constexpr std::string_view crlf = "\r\n";
 constexpr std::string_view guide_name = "guide.htm";
@@ -307,6 +327,13 @@ bool EbookPublisher::write_book(const std::string& intermediate, const std::stri
   };
 
   if (!converter.open(references_.distinct_pictures())) return converter_failed();
+  // The picture source may convert the pictures while the text records are
+  // compressed; on every way out it is told that no more are coming.
+  std::vector<std::string> picture_paths;
+  for (const PictureSlot& slot : references_.pictures()) {
+    if (slot.first) picture_paths.push_back(slot.path);
+  }
+  const PicturesExpected expected(pictures_, picture_paths);
   text_record_count_ = converter.text_record_count();
   set_range(PublishProgress::Stage::text_records, converter.record_count());
   set_position(1);

@@ -41,6 +41,8 @@ class PrcFile {
 
 // Makes the bitmap record of one picture. The picture library implements
 // it; tests feed ready bytes. Called on the thread that writes the file.
+// A source may convert a book's pictures ahead of time, on threads of its
+// own, once told which are coming.
 class PictureRecordSource {
  public:
   PictureRecordSource() = default;
@@ -53,6 +55,11 @@ class PictureRecordSource {
   // decoder exceptions are turned into such a failure, never thrown through.
   virtual bool make_record(const std::string& path, std::vector<uint8_t>& record,
                            std::string& error_text) = 0;
+
+  // The pictures make_record() will be asked for next, in that order; an
+  // empty list says none are coming any more (work prepared for them may be
+  // dropped). Asking for others stays allowed. The default prepares nothing.
+  virtual void expect(const std::vector<std::string>& paths) { static_cast<void>(paths); }
 };
 
 }  // namespace wayfetch

@@ -38,7 +38,9 @@ class FakePictures : public PictureRecordSource {
     record.assign(bytes.begin(), bytes.end());
     return true;
   }
+  void expect(const std::vector<std::string>& paths) override { expected.push_back(paths); }
   std::vector<std::string> asked;
+  std::vector<std::vector<std::string>> expected;
   std::string failing;
 };
 
@@ -149,10 +151,12 @@ TEST_F(EbookPublisherTest, EachDistinctPictureIsOneRecord) {
       "<img src=\"bb.gif\"><img alt=none>");
   ASSERT_TRUE(publish(page)) << error_text;
 
-  // Records in the order of first appearance, each converted once.
+  // Records in the order of first appearance, each converted once; the
+  // source is told them before and that none are coming after.
   const std::vector<std::string> expected = {site.file("bb.gif"), site.file("cc.JPG"),
                                              site.file("pics/ee.png")};
   EXPECT_EQ(pictures.asked, expected);
+  EXPECT_EQ(pictures.expected, (std::vector<std::vector<std::string>>{expected, {}}));
   ASSERT_EQ(book.record_count, 1u + text_records + 3u);
   EXPECT_EQ(book.picture(1), "BM" + site.file("bb.gif"));
   EXPECT_EQ(book.picture(3), "BM" + site.file("pics/ee.png"));
@@ -254,6 +258,7 @@ TEST_F(EbookPublisherTest, FailuresNameTheirCause) {
   pictures.failing = site.file("photo.gif");
   EXPECT_FALSE(publish(write_page("page.html", "<img src=photo.gif>")));
   EXPECT_EQ(error_text, "cannot convert " + site.file("photo.gif") + " / ");
+  EXPECT_EQ(pictures.expected.back(), std::vector<std::string>{}) << "told none are coming";
   EXPECT_EQ(read_bytes(target), "old");
   EXPECT_EQ(names_in(out.path()), std::vector<std::string>{"book.prc"});
 
