@@ -28,7 +28,7 @@
 
 namespace wayfetch {
 WayfetchConfiguration::Startup WayfetchConfiguration::start_up(const Question& ask,
-                                                              ConversionConnection* connection) {
+                                                               ConversionConnection* connection) {
   Startup result;
   register_program();
   if (load(config_path(), true, true)) {

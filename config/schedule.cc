@@ -19,7 +19,6 @@ constexpr int64_t units_per_second = static_cast<int64_t>(Timestamp::units_per_s
 constexpr Wide units_per_day = Wide{86'400} * units_per_second;
 // Days from 1601-01-01 to 1970-01-01.
 constexpr int64_t days_1601_to_1970 = 134'774;
-constexpr Wide unix_epoch = static_cast<Wide>(Timestamp::unix_epoch);
 
 constexpr std::array<const char*, 7> unit_names = {"second", "minute", "hour", "day",
                                                    "week",   "month",  "year"};
@@ -75,7 +74,8 @@ Date date_from_days(int64_t days) {
   const int64_t day_of_era = days - era * 146'097;
   const int64_t year_of_era =
       (day_of_era - day_of_era / 1460 + day_of_era / 36'524 - day_of_era / 146'096) / 365;
-  const int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  const int64_t day_of_year =
+      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
   const int64_t mp = (5 * day_of_year + 2) / 153;
   const int64_t month = mp < 10 ? mp + 3 : mp - 9;
   return Date{year_of_era + era * 400 + (month <= 2 ? 1 : 0), month,
@@ -125,7 +125,7 @@ Wide join(const Date& date, Wide time_of_day) {
 // ---- Duration ----
 
 int64_t Duration::unit_seconds(TimeUnit unit) {
-  static constexpr std::array<int64_t, 7> seconds = {1,      60,        3600,      86'400,
+  static constexpr std::array<int64_t, 7> seconds = {1,       60,        3600,      86'400,
                                                      604'800, 2'626'560, 31'579'200};
   return seconds[static_cast<std::size_t>(unit)];
 }

@@ -97,7 +97,8 @@ bool WayfetchConfiguration::queue_description_file(const String& path) {
   std::string bytes(static_cast<std::size_t>(max_description_size) + 1, '\0');
   std::size_t length = 0;
   while (length < bytes.size()) {
-    const int32_t got = file.read(bytes.data() + length, static_cast<int32_t>(bytes.size() - length));
+    const int32_t got =
+        file.read(bytes.data() + length, static_cast<int32_t>(bytes.size() - length));
     if (got < 0) return false;
     if (got == 0) break;
     length += static_cast<std::size_t>(got);
@@ -184,8 +185,8 @@ bool WayfetchConfiguration::make_name(ENews& enews) {
       return true;
     }
     char suffix[16];
-    const int length = std::snprintf(suffix, sizeof suffix, "%x",
-                                     static_cast<unsigned>(random() & 0x7FFF'FFFF));
+    const int length =
+        std::snprintf(suffix, sizeof suffix, "%x", static_cast<unsigned>(random() & 0x7FFF'FFFF));
     const std::size_t keep = max_made_name - static_cast<std::size_t>(length);
     String next{std::string_view(base.substr(0, keep) + suffix)};
     next.use_system_code_page();

@@ -199,8 +199,8 @@ class WayfetchConfiguration : public ErrorState {
     String name;        // the eNews's name (also when not_written)
   };
   struct AddResult {
-    bool ok = true;      // no text failed
-    int32_t added = 0;   // texts added
+    bool ok = true;                // no text failed
+    int32_t added = 0;             // texts added
     std::vector<AddedText> texts;  // one per queued text, in queue order
   };
 

@@ -43,8 +43,8 @@ std::string description(const std::string& enews_attributes, const std::string& 
 class SubscriptionsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(store_.write_value("SOFTWARE\\Lorvane\\Wayfetch", "Installation path", dir_.path())
-                    .ok());
+    ASSERT_TRUE(
+        store_.write_value("SOFTWARE\\Lorvane\\Wayfetch", "Installation path", dir_.path()).ok());
     config_.silent = true;
   }
   // Adds an eNews named `name` to the list, with one item per schedule pair.
@@ -190,15 +190,15 @@ TEST_F(SubscriptionsTest, AddsQueuedDescriptionsEachOnItsOwn) {
   add("harbour");
   const std::string utf16 = "\xFF\xFE" + testing::utf16le(description("name='wide'"));
   const std::vector<std::string> texts = {
-      description("", "harbour"),                    // the title is taken: a suffix
-      description("", "../x y"),                     // unsafe bytes become "_"
+      description("", "harbour"),  // the title is taken: a suffix
+      description("", "../x y"),   // unsafe bytes become "_"
       "<wayfetch-config><enews name='a'></wrong></wayfetch-config>",  // does not parse
-      "<wayfetch-config/>",                          // no eNews
-      description("name='bad.name'"),                // dropped by the merge
+      "<wayfetch-config/>",                                           // no eNews
+      description("name='bad.name'"),                                 // dropped by the merge
       std::string(WayfetchConfiguration::max_description_size + 1, ' '),
-      utf16,                                         // UTF-16, kept byte for byte
-      description("", std::string(100, 'L')),       // a long title is cut
-      description("", ""),                           // no title at all
+      utf16,                                   // UTF-16, kept byte for byte
+      description("", std::string(100, 'L')),  // a long title is cut
+      description("", ""),                     // no title at all
   };
   for (const std::string& text : texts) config_.queue_description(text);
   EXPECT_TRUE(config_.has_queued());
@@ -208,11 +208,10 @@ TEST_F(SubscriptionsTest, AddsQueuedDescriptionsEachOnItsOwn) {
   EXPECT_EQ(result.added, 5);
   ASSERT_EQ(result.texts.size(), texts.size());
 
-  const AddFailure failures[] = {AddFailure::none,     AddFailure::none,
-                                 AddFailure::unreadable, AddFailure::no_enews,
-                                 AddFailure::invalid_name, AddFailure::too_large,
-                                 AddFailure::none,     AddFailure::none,
-                                 AddFailure::none};
+  const AddFailure failures[] = {
+      AddFailure::none,     AddFailure::none,         AddFailure::unreadable,
+      AddFailure::no_enews, AddFailure::invalid_name, AddFailure::too_large,
+      AddFailure::none,     AddFailure::none,         AddFailure::none};
   for (std::size_t i = 0; i < texts.size(); ++i) {
     EXPECT_EQ(result.texts[i].failure, failures[i]) << i;
   }
