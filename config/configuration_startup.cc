@@ -20,6 +20,7 @@
 // forgetting the earlier installation's eNews for good.
 #include <string>
 
+#include "config/config_text.h"
 #include "config/settings_names.h"
 #include "config/wayfetch_configuration.h"
 #include "core/error_codes.h"
@@ -97,9 +98,7 @@ bool WayfetchConfiguration::convert_old_installation(const Question& ask,
   if (address.back() == '/') address.pop_back();
   for (const std::string& name : names) {
     if (name.empty()) continue;  // the key's default value names no eNews
-    String text{std::string_view(address + "/" + name + suffix)};
-    text.use_system_code_page();
-    old_addresses_.push_back(text);
+    old_addresses_.push_back(config_text::utf8_text(address + "/" + name + suffix));
   }
   WebSource* source = connection != nullptr ? connection->open() : nullptr;
   if (source == nullptr) {

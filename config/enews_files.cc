@@ -1,6 +1,7 @@
 // The files of an eNews and the due rule of its items.
 #include <string>
 
+#include "config/config_text.h"
 #include "config/enews.h"
 #include "core/ascii.h"
 #include "platform/file_system.h"
@@ -9,11 +10,7 @@
 namespace wayfetch {
 namespace {
 
-String utf8_path(const std::string& path) {
-  String out{std::string_view(path)};
-  out.use_system_code_page();
-  return out;
-}
+using config_text::utf8_text;
 
 // Whether `time` is before `now`; a time past the last representable one
 // (nullopt) never is.
@@ -43,13 +40,13 @@ const std::string& ENews::radix_path() const {
 
 String ENews::path_with(const char* suffix) const {
   const std::string& radix = radix_path();
-  return radix.empty() ? String() : utf8_path(radix + suffix);
+  return radix.empty() ? String() : utf8_text(radix + suffix);
 }
 
 String ENews::folder() const {
   const std::string& radix = radix_path();
   // The radix is the folder, "/" and the name again.
-  return radix.empty() ? String() : utf8_path(radix.substr(0, radix.rfind('/')));
+  return radix.empty() ? String() : utf8_text(radix.substr(0, radix.rfind('/')));
 }
 
 String ENews::radix() const {
@@ -96,7 +93,7 @@ std::string ENewsItem::data_file() const {
 
 String ENewsItem::data_path() const {
   const std::string path = data_file();
-  return path.empty() ? String() : utf8_path(path);
+  return path.empty() ? String() : utf8_text(path);
 }
 
 std::optional<Timestamp> ENewsItem::data_time() const {
@@ -129,7 +126,7 @@ String name_from_title(const String& title) {
     name.push_back(kept ? c : '_');
   }
   if (name.empty()) name = "enews";
-  return utf8_path(name);
+  return utf8_text(name);
 }
 
 }  // namespace wayfetch

@@ -8,6 +8,7 @@
 #include <random>
 #include <utility>
 
+#include "config/config_text.h"
 #include "config/wayfetch_configuration.h"
 #include "core/error_codes.h"
 #include "platform/file_replacement.h"
@@ -188,9 +189,7 @@ bool WayfetchConfiguration::make_name(ENews& enews) {
     const int length =
         std::snprintf(suffix, sizeof suffix, "%x", static_cast<unsigned>(random() & 0x7FFF'FFFF));
     const std::size_t keep = max_made_name - static_cast<std::size_t>(length);
-    String next{std::string_view(base.substr(0, keep) + suffix)};
-    next.use_system_code_page();
-    name = next;
+    name = config_text::utf8_text(base.substr(0, keep) + suffix);
   }
   return false;
 }

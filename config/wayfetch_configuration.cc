@@ -12,15 +12,7 @@
 #include "web/timestamp.h"
 
 namespace wayfetch {
-namespace {
-
-String utf8_text(const std::string& text) {
-  String out{std::string_view(text)};
-  out.use_system_code_page();
-  return out;
-}
-
-}  // namespace
+using config_text::utf8_text;
 
 WayfetchConfiguration::WayfetchConfiguration(platform::SettingsStore& settings) : store_(settings) {
   settings_.version.next_test = Timestamp::now();
