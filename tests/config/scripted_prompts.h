@@ -16,7 +16,7 @@ namespace wayfetch::testing {
 
 class ScriptedPrompts : public Prompts {
  public:
-  // Lines such as "message 10144 stop", "question 10131",
+  // Lines such as "message 10144/2", "question 10131",
   // "credentials anne/secret" (the prefilled fields), "new-version 3.3.0".
   std::vector<std::string> calls() const {
     std::lock_guard hold(mutex_);
@@ -34,11 +34,13 @@ class ScriptedPrompts : public Prompts {
   }
   void answer_new_version(NewVersionChoice choice) { versions_.push_back(choice); }
 
+  // Icons are recorded by number: "message 10144/2" is the stop icon.
   void message(int32_t text_id, PromptIcon icon) override {
-    record("message " + std::to_string(text_id) + icon_name(icon));
+    record("message " + std::to_string(text_id) + "/" + std::to_string(static_cast<int>(icon)));
   }
   void message_with_text(int32_t text_id, const String& appended, PromptIcon icon) override {
-    record("message " + std::to_string(text_id) + " + " + appended.to_utf8() + icon_name(icon));
+    record("message " + std::to_string(text_id) + appended.to_utf8() + "/" +
+           std::to_string(static_cast<int>(icon)));
   }
   QuestionAnswer question(int32_t text_id) override {
     record("question " + std::to_string(text_id));
@@ -47,9 +49,8 @@ class ScriptedPrompts : public Prompts {
   bool credentials(ProxyCredentials& fields) override {
     record("credentials " + fields.user_name.to_utf8() + "/" + fields.password.to_utf8());
     std::optional<ProxyCredentials> answer = next(credentials_, std::optional<ProxyCredentials>());
-    if (!answer) return false;
-    fields = *answer;
-    return true;
+    if (answer) fields = *answer;
+    return answer.has_value();
   }
   NewVersionChoice new_version(const String& offered) override {
     record("new-version " + offered.to_utf8());
@@ -61,19 +62,6 @@ class ScriptedPrompts : public Prompts {
   }
 
  private:
-  static std::string icon_name(PromptIcon icon) {
-    switch (icon) {
-      case PromptIcon::information:
-        return " information";
-      case PromptIcon::warning:
-        return " warning";
-      case PromptIcon::stop:
-        return " stop";
-      case PromptIcon::question:
-        return " question";
-    }
-    return " ?";
-  }
   void record(std::string line) {
     std::lock_guard hold(mutex_);
     calls_.push_back(std::move(line));
