@@ -153,7 +153,8 @@ std::string ConnectionPolicy::version_query() {
 }
 
 ConnectionPolicy::VersionCheck ConnectionPolicy::check_for_new_version() {
-  if (!connected()) return VersionCheck::not_connected;
+  // A stopped update makes no further request, and the check keeps its date.
+  if (!connected() || !connector_->enabled()) return VersionCheck::not_connected;
   VersionRecord& known = config_.settings().version;
   if (known.next_test > Timestamp::now()) return VersionCheck::not_due;
   if (VersionNumber::of(known) < own_version) {

@@ -82,7 +82,7 @@ class ConnectionPolicy {
 
   // What check_for_new_version did.
   enum class VersionCheck : int32_t {
-    not_connected,    // nothing: the update is offline
+    not_connected,    // nothing: the update is offline or was stopped
     not_due,          // nothing: next-test lies in the future
     no_address,       // nothing: no update-check address is set
     download_failed,  // next-test moved by a day

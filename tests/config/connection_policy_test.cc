@@ -334,12 +334,16 @@ TEST_F(ConnectionPolicyTest, VersionCheckAsksWeeklyAndAppliesTheAnswer) {
 
 TEST_F(ConnectionPolicyTest, VersionCheckStaysQuietWhenNotDue) {
   serve_offer("<version major='9' minor='0' rebuild='0'/>");
-  // Offline, not due, or no address: no request, next-test untouched.
+  // Offline, stopped, not due, or no address: no request, next-test untouched.
   Timestamp later(Timestamp::now().value() + 1);
   version().next_test = later;
   EXPECT_EQ(policy()->check_for_new_version(), Check::not_connected);
   EXPECT_EQ(connected_policy()->check_for_new_version(), Check::not_due);
   version().next_test = Timestamp::now();
+  // A stopped update leaves the check for the next one.
+  auto stopped = connected_policy();
+  stopped->connector()->abort_all();
+  EXPECT_EQ(stopped->check_for_new_version(), Check::not_connected);
   set(settings_names::update_check_address, "");
   EXPECT_EQ(connected_policy()->check_for_new_version(), Check::no_address);
   EXPECT_EQ(version().next_test, Timestamp::now());
