@@ -12,7 +12,8 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
-#include <thread>
+
+#include "platform/threads.h"
 
 extern char** environ;
 
@@ -43,7 +44,7 @@ class Reaper {
     stopping_ = true;
     hold.unlock();
     wake();
-    if (thread_.joinable()) thread_.join();
+    thread_.join();
     // Children still running when the program (or library) goes are left to
     // whoever inherits them; their descriptors are ours to close.
     for (const Child& child : children_) {
@@ -58,11 +59,13 @@ class Reaper {
     std::lock_guard hold(mutex_);
     children_.push_back(Child{pid, open_pidfd(pid)});
     if (!running_ && !stopping_) {
+      // Without a thread (the system refused one) ended children are
+      // collected here, at the next start.
+      reap_ended();
       // A thread that found nothing left has ended (or is about to): it
       // cleared `running_` under the lock and touches nothing after.
-      if (thread_.joinable()) thread_.join();
-      thread_ = std::thread([this] { run(); });
-      running_ = true;
+      thread_.join();
+      running_ = thread_.start([](void* self) { static_cast<Reaper*>(self)->run(); }, this);
     }
     wake();
   }
@@ -138,7 +141,7 @@ class Reaper {
   std::vector<Child> children_;
   bool running_ = false;
   bool stopping_ = false;
-  std::thread thread_;
+  OsThread thread_;
 };
 
 Reaper& reaper() {
