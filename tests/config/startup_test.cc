@@ -4,15 +4,20 @@
 
 #include <filesystem>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "config/non_interactive_prompts.h"
+#include "config/policy_conversion.h"
 #include "config/wayfetch_configuration.h"
 #include "core/error_log.h"
 #include "core/error_sink.h"
 #include "core/string_table.h"
+#include "platform/network_state.h"
 #include "platform/settings_store_file.h"
 #include "tests/support/fake_web_source.h"
+#include "tests/support/http_test_server.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
@@ -184,6 +189,37 @@ TEST_F(StartupTest, AnEarlierInstallationIsConverted) {
   ASSERT_TRUE(store_.write_value(program_key, "Description suffix", "").ok());
   EXPECT_FALSE(config.convert_old_installation(nullptr, &connection));
   EXPECT_EQ(config.error, 117);  // no suffix: the conversion cannot start
+}
+
+TEST_F(StartupTest, TheConnectionPolicyCarriesTheConversion) {
+  testing::HttpTestServer server([](const testing::TestRequest& request) {
+    if (request.path() != "/enews/harbour.enews")
+      return testing::TestResponse::status_only(404, "Not Found");
+    return testing::TestResponse::typed(
+        "application/octet-stream",
+        testing::read_bytes(std::string(WAYFETCH_SOURCE_DIR) + "/config/default_config.xml"));
+  });
+  ASSERT_TRUE(server.start());
+  ASSERT_TRUE(store_.write_value(program_key, "Catalogue address", server.url("/enews")).ok());
+  ASSERT_TRUE(store_.write_value(std::string(program_key) + "\\eNews", "harbour", "").ok());
+  WayfetchConfiguration config(store_);
+  ASSERT_TRUE(config.register_program());
+  config.settings().proxy.mode = ProxyMode::none;  // not the environment's proxy
+  std::ostringstream told;
+  NonInteractivePrompts prompts(told);
+  platform::FakeNetworkState network;
+  {
+    ConnectionPolicy offline(config, prompts, network);
+    PolicyConversionConnection connection(offline);
+    EXPECT_FALSE(config.convert_old_installation([](int32_t) { return true; }, &connection));
+    EXPECT_EQ(config.error, 114);
+  }
+  network.set_connection_state(platform::NetworkState::local_network);
+  ConnectionPolicy online(config, prompts, network);
+  PolicyConversionConnection connection(online);
+  EXPECT_TRUE(config.convert_old_installation([](int32_t) { return true; }, &connection));
+  ASSERT_EQ(config.count(), 1);
+  EXPECT_TRUE(std::filesystem::exists(home() + "/data/harbour/harbour.enews"));
 }
 
 }  // namespace
