@@ -4,6 +4,7 @@
 // The queue lock is held for the whole of add_queued, as it guards the
 // adding as well as the queue: two threads never add at once, and a text
 // queued meanwhile waits for the next call instead of being emptied away.
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <utility>
@@ -95,7 +96,9 @@ bool WayfetchConfiguration::queue_description_file(const String& path) {
     return false;
   }
   // One byte past the limit tells a large file from one just within it.
-  std::string bytes(static_cast<std::size_t>(max_description_size) + 1, '\0');
+  const int64_t size = file.size();
+  if (size < 0) return false;
+  std::string bytes(static_cast<std::size_t>(std::min(size, max_description_size + 1)), '\0');
   std::size_t length = 0;
   while (length < bytes.size()) {
     const int32_t got =
