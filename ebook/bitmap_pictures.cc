@@ -4,12 +4,14 @@
 
 namespace wayfetch {
 
-void BitmapPictureSource::expect(const std::vector<std::string>& paths) {
-  pool_.reset();
+void BitmapPictureSource::expect(const std::string& path) {
   // One thread would only move the work off the writer's thread.
-  if (threads_ <= 1 || paths.empty()) return;
-  pool_ = std::make_unique<PicturePool>(
-      paths, threads_, [](const std::string& path) { return convert_picture(path); });
+  if (threads_ <= 1) return;
+  if (pool_ == nullptr) {
+    pool_ = std::make_unique<PicturePool>(
+        threads_, [](const std::string& picture) { return convert_picture(picture); });
+  }
+  pool_->add(path);
 }
 
 bool BitmapPictureSource::make_record(const std::string& path, std::vector<uint8_t>& record,

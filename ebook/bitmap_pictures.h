@@ -35,7 +35,8 @@ class BitmapPictureSource : public PictureRecordSource {
   // Always true; `record` is the picture's bitmap or the placeholder.
   bool make_record(const std::string& path, std::vector<uint8_t>& record,
                    std::string& error_text) override;
-  void expect(const std::vector<std::string>& paths) override;
+  void expect(const std::string& path) override;
+  void expect_none() override { pool_.reset(); }
 
   // "PATH: why" for each picture that got the placeholder, in order.
   const std::vector<std::string>& notes() const { return notes_; }

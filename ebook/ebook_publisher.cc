@@ -18,16 +18,13 @@
 namespace wayfetch {
 namespace {
 
-// Announces a book's pictures to the picture source for as long as it
-// lives, and tells the source that no more are coming when it ends.
+// Tells the picture source, when the publish ends on any path, that no
+// more of the pictures announced to it are coming.
 class PicturesExpected {
  public:
-  PicturesExpected(PictureRecordSource* source, const std::vector<std::string>& paths)
-      : source_(source) {
-    if (source_ != nullptr) source_->expect(paths);
-  }
+  explicit PicturesExpected(PictureRecordSource* source) : source_(source) {}
   ~PicturesExpected() {
-    if (source_ != nullptr) source_->expect({});
+    if (source_ != nullptr) source_->expect_none();
   }
   PicturesExpected(const PicturesExpected&) = delete;
   PicturesExpected& operator=(const PicturesExpected&) = delete;
@@ -187,6 +184,14 @@ bool EbookPublisher::publish(const std::string& output_path, bool compress, bool
   references_ = ReferenceTable();
   style_.reset();
   text_record_count_ = 0;
+  // Each distinct picture is announced to the picture source as the page
+  // reaches it, so it may be converted while the rest of the page is read
+  // and the text compressed; on every way out the source is told that no
+  // more are coming.
+  const PicturesExpected expected(pictures_);
+  if (pictures_ != nullptr) {
+    references_.set_new_picture_hook([this](const std::string& path) { pictures_->expect(path); });
+  }
 
   WorkingFolder work;
   if (work.path().empty()) {
@@ -327,13 +332,6 @@ bool EbookPublisher::write_book(const std::string& intermediate, const std::stri
   };
 
   if (!converter.open(references_.distinct_pictures())) return converter_failed();
-  // The picture source may convert the pictures while the text records are
-  // compressed; on every way out it is told that no more are coming.
-  std::vector<std::string> picture_paths;
-  for (const PictureSlot& slot : references_.pictures()) {
-    if (slot.first) picture_paths.push_back(slot.path);
-  }
-  const PicturesExpected expected(pictures_, picture_paths);
   text_record_count_ = converter.text_record_count();
   set_range(PublishProgress::Stage::text_records, converter.record_count());
   set_position(1);

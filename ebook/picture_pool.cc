@@ -11,23 +11,12 @@ int PicturePool::default_threads() {
   return std::clamp(cores, 1, max_threads);
 }
 
-PicturePool::PicturePool(std::vector<std::string> paths, int threads, Convert convert)
-    : paths_(std::move(paths)), convert_(std::move(convert)) {
-  const auto count = static_cast<std::size_t>(std::clamp(threads, 1, max_threads));
-  // Twice the threads: each thread can start its next picture while the
-  // writer has not yet taken the last one.
-  window_ = 2 * count;
-  {
-    platform::PlainLock lock(mutex_);
-    results_.resize(paths_.size());
-  }
-  for (std::size_t i = 0; i < std::min(count, paths_.size()); ++i) {
-    auto thread = std::make_unique<Thread>(&PicturePool::run, this);
-    // start() answers true when the system refused the thread.
-    if (thread->start()) break;
-    threads_.push_back(std::move(thread));
-  }
-}
+// Twice the threads: each thread can start its next picture while the
+// writer has not yet taken its last one.
+PicturePool::PicturePool(int threads, Convert convert)
+    : convert_(std::move(convert)),
+      thread_count_(static_cast<std::size_t>(std::clamp(threads, 1, max_threads))),
+      window_(2 * thread_count_) {}
 
 PicturePool::~PicturePool() {
   {
@@ -38,15 +27,36 @@ PicturePool::~PicturePool() {
   for (auto& thread : threads_) thread->close();
 }
 
+void PicturePool::add(const std::string& path) {
+  std::size_t count = 0;
+  {
+    platform::PlainLock lock(mutex_);
+    paths_.push_back(path);
+    results_.emplace_back();
+    count = paths_.size();
+  }
+  room_.notify_all();
+  // A thread per picture until there are enough.
+  if (!refused_ && threads_.size() < std::min(thread_count_, count)) {
+    auto thread = std::make_unique<Thread>(&PicturePool::run, this);
+    // start() answers true when the system refused the thread.
+    if (thread->start()) {
+      refused_ = true;
+    } else {
+      threads_.push_back(std::move(thread));
+    }
+  }
+}
+
 uint32_t PicturePool::run(void* pool) {
   static_cast<PicturePool*>(pool)->work();
   return 0;
 }
 
-PicturePool::Result PicturePool::convert_one(std::size_t index) {
+PicturePool::Result PicturePool::convert_one(const std::string& path) {
   Result result;
   try {
-    result.record = convert_(paths_[index]);
+    result.record = convert_(path);
   } catch (...) {
     // Thrown again by take(), on the writer's thread.
     result.failure = std::current_exception();
@@ -57,11 +67,14 @@ PicturePool::Result PicturePool::convert_one(std::size_t index) {
 void PicturePool::work() {
   mutex_.lock();
   while (true) {
-    while (!stopping_ && next_ < paths_.size() && next_ >= taken_ + window_) room_.wait(mutex_);
-    if (stopping_ || next_ >= paths_.size()) break;
+    while (!stopping_ && (next_ >= paths_.size() || next_ >= taken_ + window_)) {
+      room_.wait(mutex_);
+    }
+    if (stopping_) break;
     const std::size_t index = next_++;
+    const std::string path = paths_[index];
     mutex_.unlock();
-    Result result = convert_one(index);
+    Result result = convert_one(path);
     mutex_.lock();
     results_[index] = std::move(result);
     converted_.notify_all();
@@ -78,13 +91,13 @@ PictureRecord PicturePool::take() {
   Result result;
   if (threads_.empty()) {
     // No thread could be started: convert here, as without a pool.
-    std::size_t index = 0;
+    std::string path;
     {
       platform::PlainLock lock(mutex_);
-      index = taken_++;
+      path = paths_[taken_++];
       next_ = taken_;
     }
-    result = convert_one(index);
+    result = convert_one(path);
   } else {
     platform::PlainLock lock(mutex_);
     const std::size_t index = taken_;

@@ -56,10 +56,13 @@ class PictureRecordSource {
   virtual bool make_record(const std::string& path, std::vector<uint8_t>& record,
                            std::string& error_text) = 0;
 
-  // The pictures make_record() will be asked for next, in that order; an
-  // empty list says none are coming any more (work prepared for them may be
-  // dropped). Asking for others stays allowed. The default prepares nothing.
-  virtual void expect(const std::vector<std::string>& paths) { static_cast<void>(paths); }
+  // One more picture make_record() will be asked for, after those expected
+  // before; a source may start converting it. Asking for others stays
+  // allowed. The default prepares nothing.
+  virtual void expect(const std::string& path) { static_cast<void>(path); }
+  // None of the expected pictures not yet asked for will be: work prepared
+  // for them may be dropped.
+  virtual void expect_none() {}
 };
 
 }  // namespace wayfetch

@@ -62,8 +62,12 @@ TEST(PicturePoolTest, HandsOutInOrderWithinItsBounds) {
   for (int threads : {1, 2, 3, 8}) {
     SlowConversions slow;
     const std::vector<std::string> names = picture_names(40);
-    PicturePool pool(names, threads, std::ref(slow));
-    for (const std::string& name : names) {
+    PicturePool pool(threads, std::ref(slow));
+    // Pictures come while others are taken.
+    for (std::size_t i = 0; i < 5; ++i) pool.add(names[i]);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      const std::string& name = names[i];
+      if (i + 5 < names.size()) pool.add(names[i + 5]);
       ASSERT_TRUE(pool.is_next(name));
       EXPECT_FALSE(pool.is_next("another.jpg"));
       const PictureRecord record = pool.take();
@@ -79,7 +83,8 @@ TEST(PicturePoolTest, HandsOutInOrderWithinItsBounds) {
 
 TEST(PicturePoolTest, FailuresComeBackAtTheirOwnPicture) {
   SlowConversions slow;
-  PicturePool pool({"a.jpg", "bad.jpg", "odd.jpg", "b.jpg"}, 2, std::ref(slow));
+  PicturePool pool(2, std::ref(slow));
+  for (const char* name : {"a.jpg", "bad.jpg", "odd.jpg", "b.jpg"}) pool.add(name);
   EXPECT_EQ(pool.take().bytes.size(), 5u);
   try {
     pool.take();
@@ -95,7 +100,8 @@ TEST(PicturePoolTest, StopsWithPicturesLeft) {
   SlowConversions slow;
   const auto start = std::chrono::steady_clock::now();
   {
-    PicturePool pool(picture_names(200), 4, std::ref(slow));
+    PicturePool pool(4, std::ref(slow));
+    for (const std::string& name : picture_names(200)) pool.add(name);
     pool.take();
   }
   // The threads stopped after at most their window, not all 200 pictures.
@@ -118,7 +124,7 @@ TEST(PicturePoolTest, PicturesOfABookAreTheSameOnAnyNumberOfThreads) {
   std::vector<std::string> alone_notes;
   for (int threads : {1, 3}) {
     BitmapPictureSource source(threads);
-    source.expect(paths);
+    for (const std::string& path : paths) source.expect(path);
     std::vector<std::vector<uint8_t>> records;
     for (const std::string& path : {paths[0], dir.file("unannounced.gif")}) {
       std::vector<uint8_t> record;
@@ -132,7 +138,7 @@ TEST(PicturePoolTest, PicturesOfABookAreTheSameOnAnyNumberOfThreads) {
       ASSERT_TRUE(source.make_record(paths[i], record, why));
       records.push_back(record);
     }
-    source.expect({});
+    source.expect_none();
     if (threads == 1) {
       alone = records;
       alone_notes = source.notes();
