@@ -7,9 +7,7 @@
 //   text WORDS...       (one text message)           -> queued 1
 //   stream              (file messages until killed) -> streaming
 //   end                 (the outgoing queue ends)    -> ended
-//   connected MS                                     -> connected | not connected
 //   finish MS   (waits for the end, takes all) -> finished ERROR COUNT [TEXT|...]
-//   close                                            -> closed
 // It ends at "exit" or the end of its input.
 #include <atomic>
 #include <chrono>
@@ -80,11 +78,6 @@ class Client {
       outgoing_.end();
       return "ended";
     }
-    if (command == "connected") {
-      int32_t ms = 0;
-      in >> ms;
-      return connection_ && connection_->wait_connected(ms) ? "connected" : "not connected";
-    }
     if (command == "finish") {
       int32_t ms = 0;
       in >> ms;
@@ -100,11 +93,6 @@ class Client {
       }
       return "finished " + std::to_string(connection_->error) + " " + std::to_string(got.size()) +
              texts;
-    }
-    if (command == "close") {
-      stop_streaming();
-      if (connection_) connection_->close();
-      return "closed";
     }
     return "unknown " + command;
   }

@@ -91,26 +91,16 @@ TEST_F(PipeConnectionTest, WireBytesAndHostileFramesFromARawPeer) {
     ASSERT_TRUE(creator.connection.wait_ended(5000));
     EXPECT_EQ(creator.connection.error, 0);
   }
-  struct Case {
-    const char* what;
-    std::vector<uint8_t> bytes;
-  };
-  std::vector<uint8_t> left_over = frame_of(TextMessage(String("x")));
-  left_over[0] += 1;
-  left_over.push_back(0);
-  const Case cases[] = {
-      {"a length above 1 MB", {0x01, 0x00, 0x10, 0x00, 1, 2, 3, 4}},
-      {"an unknown kind", {8, 0, 0, 0, 9, 0, 0, 0, 0, 0, 0, 0}},
-      {"a byte left over", left_over},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  {
+    // The reader's own tests go through every kind of bad frame; here, what
+    // one does to a connection.
+    SCOPED_TRACE("a frame of an unknown kind");
     Side creator;
     ASSERT_TRUE(creator.open(name(), true));
     DirectionalPipe raw;
     ASSERT_TRUE(raw.open(name(), 5000));
     write_raw(raw, frame_of(*file_named("before")));
-    write_raw(raw, c.bytes);
+    write_raw(raw, {8, 0, 0, 0, 9, 0, 0, 0, 0, 0, 0, 0});
     // What arrived before is delivered, then the queue ends.
     EXPECT_EQ(names_of(creator.drain()), Strings{"before"});
     ASSERT_TRUE(creator.connection.wait_ended(5000));
@@ -120,7 +110,7 @@ TEST_F(PipeConnectionTest, WireBytesAndHostileFramesFromARawPeer) {
 }
 
 TEST_F(PipeConnectionTest, CreatorWithoutPeerGivesUpAfterItsQueueEnded) {
-  constexpr int32_t limit = 400;
+  constexpr int32_t limit = 1000;
   for (bool wait_for_peer : {false, true}) {
     SCOPED_TRACE(wait_for_peer ? "waiting for the peer" : "not waiting");
     Side creator(limit);
@@ -134,7 +124,7 @@ TEST_F(PipeConnectionTest, CreatorWithoutPeerGivesUpAfterItsQueueEnded) {
     if (wait_for_peer) {
       EXPECT_GE(waited, limit);
     } else {
-      EXPECT_LT(waited, 3 * PipeConnection::slice_ms);
+      EXPECT_LT(waited, limit / 2);  // after the attempt in progress
     }
     EXPECT_EQ(creator.connection.state(), PipeConnection::State::failed);
     EXPECT_FALSE(creator.connection.wait_connected(0));
@@ -145,7 +135,7 @@ TEST_F(PipeConnectionTest, CreatorWithoutPeerGivesUpAfterItsQueueEnded) {
   }
 }
 
-TEST_F(PipeConnectionTest, ErrorEventStopsOnlyACreatorThatIsNotConnected) {
+TEST_F(PipeConnectionTest, NamedEventsStopOnlyAWaitingCreatorAndAreResetWhenSeen) {
   Event errevent;
   ASSERT_TRUE(errevent.create(name() + "_errevent"));
   {
@@ -183,24 +173,24 @@ TEST_F(PipeConnectionTest, ErrorEventStopsOnlyACreatorThatIsNotConnected) {
     ASSERT_TRUE(creator.connection.wait_ended(3 * PipeConnection::slice_ms + 500));
     EXPECT_EQ(creator.connection.state(), PipeConnection::State::failed);
   }
-}
-
-TEST_F(PipeConnectionTest, ClientCreatedSetEarlyIsSeenThenReset) {
-  Event client_created;
-  ASSERT_TRUE(client_created.create(name() + "_clientcreated"));
-  client_created.set();  // as the conduit does right after starting the program
-  Side creator(5000);
-  ASSERT_TRUE(creator.open(name(), true, true));
-  DirectionalPipe raw;
-  const auto start = std::chrono::steady_clock::now();
-  ASSERT_TRUE(raw.open(name(), 2000));
-  EXPECT_LT(milliseconds_since(start), 2000);
-  EXPECT_FALSE(client_created.wait(0));
-  creator.outgoing.end();
-  write_raw(raw, {0, 0, 0, 0});
-  EXPECT_EQ(read_raw(raw, 4), (std::vector<uint8_t>{0, 0, 0, 0}));
-  ASSERT_TRUE(creator.connection.wait_ended(5000));
-  EXPECT_EQ(creator.connection.error, 0);
+  {
+    SCOPED_TRACE("\"_clientcreated\" set early is seen at once, then reset");
+    Event client_created;
+    ASSERT_TRUE(client_created.create(name() + "_clientcreated"));
+    client_created.set();  // as the conduit does right after starting the program
+    Side creator(5000);
+    ASSERT_TRUE(creator.open(name(), true, true));
+    DirectionalPipe raw;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(raw.open(name(), 2000));
+    EXPECT_LT(milliseconds_since(start), 2000);
+    EXPECT_FALSE(client_created.wait(0));
+    creator.outgoing.end();
+    write_raw(raw, {0, 0, 0, 0});
+    EXPECT_EQ(read_raw(raw, 4), (std::vector<uint8_t>{0, 0, 0, 0}));
+    ASSERT_TRUE(creator.connection.wait_ended(5000));
+    EXPECT_EQ(creator.connection.error, 0);
+  }
 }
 
 TEST_F(PipeConnectionTest, CloseDoesNotWaitForThePeer) {
