@@ -59,17 +59,6 @@ bool MessageQueue::signalled() const {
   return signal_.wait(0);
 }
 
-int32_t MessageQueue::take(MessageList& list) {
-  platform::PlainLock lock(mutex_);
-  const auto count = static_cast<int32_t>(messages_.size());
-  for (auto& message : messages_) list.push_back(std::move(message));
-  messages_.clear();
-  // Under the lock, so that an add between the move and the reset cannot
-  // have its signal lost.
-  if (!ended_) signal_.reset();
-  return count;
-}
-
 bool MessageQueue::take_all(MessageList& list, int32_t timeout_ms) {
   const platform::Clock& clock = platform::current_clock();
   const auto deadline = clock.steady_time() + std::chrono::milliseconds(timeout_ms);
@@ -77,8 +66,9 @@ bool MessageQueue::take_all(MessageList& list, int32_t timeout_ms) {
     {
       platform::PlainLock lock(mutex_);
       if (!messages_.empty()) {
-        for (auto& message : messages_) list.push_back(std::move(message));
-        messages_.clear();
+        move_all_to(list);
+        // Under the lock, so that an add after the move cannot have its
+        // signal lost; an ended queue stays signalled.
         if (!ended_) signal_.reset();
         return true;
       }
@@ -96,26 +86,30 @@ bool MessageQueue::take_all(MessageList& list, int32_t timeout_ms) {
 }
 
 void MessageQueue::clear() {
-  MessageList dropped;
-  platform::PlainLock lock(mutex_);
-  dropped.swap(messages_);
-  ended_ = false;
-  signal_.reset();
+  empty_out(false);
 }
 
 bool MessageQueue::take_outgoing(MessageList& list) {
   platform::PlainLock lock(mutex_);
-  for (auto& message : messages_) list.push_back(std::move(message));
-  messages_.clear();
+  move_all_to(list);
   signal_.reset();
   return ended_;
 }
 
 void MessageQueue::shut() {
-  MessageList dropped;
+  empty_out(true);
+}
+
+void MessageQueue::move_all_to(MessageList& list) {
+  for (auto& message : messages_) list.push_back(std::move(message));
+  messages_.clear();
+}
+
+void MessageQueue::empty_out(bool ended) {
+  MessageList dropped;  // destroyed after the lock is let go
   platform::PlainLock lock(mutex_);
   dropped.swap(messages_);
-  ended_ = true;
+  ended_ = ended;
   signal_.reset();
 }
 

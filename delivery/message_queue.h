@@ -57,9 +57,6 @@ class MessageQueue {
   // not yet taken everything added (or the end) before.
   bool signalled() const;
 
-  // Moves every message present to the end of `list`; returns how many.
-  // Resets the signal unless the queue has ended.
-  int32_t take(MessageList& list);
   // Waits until messages are present or the queue has ended, at most
   // `timeout_ms` (-1: no limit; 0: only looks), and moves the messages
   // present to the end of `list`. True when messages were moved; false
@@ -80,6 +77,10 @@ class MessageQueue {
   WaitHandle signal() const { return signal_.handle(); }
 
  private:
+  void move_all_to(MessageList& list) WAYFETCH_REQUIRES(mutex_);
+  // Drops every message, sets `ended` to `ended` and resets the signal.
+  void empty_out(bool ended);
+
   mutable platform::PlainMutex mutex_;
   MessageList messages_ WAYFETCH_GUARDED_BY(mutex_);
   bool ended_ WAYFETCH_GUARDED_BY(mutex_) = false;
