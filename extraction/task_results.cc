@@ -96,6 +96,7 @@ void take_page(ExtractionEngine& engine, ErrorState& reporter, DownloadTask& tas
   head.set_mode(ParseMode::html_head_charset);
   head.parse(page);
   page.rewind();
+  page.select_all();
   settle_encoding(engine, reporter, page, head.warning);
   const String address = page_address(engine, reporter, task, head);
 
