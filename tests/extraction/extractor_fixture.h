@@ -1,11 +1,14 @@
 // The Extractor tests' fixture: the fixture news site of tests/extraction/site
 // served by the loopback server (every "http://SITE" in a served file is the
-// server's own address, pages can be slowed or stalled by path prefix), a
-// connector to it, and a recorder of the progress events.
+// server's own address; "/gen/" serves generated lists of articles; answers
+// can be slowed, and "/stall/" is never answered), a connector to it, and a
+// recorder of the progress events.
 #ifndef WAYFETCH_TESTS_EXTRACTION_EXTRACTOR_FIXTURE_H
 #define WAYFETCH_TESTS_EXTRACTION_EXTRACTOR_FIXTURE_H
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -96,6 +99,23 @@ class ExtractorTest : public ExtractionTest {
     return out;
   }
 
+  // The events of eNews 0 as "event:section"; downloads that run together
+  // end in any order, so each run of 3s is sorted.
+  std::string joined_events() const { return joined(events_); }
+  static std::string joined(std::vector<std::string> events) {
+    for (auto run = events.begin(); run != events.end();) {
+      auto end = std::find_if(run, events.end(),
+                              [](const std::string& e) { return !e.starts_with("0:3:"); });
+      std::sort(run, end);
+      run = end == events.end() ? end : end + 1;
+    }
+    std::string text;
+    for (const std::string& event : events) {
+      if (event.starts_with("0:")) text += (text.empty() ? "" : " ") + event.substr(2);
+    }
+    return text;
+  }
+
   // The log with the folder as "DIR" and the server as "SITE".
   std::string site_log() const { return replace_all(log_text(), site_, "SITE"); }
 
@@ -110,7 +130,7 @@ class ExtractorTest : public ExtractionTest {
     if (pictures != nullptr) {
       for (const auto& [address, item, written] : test->pictures_) {
         PictureListEntry& entry = pictures->at(pictures->size());
-        entry.address = String(test->site_ + address);
+        entry.address = String((address.starts_with("/") ? test->site_ + address : address).c_str());
         entry.section = item;
         entry.written = String(written);
       }
@@ -122,11 +142,15 @@ class ExtractorTest : public ExtractionTest {
   WebConnector connector_;
   std::vector<std::string> events_;
   std::vector<std::thread::id> callback_threads_;
-  // Listed at event 1: (path on the site, item, reference as the page writes it).
+  // Listed at event 1: (path on the site or address, item, reference as the
+  // page writes it).
   std::vector<std::tuple<std::string, int32_t, std::string>> pictures_;
   // Served with this delay, or never answered, by path prefix.
   std::atomic<int> latency_ms_{0};
   std::string stall_prefix_ = "/stall/";
+  std::chrono::steady_clock::time_point stop_time_;
+  // Articles a generated list ("/gen/.../list.html") links to.
+  int generated_articles = 12;
 
  private:
   TestResponse serve(const TestRequest& request) {
@@ -135,6 +159,20 @@ class ExtractorTest : public ExtractionTest {
       TestResponse stalled;
       stalled.stall = true;
       return stalled;
+    }
+    if (path.starts_with("/gen/")) {
+      // ".../list.html" links to generated_articles articles beside it.
+      std::string page = "<html><body>";
+      if (path.ends_with("/list.html")) {
+        for (int i = 0; i < generated_articles; ++i) {
+          page += "<a href=\"article-" + std::to_string(i) + ".html\">" + std::to_string(i) + "</a>";
+        }
+      } else {
+        page += "<p class=\"story\">Story " + path + "</p>";
+      }
+      TestResponse response = TestResponse::html(page + "</body></html>");
+      response.delay_ms = latency_ms_.load();
+      return response;
     }
     const std::filesystem::path file =
         std::filesystem::path(WAYFETCH_EXTRACTION_SITE_DIR) / path.substr(1);

@@ -30,22 +30,6 @@ struct SiteCase {
 
 void PrintTo(const SiteCase& c, std::ostream* out) { *out << c.name; }
 
-// The events of eNews 0 as "event:section"; downloads that run together end
-// in any order, so each run of 3s is sorted.
-std::string joined(std::vector<std::string> events) {
-  for (auto run = events.begin(); run != events.end();) {
-    auto end = std::find_if(run, events.end(),
-                            [](const std::string& e) { return !e.starts_with("0:3:"); });
-    std::sort(run, end);
-    run = end == events.end() ? end : end + 1;
-  }
-  std::string text;
-  for (const std::string& event : events) {
-    if (event.starts_with("0:")) text += (text.empty() ? "" : " ") + event.substr(2);
-  }
-  return text;
-}
-
 class SiteCaseTest : public ExtractorTest, public ::testing::WithParamInterface<SiteCase> {};
 
 TEST_P(SiteCaseTest, WritesLogsAndReports) {
@@ -62,7 +46,7 @@ TEST_P(SiteCaseTest, WritesLogsAndReports) {
   }
   EXPECT_EQ(files, expected);
   EXPECT_EQ(site_log(), site_records(c.log));
-  EXPECT_EQ(joined(events_), c.events);
+  EXPECT_EQ(joined_events(), c.events);
 }
 
 #define FOLLOW(path) "<f action=\"follow\"><url>SITE" path "</url></f>"
