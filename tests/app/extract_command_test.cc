@@ -9,6 +9,7 @@
 
 #include "app/extract_command.h"
 #include "app/quick_publish.h"
+#include "tests/app/captured_run.h"
 #include "tests/support/http_test_server.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
@@ -28,12 +29,6 @@ std::string replaced(std::string text, const std::string& from, const std::strin
   }
   return text;
 }
-
-struct Extracted {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
 
 class ExtractCommandTest : public ::testing::Test {
  protected:
@@ -64,20 +59,10 @@ class ExtractCommandTest : public ::testing::Test {
     return path;
   }
 
-  Extracted extract(const std::string& path, const std::optional<std::string>& items = {}) {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    Extracted result;
-    result.code = run_extract(path, items, out, err);
-    for (auto [file, text] : {std::pair{out, &result.out}, std::pair{err, &result.err}}) {
-      std::rewind(file);
-      char block[4096];
-      for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) {
-        text->append(block, got);
-      }
-      std::fclose(file);
-    }
-    return result;
+  testing::CapturedRun extract(const std::string& path,
+                               const std::optional<std::string>& items = {}) {
+    return testing::capture_run(
+        [&](std::FILE* out, std::FILE* err) { return run_extract(path, items, out, err); });
   }
 
   testing::ScopedEnv env_;
@@ -86,7 +71,7 @@ class ExtractCommandTest : public ::testing::Test {
 };
 
 TEST_F(ExtractCommandTest, ExtractsTheExampleAndReportsAsItGoes) {
-  const Extracted all = extract(harbour());
+  const testing::CapturedRun all = extract(harbour());
   EXPECT_EQ(all.code, exit_success) << all.err;
   EXPECT_EQ(all.out, dir_.file("harbour.data.xml") + " (282 bytes)\n" + dir_.file("harbour.data0.xml") +
                          " (" + std::to_string(fs::file_size(dir_.file("harbour.data0.xml"))) +
@@ -100,7 +85,7 @@ TEST_F(ExtractCommandTest, ExtractsTheExampleAndReportsAsItGoes) {
 
   // No item selected: the section is passed over without a word.
   fs::remove(dir_.file("harbour.data0.xml"));
-  const Extracted none = extract(harbour(), "");
+  const testing::CapturedRun none = extract(harbour(), "");
   EXPECT_EQ(none.code, exit_success) << none.err;
   EXPECT_FALSE(fs::exists(dir_.file("harbour.data0.xml")));
   EXPECT_EQ(none.err.find("log"), std::string::npos) << none.err;
@@ -109,7 +94,7 @@ TEST_F(ExtractCommandTest, ExtractsTheExampleAndReportsAsItGoes) {
 TEST_F(ExtractCommandTest, FailuresAndWrongCommandLines) {
   const std::string broken = dir_.file("broken.enews");
   testing::write_bytes(broken, "<e><n>kept</n><f action=\"follow\"/></e>");
-  const Extracted logged = extract(broken);
+  const testing::CapturedRun logged = extract(broken);
   EXPECT_EQ(logged.code, exit_failure);
   EXPECT_NE(logged.err.find("Error(extraction): URL parameter not found (and needed)\n"
                             "     line: 0000001 in file: " +

@@ -216,5 +216,26 @@ TEST_F(ExtractorTest, TaskOfAnotherKindEndsTheRunInsteadOfWaiting) {
   EXPECT_EQ(events_.back(), "0:0:-1");
 }
 
+TEST_F(ExtractorTest, WebTemplateAndOversizedDocumentsGetNothing) {
+  // A template from the web may not name local files; an included document
+  // past the data documents' budgets is left out whole.
+  const std::string web = write_template(
+      "<e><l action=\"section\"><f action=\"follow\"><url>file:///etc/hostname</url></f></l>"
+      "<i action=\"include\"><url>SITE/feeds/local.xml</url></i></e>",
+      "news");
+  {
+    Extractor extractor(&connector_, &ExtractorTest::record, this);
+    ExtractionEngine::Limits limits;
+    limits.document_nodes = 20;
+    extractor.set_engine_limits(limits);
+    extractor.add(String(web.c_str()), {true}, 0, true);
+    extractor.run();
+  }
+  EXPECT_EQ(server_->requests().size(), 1u);
+  EXPECT_EQ(replace_all(read_bytes(web + ".data.xml"), site_, "SITE"),
+            std::string(declaration) + "<e ><i incurl=\"SITE/feeds/local.xml\" ></i></e>");
+  EXPECT_EQ(site_log(), site_records("E68:1 E84 W27:- W27:1"));
+}
+
 }  // namespace
 }  // namespace wayfetch::testing
