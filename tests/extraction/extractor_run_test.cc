@@ -237,5 +237,16 @@ TEST_F(ExtractorTest, WebTemplateAndOversizedDocumentsGetNothing) {
   EXPECT_EQ(site_log(), site_records("E68:1 E84 W27:- W27:1"));
 }
 
+TEST_F(ExtractorTest, FilesThatCannotBeWrittenAreReported) {
+  // A folder where the data file and the picture would go.
+  const std::string radix = write_template(
+      "<e><g action=\"get\"><url>SITE/harbour/pics/ferry.jpg</url></g></e>");
+  fs::create_directory(radix + ".data.xml");
+  fs::create_directory(dir_.file("ferry.jpg"));
+  extract({{radix, {}}});
+  EXPECT_EQ(site_log(), site_records("E74 E70 E73"));
+  EXPECT_EQ(joined_events(), "2:-1 3:0 1:-1 0:-1");
+}
+
 }  // namespace
 }  // namespace wayfetch::testing
