@@ -219,23 +219,26 @@ void Extractor::handle(std::unique_ptr<Thread> finished) {
 
 void Extractor::advance(int32_t s) {
   Slot& slot = slots_[static_cast<std::size_t>(s)];
-  if (slot.phase == Phase::idle) return;
-  ExtractionEngine& engine = *slot.engine;
-  const int32_t failures = engine.documents().write_failures();
-  engine.write_ready_documents();
-  for (int32_t k = failures; k < engine.documents().write_failures(); ++k) {
-    raise_error(errors::extract_output_write_failed);
+  // An eNews that needs no download finishes here at once, and the next
+  // one starts: the slot is left only with something to wait for.
+  while (slot.phase != Phase::idle) {
+    ExtractionEngine& engine = *slot.engine;
+    const int32_t failures = engine.documents().write_failures();
+    engine.write_ready_documents();
+    for (int32_t k = failures; k < engine.documents().write_failures(); ++k) {
+      raise_error(errors::extract_output_write_failed);
+    }
+    if (!engine.all_written() || engine.downloads_pending()) return;
+    if (slot.phase == Phase::walking) {
+      finish_documents(s);
+      list_pictures(s);
+      slot.phase = Phase::listed_pictures;
+    }
+    if (slot.listed_pending > 0) return;
+    progress(slot, ProgressEvent::finished, -1, nullptr);
+    release(s);
+    start_next(s);
   }
-  if (!engine.all_written() || engine.downloads_pending()) return;
-  if (slot.phase == Phase::walking) {
-    finish_documents(s);
-    list_pictures(s);
-    slot.phase = Phase::listed_pictures;
-  }
-  if (slot.listed_pending > 0) return;
-  progress(slot, ProgressEvent::finished, -1, nullptr);
-  release(s);
-  start_next(s);
 }
 
 void Extractor::force_finish(int32_t s) {

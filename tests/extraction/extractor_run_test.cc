@@ -121,6 +121,17 @@ TEST_F(ExtractorTest, RunsThreeEnewsAtOnceWithThreeDownloadsEach) {
   EXPECT_EQ(log_text(), "");
 }
 
+TEST_F(ExtractorTest, EnewsWithoutDownloadsFollowEachOtherInTheirSlot) {
+  std::vector<std::pair<std::string, std::vector<bool>>> enews;
+  for (int i = 0; i < 5; ++i) {
+    enews.push_back({write_template("<e>" + std::to_string(i) + "</e>", "m" + std::to_string(i)), {}});
+  }
+  extract(enews);
+  EXPECT_EQ(log_text(), "");
+  EXPECT_EQ(events_.size(), 15u);
+  EXPECT_EQ(read_bytes(dir_.file("m4.data.xml")), std::string(declaration) + "<e >4</e>");
+}
+
 TEST_F(ExtractorTest, StopEndsTheRunAtOnceAndLeavesNoTemporaryFiles) {
   const std::string temporary = dir_.file("tmp");
   fs::create_directory(temporary);
