@@ -29,4 +29,37 @@ bool is_name(const String& text, std::string_view ascii) {
   return reader.at_end();
 }
 
+bool read_number(const String& text, uint32_t& out) {
+  CharReader reader = CharReader::window_of(text);
+  uint64_t number = 0;
+  bool digits = false;
+  bool trailing = false;
+  while (!reader.at_end()) {
+    uint16_t c = reader.next();
+    if (ascii::is_blank(c)) {
+      trailing = digits;
+      continue;
+    }
+    if (!ascii::is_digit(c) || trailing) return false;
+    digits = true;
+    number = number * 10 + (c - '0');
+    if (number > UINT32_MAX) return false;
+  }
+  if (!digits) return false;
+  out = static_cast<uint32_t>(number);
+  return true;
+}
+
+bool parse_document(TextScanner& text, XmlParser& tree) {
+  if (text.encoding() != TextEncoding::Unicode) {
+    XmlParser scratch;
+    scratch.silent = true;
+    scratch.set_mode(ParseMode::xml_prolog_encoding);
+    scratch.parse(text);
+    text.rewind();
+  }
+  tree.parse(text);
+  return tree.error == 0;
+}
+
 }  // namespace wayfetch::config_text

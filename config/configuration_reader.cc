@@ -38,24 +38,18 @@ String underscored(const String& value) {
 }
 
 // A decimal count 0 .. 2^31-1, blanks around it allowed; anything else
-// (a sign, other characters, more than 32 bits) gives `fallback`.
+// (a sign, other characters, more than 31 bits) gives `fallback`.
 int32_t read_count(const String& value, int32_t fallback) {
-  CharReader reader = CharReader::window_of(value);
-  int64_t number = 0;
-  bool digits = false;
-  bool trailing = false;
-  while (!reader.at_end()) {
-    uint16_t c = reader.next();
-    if (ascii::is_blank(c)) {
-      trailing = digits;
-      continue;
-    }
-    if (!ascii::is_digit(c) || trailing) return fallback;
-    digits = true;
-    number = number * 10 + (c - '0');
-    if (number > INT32_MAX) return fallback;
-  }
-  return digits ? static_cast<int32_t>(number) : fallback;
+  uint32_t number = 0;
+  if (!config_text::read_number(value, number) || number > INT32_MAX) return fallback;
+  return static_cast<int32_t>(number);
+}
+
+// A version number, 0 .. 2^32-1: "rebuild" 4294967295 stands for every
+// rebuild of a major.minor.
+uint32_t read_version_number(const String& value, uint32_t fallback) {
+  uint32_t number = fallback;
+  return config_text::read_number(value, number) ? number : fallback;
 }
 
 bool is_yes(const String& value) {
@@ -225,11 +219,11 @@ class DocumentReader {
       if (node.kind != node_attribute) continue;
       const String& name = node.attr_name;
       if (is_name(name, "major")) {
-        version.major = read_count(node.name, version.major);
+        version.major = read_version_number(node.name, version.major);
       } else if (is_name(name, "minor")) {
-        version.minor = read_count(node.name, version.minor);
+        version.minor = read_version_number(node.name, version.minor);
       } else if (is_name(name, "rebuild")) {
-        version.rebuild = read_count(node.name, version.rebuild);
+        version.rebuild = read_version_number(node.name, version.rebuild);
       } else if (is_name(name, "url")) {
         version.url = node.name;
       } else if (is_name(name, "next-test")) {
@@ -276,19 +270,9 @@ bool WayfetchConfiguration::read_description(File& file, const String& name, ENe
 
 bool WayfetchConfiguration::read_document(TextScanner& text, ENewsList& out,
                                           GlobalSettings* settings) {
-  // The prolog may name the document's code page ("shift_jis"...); a scratch
-  // parse finds it, quietly, as most documents name none.
-  if (text.encoding() != TextEncoding::Unicode) {
-    XmlParser scratch;
-    scratch.silent = true;
-    scratch.set_mode(ParseMode::xml_prolog_encoding);
-    scratch.parse(text);
-    text.rewind();
-  }
   XmlParser tree;
   tree.set_mode(ParseMode::extraction_template);
-  tree.parse(text);
-  if (tree.error != 0) {
+  if (!config_text::parse_document(text, tree)) {
     raise_error(errors::config_invalid_file);
     return false;
   }

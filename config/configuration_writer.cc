@@ -56,7 +56,7 @@ String attribute_value(const std::u16string& units) {
   return wide(escaped);
 }
 
-std::u16string number(int32_t value) {
+std::u16string number(int64_t value) {
   return ascii16(std::to_string(value));
 }
 

@@ -21,11 +21,12 @@ struct ProxySettings {
   String password;  // kept in memory only, never written
 };
 
+// Versions compare as unsigned numbers: major, then minor, then rebuild.
 struct VersionRecord {
   Timestamp next_test;  // when to look for a newer version next
-  int32_t major = 3;
-  int32_t minor = 2;
-  int32_t rebuild = 3251;
+  uint32_t major = 3;
+  uint32_t minor = 2;
+  uint32_t rebuild = 3251;
   String text;  // the element's text; read, not written
   String url;   // read, not written
 };

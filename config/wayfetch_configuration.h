@@ -90,6 +90,8 @@ class WayfetchConfiguration : public ErrorState {
   bool register_program();
   // The stored "Device type" ("ebm" for the eBookMan family), or "".
   String device_type();
+  // The store the configuration reads its remembered values from.
+  platform::SettingsStore& settings_store() { return store_; }
 
   // ---- reading and writing ----
   // Reads the file at `path` and merges its eNews into the list; with

@@ -15,6 +15,10 @@ namespace wayfetch::strings {
 
 inline constexpr int32_t description_suffix = 10127;        // ".enews"
 inline constexpr int32_t table_of_contents = 10128;         // "Inhaltsverzeichnis"
+inline constexpr int32_t web_at_handheld_sync = 10131;      // yes/no question at a HotSync
+inline constexpr int32_t program_title = 10133;             // caption of every message box
+inline constexpr int32_t proxy_credentials = 10143;         // text of the credentials dialog
+inline constexpr int32_t server_not_found = 10144;          // message, once per update
 inline constexpr int32_t invalid_configuration = 10145;     // message at start-up
 inline constexpr int32_t convert_old_installation = 10146;  // yes/no question
 inline constexpr int32_t configuration_not_saved = 10147;   // message at the end
@@ -22,6 +26,17 @@ inline constexpr int32_t label_author = 10161;              // "Autor"
 inline constexpr int32_t label_title = 10162;               // "Titel"
 inline constexpr int32_t label_date = 10163;                // "Datum"
 inline constexpr int32_t label_license = 10164;             // "License"
+
+// Dialog texts without an identifier of their own.
+inline constexpr std::string_view new_version_offered =
+    "Eine neuere Version von Lorvane ist verfügbar:";
+inline constexpr std::string_view new_version_connect = "Verbinden und Prüfen";
+inline constexpr std::string_view new_version_wait = "Auf die nächste Version warten";
+inline constexpr std::string_view new_version_later = "Später daran erinnern.";
+inline constexpr std::string_view do_not_ask_again = "Diese Frage nicht mehr stellen";
+inline constexpr std::string_view do_not_show_again = "Diese Nachricht nicht mehr zeigen";
+inline constexpr std::string_view label_user_name = "Benutzername:";
+inline constexpr std::string_view label_password = "Passwort:";
 
 // The text with this identifier, or "" when the table has none.
 std::string_view text(int32_t id);

@@ -86,7 +86,7 @@ TEST_F(ConfigurationTest, ReadsEveryFieldTolerantly) {
                 "<enews name='plain' validity=''><enewsitem name='x'/></enews>"
                 "<global web-when-pda-sync='no' signal-end='no'>"
                 "<proxy mode='proxy' name='p.example:3128' username='anne'/></global>"
-                "<version major='4' minor='99999999999' rebuild='7' url='http://v.example' "
+                "<version major='4' minor='99999999999' rebuild='4294967295' url='http://v.example' "
                 "next-test='2001/13/8 0:0:0:0'>3.2 beta</version>"
                 "<version major='9'/>"
                 "</WAYFETCH-CONFIG></description>"));
@@ -103,9 +103,9 @@ TEST_F(ConfigurationTest, ReadsEveryFieldTolerantly) {
             "files=0\n"
             "global web=no signal-end=0 proxy=proxy \"p.example:3128\" \"anne\"");
   const VersionRecord& version = config_.settings().version;
-  EXPECT_EQ(version.major, 4);
-  EXPECT_EQ(version.minor, 2);  // overflow: the default, not a wrapped number
-  EXPECT_EQ(version.rebuild, 7);
+  EXPECT_EQ(version.major, 4u);
+  EXPECT_EQ(version.minor, 2u);  // overflow: the default, not a wrapped number
+  EXPECT_EQ(version.rebuild, 4294967295u);  // every rebuild: the full 32 bits
   EXPECT_EQ(version.text.to_utf8(), "3.2 beta");
   EXPECT_EQ(version.url.to_utf8(), "http://v.example");
   // Month 13: the time of creation stays.
