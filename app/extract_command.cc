@@ -181,8 +181,8 @@ void list_data_files(const std::string& radix, fs::file_time_type start, std::FI
     if (!name.starts_with(prefix) || !name.ends_with(".xml")) continue;
     std::error_code ignored;
     if (entry.last_write_time(ignored) < start) continue;
-    lines.push_back(entry.path().string() + " (" +
-                    std::to_string(entry.file_size(ignored)) + " bytes)");
+    const std::string shown = folder.empty() ? name : (folder / name).string();
+    lines.push_back(shown + " (" + std::to_string(entry.file_size(ignored)) + " bytes)");
   }
   std::sort(lines.begin(), lines.end());
   for (const std::string& line : lines) std::fprintf(out, "%s\n", line.c_str());
