@@ -79,6 +79,18 @@ const SiteCase site_cases[] = {
                      "car park after six.</s></b></e>"}},
      "W35:107@/harbour/yesterday.html W27:1",
      "2:-1 3:2 4:1 1:-1 0:-1"},
+    {"ArticlesOfTheIndexRepeatedLinkOnce",
+     "<e>" FOLLOW("/harbour/index.html") "<l action=\"iterate\"><a action=\"extract-url follow\">"
+     "<filter>.html</filter></a>" STORY "</l></e>",
+     {},
+     {{".data.xml", "<e ><l ><s content=\"raw-text\" >While the north quay is repaired, every "
+                    "crossing to the island leaves twenty minutes before its usual time. The last "
+                    "boat of the day is unchanged.</s></l><l ><s content=\"raw-text\" >The harbour "
+                    "master expects the highest tides of the year this week. Drivers should not "
+                    "leave cars in the lower car park after six.</s></l><l ><s content=\"raw-text\" "
+                    ">The north quay reopens in May.</s></l><l ></l></e>"}},
+     "W35:107@/harbour/yesterday.html",
+     "2:-1 3:0 3:0 3:0 3:0 1:-1 0:-1"},
     {"AnchorFoundAndNotFound",
      "<e><a action=\"section\">" FOLLOW("/harbour/ferry.html#quay") STORY
      FOLLOW("/harbour/ferry.html#nowhere") STORY "</a></e>",
