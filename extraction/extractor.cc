@@ -81,7 +81,6 @@ void Extractor::start_next(int32_t s) {
     slot.engine->set_selection(job.selection);
     slot.engine->set_web_template(job.web_template);
     slot.job = index;
-    slot.aborted = false;
     slot.downloads = 0;
     slot.limit_reported = false;
     slot.reads_web = job.web_template;
@@ -89,7 +88,6 @@ void Extractor::start_next(int32_t s) {
     if (!slot.engine->load_template(job.radix)) {
       // Nothing was built: the caller learns it through the main
       // document's section, and the slot takes the next eNews.
-      slot.aborted = true;
       progress(slot, ProgressEvent::section_problem, 0, nullptr);
       progress(slot, ProgressEvent::finished, -1, nullptr);
       slot.engine.reset();
