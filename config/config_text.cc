@@ -20,6 +20,12 @@ std::u16string folded_utf16_of(const String& text) {
   return units;
 }
 
+String utf8_text(std::string_view utf8) {
+  String out{utf8};
+  out.use_system_code_page();
+  return out;
+}
+
 bool is_name(const String& text, std::string_view ascii) {
   CharReader reader = CharReader::window_of(text);
   for (char c : ascii) {

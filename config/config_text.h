@@ -22,6 +22,9 @@ std::u16string utf16_of(const String& text);
 // The same with A-Z folded to a-z, for comparing names.
 std::u16string folded_utf16_of(const String& text);
 
+// UTF-8 bytes (a path, a settings value) as a text in the system code page.
+String utf8_text(std::string_view utf8);
+
 // Whether the window equals `ascii`, A-Z matching a-z (a name of the
 // configuration's vocabulary: "enews", "file-count").
 bool is_name(const String& text, std::string_view ascii);

@@ -13,8 +13,14 @@
 // "config.xml.bak" before the first save, and warning 51 says so: start-up
 // never overwrites what it could not read. Only a missing file starts afresh
 // without a word.
+//
+// A conversion the user agreed to but that could not download or add every
+// description (114, 115) leaves a configuration that is not saved: the next
+// start finds no "config.xml" and offers the conversion again, instead of
+// forgetting the earlier installation's eNews for good.
 #include <string>
 
+#include "config/config_text.h"
 #include "config/settings_names.h"
 #include "config/wayfetch_configuration.h"
 #include "core/error_codes.h"
@@ -22,7 +28,8 @@
 #include "platform/file_system.h"
 
 namespace wayfetch {
-WayfetchConfiguration::Startup WayfetchConfiguration::start_up(const Question& ask) {
+WayfetchConfiguration::Startup WayfetchConfiguration::start_up(const Question& ask,
+                                                               ConversionConnection* connection) {
   Startup result;
   register_program();
   if (load(config_path(), true, true)) {
@@ -39,7 +46,7 @@ WayfetchConfiguration::Startup WayfetchConfiguration::start_up(const Question& a
   if (error != errors::config_file_missing) return result;
 
   bool unreadable_file = !last_file_missing_;
-  bool converted = convert_old_installation(ask);
+  bool converted = convert_old_installation(ask, connection);
   may_be_saved_ =
       converted || error == errors::config_file_missing || error == errors::config_allocation;
   load(default_config_path(), false, false);
@@ -67,7 +74,8 @@ bool WayfetchConfiguration::keep_unreadable_config() {
   return true;
 }
 
-bool WayfetchConfiguration::convert_old_installation(const Question& ask) {
+bool WayfetchConfiguration::convert_old_installation(const Question& ask,
+                                                     ConversionConnection* connection) {
   clear_status();
   old_addresses_.clear();
   std::string address;
@@ -90,14 +98,64 @@ bool WayfetchConfiguration::convert_old_installation(const Question& ask) {
   if (address.back() == '/') address.pop_back();
   for (const std::string& name : names) {
     if (name.empty()) continue;  // the key's default value names no eNews
-    String text{std::string_view(address + "/" + name + suffix)};
-    text.use_system_code_page();
-    old_addresses_.push_back(text);
+    old_addresses_.push_back(config_text::utf8_text(address + "/" + name + suffix));
   }
-  // Downloading the descriptions and adding them needs the subscription
-  // queue; until it is there, nothing is converted.
-  raise_error(errors::config_file_missing);
-  return false;
+  WebSource* source = connection != nullptr ? connection->open() : nullptr;
+  if (source == nullptr) {
+    raise_error(errors::config_no_connection);
+    return false;
+  }
+  bool downloaded = true;
+  for (const String& description : old_addresses_) {
+    downloaded = download_description(*source, *connection, description) && downloaded;
+  }
+  // What came is added even when something did not: the eNews the user had
+  // are not held back for another one's failed download.
+  const AddResult added = add_queued();
+  if (!downloaded) {
+    raise_error(errors::config_no_connection);
+    return false;
+  }
+  if (!added.ok) {
+    // The reader has logged 115 for a text that did not parse.
+    if (error != errors::config_invalid_file) raise_error(errors::config_invalid_file);
+    return false;
+  }
+  clear_status();
+  set_selection_from_registry();
+  return true;
+}
+
+bool WayfetchConfiguration::download_description(WebSource& source,
+                                                 ConversionConnection& connection,
+                                                 const String& address) {
+  File file;
+  if (!file.open_temporary()) return false;
+  WebRequest request;
+  request.address = address;
+  request.target = &file;
+  // The description is kept byte for byte, whatever type the server names.
+  request.kind = ContentKind::get;
+  WebResult result = source.get(request);
+  for (int32_t attempts = 1; !result.ok() && connection.repeat(result, attempts); ++attempts) {
+    file.truncate(0);
+    result = source.get(request);
+  }
+  if (!result.ok()) return false;
+  const int64_t size = file.size();
+  if (size < 0) return false;
+  if (size > max_description_size) {
+    // Queued as too large, so that adding reports it like any other.
+    push_queued(QueuedText{std::string(), true});
+    return true;
+  }
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  if (file.seek(0, File::Origin::start) != 0 ||
+      file.read(bytes.data(), static_cast<int32_t>(size)) != static_cast<int32_t>(size)) {
+    return false;
+  }
+  queue_description(bytes);
+  return true;
 }
 
 }  // namespace wayfetch

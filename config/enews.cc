@@ -20,6 +20,44 @@ void ENewsItem::set_selected(bool selected) {
   if (is_visible()) selected_ = selected;
 }
 
+void ENewsItem::set_periodicity(const String& text) {
+  periodicity_ = text;
+  schedule_ = Schedule(text);
+}
+
+void ENewsItem::set_validity(const String& text) {
+  validity_ = text;
+  parsed_validity_ = Validity(text);
+}
+
+void ENews::set_name(const String& name) {
+  name_ = name;
+  radix_made_ = false;
+}
+
+void ENews::set_data_folder(const std::string& folder) {
+  data_folder_ = folder;
+  radix_made_ = false;
+}
+
+bool ENews::has_selected_visible_item() const {
+  for (const auto& item : items_) {
+    if (item->is_visible() && item->selected()) return true;
+  }
+  return false;
+}
+
+bool ENews::selection_changed() const {
+  for (const auto& item : items_) {
+    if (item->selected() != item->selected_in_build) return true;
+  }
+  return false;
+}
+
+void ENews::mark_built() {
+  for (auto& item : items_) item->selected_in_build = item->selected() && !item->failed;
+}
+
 ENewsItem& ENews::add_item(std::unique_ptr<ENewsItem> item) {
   item->owner_ = this;
   item->index_ = item_count();
@@ -41,6 +79,10 @@ bool same_name(const String& a, const String& b) {
   // Item names of a description and of the saved configuration may come in
   // different encodings (UTF-8 and UTF-16); byte comparison would miss that.
   return config_text::folded_utf16_of(a) == config_text::folded_utf16_of(b);
+}
+
+bool is_safe_folder_name(const String& name) {
+  return !name.empty() && is_valid_enews_name(name);
 }
 
 bool is_valid_enews_name(const String& name) {

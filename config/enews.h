@@ -11,19 +11,37 @@
 // user and is always selected: naming it selects it, and set_selected leaves
 // it alone.
 //
+// Files: with D the data folder (set by the configuration when the eNews
+// enters its list) and n the name, the eNews folder is D/n and the radix
+// R is D/n/n; its files are R + ".enews" (description and extraction
+// template), ".xsl", ".data.xml" (common data), ".data" k ".xml" (data of
+// item k), ".html" and ".prc". A name is used for files only when it is
+// safe (is_safe_folder_name): otherwise, or without a data folder, every
+// path is empty, create_folder fails and delete_folder deletes nothing, so
+// whatever a description names, nothing lies outside D/n. The time of an
+// item's last download is its data file's last-write time.
+//
+// When an item is due for a new download is decided by its schedule texts
+// (config/schedule.h) and that time: see ENewsItem::is_due.
+//
 // Fields without rules of their own are plain members; name, selection and
-// the schedule texts go through setters, because each has a rule attached.
-// Records are neither copied nor moved (items point at their ENews); lists
-// hold them by unique_ptr. Not thread-safe: the list is changed only by the
-// thread holding the application's list lock.
+// the schedule texts go through setters, because each has a rule attached
+// (and the name and texts have cached forms). Records are neither copied nor
+// moved (items point at their ENews); lists hold them by unique_ptr. Not
+// thread-safe, also the const operations (they fill the caches): the list is
+// used only by the thread holding the application's list lock.
 #ifndef WAYFETCH_CONFIG_ENEWS_H
 #define WAYFETCH_CONFIG_ENEWS_H
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
+#include "config/schedule.h"
 #include "core/string.h"
+#include "web/timestamp.h"
 
 namespace wayfetch {
 
@@ -52,23 +70,46 @@ class ENewsItem {
   // Ignored for hidden items, which stay selected.
   void set_selected(bool selected);
 
-  // The schedule texts: when new data appear and how long data stay fresh.
+  // The schedule texts, when new data appear and how long data stay fresh,
+  // and their parsed forms.
   const String& periodicity() const { return periodicity_; }
-  void set_periodicity(const String& text) { periodicity_ = text; }
+  void set_periodicity(const String& text);
   const String& validity() const { return validity_; }
-  void set_validity(const String& text) { validity_ = text; }
+  void set_validity(const String& text);
+  const Schedule& schedule() const { return schedule_; }
+  const Validity& parsed_validity() const { return parsed_validity_; }
 
   // The ENews it belongs to (nullptr before it is attached) and its index.
   ENews* owner() const { return owner_; }
   int32_t index() const { return index_; }
 
+  // ---- its data file ----
+  // The radix, ".data", k and ".xml"; "" when the eNews has no radix.
+  String data_path() const;
+  bool data_exists() const { return data_time().has_value(); }
+  // The data file's last-write time (UTC); nullopt when there is none.
+  std::optional<Timestamp> data_time() const;
+
+  // Whether the item is due for a new download at `now` (UTC):
+  // 1. an unselected item is not due;
+  // 2. one whose texts are both unusable, or without a data file, is due;
+  // 3. otherwise, with t the data file's time, expiry = t + validity and
+  //    next = the first scheduled time after t: it is due when both are
+  //    before `now`, a value whose text is unusable counting as long past
+  //    and one past the last representable time as never.
+  bool is_due(Timestamp now) const;
+
  private:
   friend class ENews;
+
+  std::string data_file() const;
 
   String name_;
   bool selected_ = false;
   String periodicity_;
   String validity_;
+  Schedule schedule_;
+  Validity parsed_validity_;
   ENews* owner_ = nullptr;
   int32_t index_ = -1;
 };
@@ -91,9 +132,38 @@ class ENews {
   int32_t time_per_file = 0;  // milliseconds per downloaded file, learned
   bool failed = false;        // set by the update job for the current run
 
-  // The identifier folder and file names are made from.
+  // The identifier folder and file names are made from. Setting it forgets
+  // the paths made from the old one.
   const String& name() const { return name_; }
-  void set_name(const String& name) { name_ = name; }
+  void set_name(const String& name);
+
+  // ---- files ----
+  // The data folder the eNews folder lies in ("" = none, no files).
+  const std::string& data_folder() const { return data_folder_; }
+  void set_data_folder(const std::string& folder);
+  // D/n; "" when the name is not safe or there is no data folder.
+  String folder() const;
+  // D/n/n, and with ".enews", ".xsl", ".html", ".prc"; "" like folder().
+  String radix() const;
+  String enews_path() const;
+  String xsl_path() const;
+  String html_path() const;
+  String prc_path() const;
+  // Makes the eNews folder (and the data folder when missing). False
+  // without a folder path or when it cannot be made.
+  bool create_folder() const;
+  // Removes the eNews folder with everything in it; symbolic links are
+  // removed, never followed. Deletes nothing without a folder path. True
+  // when nothing is left.
+  bool delete_folder() const;
+
+  // ---- selection ----
+  bool has_selected_visible_item() const;
+  // Whether some item's selection differs from its selection in the last build.
+  bool selection_changed() const;
+  // After a successful build: each item's selected_in_build becomes
+  // "selected and not failed".
+  void mark_built();
 
   // Attaches `item` as the last item (index = the count before) and returns it.
   ENewsItem& add_item(std::unique_ptr<ENewsItem> item);
@@ -105,8 +175,18 @@ class ENews {
   ENewsItem* find_item(const String& name);
 
  private:
+  friend class ENewsItem;
+
+  // D/n/n as UTF-8, made on first use; "" without one.
+  const std::string& radix_path() const;
+  String path_with(const char* suffix) const;
+
   String name_;
+  std::string data_folder_;
   std::vector<std::unique_ptr<ENewsItem>> items_;
+  // The radix made from the name and data folder; cleared when either changes.
+  mutable std::string radix_;
+  mutable bool radix_made_ = false;
 };
 
 using ENewsList = std::vector<std::unique_ptr<ENews>>;
@@ -118,6 +198,19 @@ bool same_name(const String& a, const String& b);
 // Whether `name` is usable as an eNews name: only ASCII letters, digits, "_"
 // and "-" (an empty name is usable: it gets one made later).
 bool is_valid_enews_name(const String& name);
+
+// Whether `name` may name files and a folder in the data folder: a valid
+// eNews name that is not empty (so never ".", ".." or a path).
+bool is_safe_folder_name(const String& name);
+
+// The longest name made from a title, in bytes.
+inline constexpr std::size_t max_made_name = 64;
+
+// A name made from a title: its bytes in the system code page, ASCII
+// letters, digits, "_" and "-" kept and every other byte turned into "_";
+// cut to max_made_name bytes; "enews" for an empty title. Always a safe
+// folder name.
+String name_from_title(const String& title);
 
 }  // namespace wayfetch
 

@@ -12,32 +12,29 @@
 #include "web/timestamp.h"
 
 namespace wayfetch {
-namespace {
-
-String utf8_text(const std::string& text) {
-  String out{std::string_view(text)};
-  out.use_system_code_page();
-  return out;
-}
-
-}  // namespace
+using config_text::utf8_text;
 
 WayfetchConfiguration::WayfetchConfiguration(platform::SettingsStore& settings) : store_(settings) {
   settings_.version.next_test = Timestamp::now();
+  queue_lock_.create(1);
 }
 
 // ---- folders and files ----
 
-String WayfetchConfiguration::installation_path() {
-  if (installation_path_.empty()) {
-    std::string stored;
-    if (!store_.read_value(settings_names::program_key, settings_names::installation_path, stored)
-             .ok() ||
-        stored.empty()) {
-      raise_error(errors::config_file_missing);
-      return String();
-    }
+bool WayfetchConfiguration::knows_installation_path() {
+  std::string stored;
+  if (installation_path_.empty() &&
+      store_.read_value(settings_names::program_key, settings_names::installation_path, stored)
+          .ok()) {
     installation_path_ = stored;
+  }
+  return !installation_path_.empty();
+}
+
+String WayfetchConfiguration::installation_path() {
+  if (!knows_installation_path()) {
+    raise_error(errors::config_file_missing);
+    return String();
   }
   return utf8_text(installation_path_);
 }
@@ -56,6 +53,11 @@ String WayfetchConfiguration::config_path() {
 
 String WayfetchConfiguration::data_folder() {
   return installation_file("data");
+}
+
+std::string WayfetchConfiguration::known_data_folder() {
+  if (!knows_installation_path()) return std::string();
+  return installation_path_ + (installation_path_.back() == '/' ? "data" : "/data");
 }
 
 String WayfetchConfiguration::library_path() {
@@ -146,8 +148,11 @@ void WayfetchConfiguration::merge(ENewsList list, bool replace) {
   for (int32_t i = count() - 1; i >= 0; --i) {
     if (!at(i).name().empty()) index[config_text::folded_utf16_of(at(i).name())] = i;
   }
+  // Every eNews in the list knows where its folder lies.
+  const std::string folder = known_data_folder();
   for (std::unique_ptr<ENews>& fresh : list) {
     if (!fresh || !is_valid_enews_name(fresh->name())) continue;
+    fresh->set_data_folder(folder);
     if (fresh->name().empty()) {
       enews_.push_back(std::move(fresh));
       continue;
@@ -170,6 +175,9 @@ void WayfetchConfiguration::merge(ENewsList list, bool replace) {
     fresh->file_count = old.file_count;
     fresh->file_size = old.file_size;
     fresh->time_per_file = old.time_per_file;
+    // Names match in any ASCII case, folders only in one: the eNews keeps
+    // the spelling its folder was made with.
+    fresh->set_name(old.name());
     enews_[static_cast<std::size_t>(found->second)] = std::move(fresh);
   }
 }

@@ -24,8 +24,15 @@
 // Saving writes a new file beside "config.xml" and renames it over the old
 // one, so a failed save leaves the old file whole.
 //
-// Not thread-safe: the application changes the list and the settings only on
-// the thread that holds its list lock; the update job holds it for a run.
+// Subscribing: description texts (the bytes of ".enews" files) are queued
+// by any thread and added to the list by add_queued, both under the queue
+// lock; each added eNews gets its folder and its ".enews" file there
+// (docs/config_format.md, "Adding subscriptions").
+//
+// Not thread-safe, but for queue_description, queue_description_file and
+// has_queued, which any thread may call: the application changes the list
+// and the settings only on the thread that holds its list lock; the update
+// job holds it for a run.
 #ifndef WAYFETCH_CONFIG_WAYFETCH_CONFIGURATION_H
 #define WAYFETCH_CONFIG_WAYFETCH_CONFIGURATION_H
 
@@ -39,11 +46,29 @@
 #include "core/error_state.h"
 #include "core/file.h"
 #include "core/string.h"
+#include "core/sync.h"
 #include "platform/settings_store.h"
+#include "web/timestamp.h"
+#include "web/web_source.h"
 
 namespace wayfetch {
 
 class TextScanner;
+
+// How the conversion of an earlier installation reaches the web: the
+// connection policy implements it for the program, tests serve addresses
+// from memory. Called on the thread that converts.
+class ConversionConnection {
+ public:
+  virtual ~ConversionConnection() = default;
+  // Opens the connection, once the user agreed to convert; the source to
+  // download through (owned by the implementation, alive until the
+  // conversion returns), or nullptr when no connection can be had.
+  virtual WebSource* open() = 0;
+  // Whether to repeat a request that failed with `failure`, after
+  // `attempts` tries (the reaction to web errors).
+  virtual bool repeat(const WebResult& failure, int32_t attempts) = 0;
+};
 
 class WayfetchConfiguration : public ErrorState {
  public:
@@ -128,9 +153,10 @@ class WayfetchConfiguration : public ErrorState {
 
   // ---- start and end of the program ----
   // Registers the program, loads "config.xml" and, when there is none that
-  // can be read, converts an earlier installation and adds the eNews of
-  // "default_config.xml" (saving at once). See docs/config_format.md.
-  Startup start_up(const Question& ask);
+  // can be read, converts an earlier installation (through `connection`)
+  // and adds the eNews of "default_config.xml" (saving at once). See
+  // docs/config_format.md.
+  Startup start_up(const Question& ask, ConversionConnection* connection = nullptr);
   // Saves when the configuration may be saved; 10147 when that fails, else 0.
   int32_t save_at_exit();
   bool may_be_saved() const { return may_be_saved_; }
@@ -138,11 +164,15 @@ class WayfetchConfiguration : public ErrorState {
 
   // ---- an earlier installation ----
   // Takes the eNews an earlier installation chose (the value names under
-  // "...\Wayfetch\eNews") when the user agrees to question 10146. Error 117
-  // without a catalogue address, 116 when there is nothing to convert or the
-  // user declines. Downloading and adding the descriptions comes with the
-  // subscription queue; until then nothing is converted (116).
-  bool convert_old_installation(const Question& ask);
+  // "...\Wayfetch\eNews") when the user agrees to question 10146: opens
+  // `connection`, downloads each one's description (repeating a failed
+  // request while the connection asks for it), adds them as subscriptions
+  // and then takes the earlier selection (set_selection_from_registry).
+  // Error 117 without a catalogue address; 116 when there is nothing to
+  // convert or the user declines; 114 when no connection can be opened or
+  // a description cannot be downloaded; 115 when a downloaded description
+  // cannot be added. What was downloaded is added all the same.
+  bool convert_old_installation(const Question& ask, ConversionConnection* connection);
   // The addresses the last conversion would download, in order.
   const std::vector<String>& old_description_addresses() const { return old_addresses_; }
   // Marks each visible item selected exactly when the earlier installation
@@ -150,7 +180,71 @@ class WayfetchConfiguration : public ErrorState {
   // a key keep their selection.
   void set_selection_from_registry();
 
+  // ---- adding subscriptions ----
+  // A queued description is read only up to this size; a larger one fails.
+  static constexpr int64_t max_description_size = int64_t{4} << 20;
+
+  // Why a queued description was not added.
+  enum class AddFailure : int32_t {
+    none = 0,
+    too_large,     // more than max_description_size bytes
+    unreadable,    // the reader refused it (`error` says why: 115, 116, 117)
+    no_enews,      // it holds no "enews" element
+    invalid_name,  // its name is not a valid eNews name (the merge dropped it)
+    no_free_name,  // no unused name could be made from its title
+    not_written,   // its folder or ".enews" file could not be made
+  };
+  // The outcome for one queued text.
+  struct AddedText {
+    AddFailure failure = AddFailure::none;
+    int32_t error = 0;  // the reader's code for `unreadable`
+    String name;        // the eNews's name (also when not_written)
+  };
+  struct AddResult {
+    bool ok = true;                // no text failed
+    int32_t added = 0;             // texts added
+    std::vector<AddedText> texts;  // one per queued text, in queue order
+  };
+
+  // Queues a description text (the bytes of an ".enews" file). Any thread.
+  void queue_description(std::string_view bytes);
+  // Queues the content of the file at `path`. False (nothing queued) when
+  // it is not a regular file that can be read. Any thread.
+  bool queue_description_file(const String& path);
+  // Whether texts wait to be added. Any thread.
+  bool has_queued();
+  // Adds the queued texts in order and empties the queue; nothing when it
+  // is empty. Each text is read as a description; its first eNews is merged
+  // into the list (replacing a namesake), gets a name made from its title
+  // when it has none, and its folder and ".enews" file, written byte for
+  // byte. A text that fails leaves the others to go on.
+  AddResult add_queued();
+
+  // The latest last-write time of all items' data files; 1970-01-01 when
+  // there is none.
+  Timestamp last_download_time() const;
+
  private:
+  struct QueuedText {
+    std::string bytes;
+    bool too_large = false;
+  };
+
+  void push_queued(QueuedText queued);
+  AddedText add_one(const QueuedText& queued);
+  // Gives `enews` an unused name made from its title; false after
+  // max_name_tries names in use.
+  bool make_name(ENews& enews);
+  // Downloads `address` through `source` (repeating as `connection` asks)
+  // and queues it; false when it could not be had.
+  bool download_description(WebSource& source, ConversionConnection& connection,
+                            const String& address);
+  // Whether the installation path is known (read once from the store),
+  // without raising an error.
+  bool knows_installation_path();
+  // The data folder as UTF-8; "" (and no error) when unknown.
+  std::string known_data_folder();
+
   // Opens `path` for reading when it is a regular file within the size limit.
   bool open_document(const std::string& path, File& file);
   // Steps 2-5 of reading a document held in `text`.
@@ -166,6 +260,9 @@ class WayfetchConfiguration : public ErrorState {
   std::string installation_path_;
   std::string default_config_override_;
   std::vector<String> old_addresses_;
+  // A semaphore of count 1: guards queue_ and the adding of queued texts.
+  Semaphore queue_lock_;
+  std::vector<QueuedText> queue_;
   bool may_be_saved_ = false;
   // Whether the file the last load asked for was missing (not merely unreadable).
   bool last_file_missing_ = false;

@@ -122,6 +122,19 @@ bool path_exists(const std::string& path) {
   return !path.empty() && ::lstat(path.c_str(), &info) == 0;
 }
 
+bool last_write_time(const std::string& path, uint64_t& file_time) {
+  struct stat info {};
+  if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  // 1601 to 1970 in seconds; one stat answers both whether the file is there
+  // and when it was written, which the due rule asks for every item.
+  constexpr int64_t seconds_before_1970 = 11'644'473'600;
+  const int64_t seconds = static_cast<int64_t>(info.st_mtim.tv_sec) + seconds_before_1970;
+  file_time = seconds < 0 ? 0
+                          : static_cast<uint64_t>(seconds) * 10'000'000 +
+                                static_cast<uint64_t>(info.st_mtim.tv_nsec / 100);
+  return true;
+}
+
 bool rename_path(const std::string& from, const std::string& to) {
   return !from.empty() && !to.empty() && ::rename(from.c_str(), to.c_str()) == 0;
 }

@@ -43,6 +43,10 @@ bool remove_folder(const std::string& path);
 bool is_regular_file(const std::string& path);
 // Whether anything (a dangling symbolic link too) is at `path`.
 bool path_exists(const std::string& path);
+// The last-write time of the regular file at `path` (symbolic links
+// followed), in 100 ns units since 1601-01-01 00:00:00 UTC; false when no
+// regular file is there. Times before 1601 read as 0.
+bool last_write_time(const std::string& path, uint64_t& file_time);
 // Renames whatever is at `from` (a file, folder or link) to `to`, replacing
 // a file there; false when it fails.
 bool rename_path(const std::string& from, const std::string& to);

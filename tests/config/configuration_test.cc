@@ -226,7 +226,8 @@ TEST_F(ConfigurationTest, MergeKeepsTheUsersChoices) {
   config_.merge(std::move(update), true);
   ASSERT_EQ(config_.count(), 3);
   ENews& news = config_.at(0);
-  EXPECT_EQ(news.name().to_utf8(), "NEWS");  // replaced in its place
+  // Replaced in its place, under the spelling its folder has.
+  EXPECT_EQ(news.name().to_utf8(), "news");
   EXPECT_EQ(news.item_count(), 3);
   EXPECT_TRUE(news.item(0).selected());  // the user's selection of "sport"
   EXPECT_EQ(news.item(0).file_count, 2);

@@ -74,6 +74,15 @@ TEST(FileSystemTest, RegularFilesAndDefaultPermissions) {
   EXPECT_FALSE(is_regular_file(dir.path()));
   EXPECT_FALSE(is_regular_file(dir.file("missing.html")));
 
+  // 2001-03-08 18:28:44.5 UTC, as a file time.
+  const timespec times[2] = {{984076124, 500'000'000}, {984076124, 500'000'000}};
+  ASSERT_EQ(utimensat(AT_FDCWD, dir.file("a.html").c_str(), times, 0), 0);
+  uint64_t written = 0;
+  EXPECT_TRUE(last_write_time(dir.file("a.html"), written));
+  EXPECT_EQ(written, 126'285'497'245'000'000u);
+  EXPECT_FALSE(last_write_time(dir.file("pipe.html"), written));
+  EXPECT_FALSE(last_write_time(dir.file("missing.html"), written));
+
   chmod(dir.file("a.html").c_str(), 0600);
   const mode_t old_mask = umask(027);
   const bool changed = use_default_permissions(dir.file("a.html"));

@@ -1,0 +1,132 @@
+// The files of an eNews and the due rule of its items.
+#include <string>
+
+#include "config/config_text.h"
+#include "config/enews.h"
+#include "core/ascii.h"
+#include "platform/file_system.h"
+#include "platform/user_folders.h"
+
+namespace wayfetch {
+namespace {
+
+using config_text::utf8_text;
+
+// Whether `time` is before `now`; a time past the last representable one
+// (nullopt) never is.
+bool before(const std::optional<Timestamp>& time, Timestamp now) {
+  return time.has_value() && *time < now;
+}
+
+}  // namespace
+
+// ---- ENews ----
+
+const std::string& ENews::radix_path() const {
+  if (!radix_made_) {
+    radix_.clear();
+    // The name is checked here, where paths are made, whatever set it: a
+    // name from a file, a merge or a caller never reaches outside D/n.
+    if (!data_folder_.empty() && is_safe_folder_name(name_)) {
+      const std::string name = name_.to_utf8();
+      radix_ = data_folder_;
+      if (radix_.back() != '/') radix_ += '/';
+      radix_ += name + "/" + name;
+    }
+    radix_made_ = true;
+  }
+  return radix_;
+}
+
+String ENews::path_with(const char* suffix) const {
+  const std::string& radix = radix_path();
+  return radix.empty() ? String() : utf8_text(radix + suffix);
+}
+
+String ENews::folder() const {
+  const std::string& radix = radix_path();
+  // The radix is the folder, "/" and the name again.
+  return radix.empty() ? String() : utf8_text(radix.substr(0, radix.rfind('/')));
+}
+
+String ENews::radix() const {
+  return path_with("");
+}
+
+String ENews::enews_path() const {
+  return path_with(".enews");
+}
+
+String ENews::xsl_path() const {
+  return path_with(".xsl");
+}
+
+String ENews::html_path() const {
+  return path_with(".html");
+}
+
+String ENews::prc_path() const {
+  return path_with(".prc");
+}
+
+bool ENews::create_folder() const {
+  const std::string path = folder().to_utf8();
+  return !path.empty() && platform::make_folders(path);
+}
+
+bool ENews::delete_folder() const {
+  // D/n with a safe name is never D itself nor outside it; remove_folder
+  // removes links inside (and D/n itself when it is a link) without
+  // following them.
+  const std::string path = folder().to_utf8();
+  return !path.empty() && platform::remove_folder(path);
+}
+
+// ---- ENewsItem ----
+
+std::string ENewsItem::data_file() const {
+  if (owner_ == nullptr) return std::string();
+  const std::string& radix = owner_->radix_path();
+  if (radix.empty()) return std::string();
+  return radix + ".data" + std::to_string(index_) + ".xml";
+}
+
+String ENewsItem::data_path() const {
+  const std::string path = data_file();
+  return path.empty() ? String() : utf8_text(path);
+}
+
+std::optional<Timestamp> ENewsItem::data_time() const {
+  uint64_t written = 0;
+  if (!platform::last_write_time(data_file(), written)) return std::nullopt;
+  return Timestamp(written);
+}
+
+bool ENewsItem::is_due(Timestamp now) const {
+  if (!selected_) return false;
+  const bool validity_usable = parsed_validity_.usable();
+  const bool schedule_usable = schedule_.usable();
+  if (!validity_usable && !schedule_usable) return true;
+  // One stat answers both whether the data file exists and its time.
+  const std::optional<Timestamp> written = data_time();
+  if (!written) return true;
+  const bool expired = !validity_usable || before(parsed_validity_.expiry(*written), now);
+  const bool next_passed = !schedule_usable || before(schedule_.next_after(*written), now);
+  return expired && next_passed;
+}
+
+// ---- names ----
+
+String name_from_title(const String& title) {
+  std::string name;
+  for (char c : title.to_utf8()) {
+    if (name.size() == max_made_name) break;
+    const auto byte = static_cast<unsigned char>(c);
+    const bool kept = ascii::is_letter(byte) || ascii::is_digit(byte) || c == '_' || c == '-';
+    name.push_back(kept ? c : '_');
+  }
+  if (name.empty()) name = "enews";
+  return utf8_text(name);
+}
+
+}  // namespace wayfetch
