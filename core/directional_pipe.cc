@@ -1,21 +1,53 @@
 #include "core/directional_pipe.h"
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 
+#include "platform/clock.h"
+
 namespace wayfetch {
+namespace {
+
+// How often a creator waiting for its opener looks at the blocks' states
+// when no release wakes it.
+constexpr int32_t opened_poll_ms = 10;
+
+}  // namespace
 
 bool DirectionalPipe::create(std::string_view name, int32_t timeout_ms, int32_t capacity) {
+  if (create_blocks(name, timeout_ms, capacity) && wait_opened(timeout_ms)) return true;
+  close();
+  return false;
+}
+
+bool DirectionalPipe::create_blocks(std::string_view name, int32_t timeout_ms, int32_t capacity) {
   const std::string base(name);
   bool made = inbound_.create(base + "R", SharedBlock::kind_r, timeout_ms, capacity) &&
               outbound_.create(base + "W", SharedBlock::kind_w, timeout_ms, capacity);
   adopt(inbound_);
   adopt(outbound_);
-  // The opener releases each block's "_changed" once as it connects.
-  if (made && wait_all({inbound_.changed_handle(), outbound_.changed_handle()}, timeout_ms) == 0) {
-    return true;
+  if (!made) close();
+  return made;
+}
+
+bool DirectionalPipe::wait_opened(int32_t timeout_ms) {
+  if (!inbound_.is_mapped() || !outbound_.is_mapped()) return false;
+  const platform::Clock& clock = platform::current_clock();
+  const auto end = clock.steady_time() + std::chrono::milliseconds(timeout_ms);
+  while (true) {
+    // The opener releases each block's "_changed" once as it connects, but
+    // the states decide: the opener reads the block it opened first and may
+    // take that release back itself before this side looks.
+    if (inbound_.connected() && outbound_.connected()) return true;
+    int32_t wait_ms = opened_poll_ms;
+    if (timeout_ms >= 0) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - clock.steady_time());
+      if (left.count() <= 0) return false;
+      wait_ms = static_cast<int32_t>(std::min<int64_t>(left.count(), opened_poll_ms));
+    }
+    wait_any({inbound_.changed_handle(), outbound_.changed_handle()}, wait_ms);
   }
-  close();
-  return false;
 }
 
 bool DirectionalPipe::open(std::string_view name, int32_t timeout_ms) {
@@ -50,16 +82,7 @@ bool DirectionalPipe::start_write(PipeRequest& request) {
 }
 
 bool DirectionalPipe::start(PipeRequest& request, bool reading) {
-  SharedBlock& block = reading ? inbound_ : outbound_;
-  Thread& worker = reading ? block.read_worker_ : block.write_worker_;
-  // The previous worker goes first: it may still be finishing this very
-  // request, and must not set its completion after the reset below.
-  worker.close();
-  request.direction = reading ? PipeRequest::direction_read : PipeRequest::direction_write;
-  request.completion.reset();
-  (reading ? block.read_request_ : block.write_request_) = &request;
-  worker.set_routine(reading ? &SharedBlock::run_read : &SharedBlock::run_write, &block);
-  return worker.start();
+  return (reading ? inbound_ : outbound_).post(request, reading);
 }
 
 bool DirectionalPipe::wait(PipeRequest& request, int32_t timeout_ms) {

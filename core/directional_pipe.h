@@ -10,9 +10,9 @@
 //
 // Ownership: the pipe owns its blocks, and each block the worker thread of
 // its direction. A PipeRequest belongs to the caller and must outlive the
-// worker that runs it, which may still be setting its event when wait()
-// returns: keep it until the pipe is closed or that direction's next
-// transfer has started (both join the worker).
+// transfer that runs it, whose worker may still be setting its event when
+// wait() returns: keep it until the pipe is closed or that direction's next
+// transfer has started (both wait until the worker is done with it).
 //
 // Threads: create, open, start_*, close and the destructor belong to one
 // controlling thread. One transfer per direction at a time: a synchronous
@@ -55,6 +55,13 @@ class DirectionalPipe : public ErrorState {
   // written to), each with `timeout_ms`, then waits up to `timeout_ms` until
   // the peer has opened both. False (both closed) on failure or time-out.
   bool create(std::string_view name, int32_t timeout_ms, int32_t capacity);
+  // create() in two steps, so that the caller may look at other things
+  // between slices of the wait: create_blocks makes both blocks (false,
+  // nothing left open, on failure); wait_opened is true once the peer has
+  // opened both, waiting at most `timeout_ms`. The caller closes the pipe
+  // when it gives up.
+  bool create_blocks(std::string_view name, int32_t timeout_ms, int32_t capacity);
+  bool wait_opened(int32_t timeout_ms);
   // Opens name + "W" to read from and name + "R" to write to, each with
   // `timeout_ms`; when the second fails the first is closed. False on failure.
   bool open(std::string_view name, int32_t timeout_ms);
@@ -65,7 +72,9 @@ class DirectionalPipe : public ErrorState {
 
   // Start request.length bytes of reading into (writing from) request.buffer
   // on the direction's worker thread, after waiting for that direction's
-  // previous worker to end. Return true when the worker could NOT be started.
+  // previous transfer to end. The worker is started with the first request
+  // and kept for the next ones until close(). Return true when the worker
+  // could NOT be started.
   [[nodiscard]] bool start_read(PipeRequest& request);
   [[nodiscard]] bool start_write(PipeRequest& request);
   // True when the request's transfer ended within `timeout_ms` (-1: no limit).
@@ -76,6 +85,8 @@ class DirectionalPipe : public ErrorState {
 
   // Both blocks connected.
   bool connected();
+  // The bytes a read would take now without waiting.
+  int32_t available() { return inbound_.available(); }
   // Closes both blocks (ending transfers in progress with 120).
   void close();
 

@@ -221,11 +221,16 @@ SharedBlock::Attempt SharedBlock::try_open(std::string_view name, int32_t expect
 
 void SharedBlock::close() {
   if (mapping_ == nullptr) {
-    read_worker_.close();
-    write_worker_.close();
+    stop_worker(read_worker_);
+    stop_worker(write_worker_);
     return;
   }
   closing_.store(true);
+  // The name goes before the disconnect: a block in state 1 whose creator
+  // still lives would let a new opener connect to a side that is leaving.
+  // The creator's mark, which keeps other creators off the name, is held
+  // until release_all.
+  if (creator_) system_->remove_mapping(name_);
   if (lock_ != nullptr && !peer_dead_.load() && take_lock(false)) {
     store(offset_state, state_created);
     lock_->release();
@@ -234,8 +239,8 @@ void SharedBlock::close() {
   // which then sees `closing_`.
   if (changed_ != nullptr) changed_->release();
   if (space_ != nullptr) space_->release();
-  read_worker_.close();
-  write_worker_.close();
+  stop_worker(read_worker_);
+  stop_worker(write_worker_);
   release_all();
 }
 
@@ -340,6 +345,13 @@ bool SharedBlock::connected() {
   return state == state_connected;
 }
 
+int32_t SharedBlock::available() {
+  if (mapping_ == nullptr || stopped_.load() || !take_lock(true)) return 0;
+  const Header header = load_header();
+  lock_->release();
+  return usable(header) ? static_cast<int32_t>(header.available()) : 0;
+}
+
 bool SharedBlock::take_lock(bool honour_close) {
   int32_t waited = 0;
   while (true) {
@@ -396,19 +408,67 @@ void SharedBlock::store(int32_t offset, uint32_t value) {
   word(mapping_->data(), offset).store(little_endian(value));
 }
 
+bool SharedBlock::post(PipeRequest& request, bool reading) {
+  Worker& worker = reading ? read_worker_ : write_worker_;
+  {
+    // The request before may still be finishing (even this very one): its
+    // event must be set before the reset below, never after.
+    platform::PlainLock lock(worker.mutex);
+    while (worker.busy) worker.changed.wait(worker.mutex);
+  }
+  request.direction = reading ? PipeRequest::direction_read : PipeRequest::direction_write;
+  request.completion.reset();
+  if (worker.thread.handle() == nullptr) {
+    worker.thread.set_routine(reading ? &SharedBlock::run_read : &SharedBlock::run_write, this);
+    if (worker.thread.start()) return true;
+  }
+  platform::PlainLock lock(worker.mutex);
+  worker.posted = &request;
+  worker.busy = true;
+  worker.changed.notify_all();
+  return false;
+}
+
+void SharedBlock::stop_worker(Worker& worker) {
+  if (worker.thread.handle() == nullptr) return;
+  {
+    platform::PlainLock lock(worker.mutex);
+    worker.quit = true;
+    worker.changed.notify_all();
+  }
+  worker.thread.close();
+  platform::PlainLock lock(worker.mutex);
+  worker.quit = false;
+}
+
 uint32_t SharedBlock::run_read(void* block) {
-  return static_cast<SharedBlock*>(block)->run_request(true);
+  return static_cast<SharedBlock*>(block)->serve(true);
 }
 
 uint32_t SharedBlock::run_write(void* block) {
-  return static_cast<SharedBlock*>(block)->run_request(false);
+  return static_cast<SharedBlock*>(block)->serve(false);
 }
 
-uint32_t SharedBlock::run_request(bool reading) {
-  PipeRequest* request = reading ? read_request_ : write_request_;
-  request->transferred = transfer(static_cast<uint8_t*>(request->buffer), request->length, reading);
-  request->completion.set();
-  return 0;
+uint32_t SharedBlock::serve(bool reading) {
+  Worker& worker = reading ? read_worker_ : write_worker_;
+  while (true) {
+    PipeRequest* request = nullptr;
+    {
+      platform::PlainLock lock(worker.mutex);
+      while (worker.posted == nullptr && !worker.quit) worker.changed.wait(worker.mutex);
+      // A request posted just before close() still runs (and ends at once
+      // with 120), so that whoever waits for its event is not left waiting.
+      if (worker.posted == nullptr) return 0;
+      request = worker.posted;
+      worker.posted = nullptr;
+    }
+    request->transferred =
+        transfer(static_cast<uint8_t*>(request->buffer), request->length, reading);
+    request->completion.set();
+    platform::PlainLock lock(worker.mutex);
+    worker.busy = false;
+    worker.changed.notify_all();
+  }
 }
 
 }  // namespace wayfetch

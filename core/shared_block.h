@@ -30,7 +30,9 @@
 //
 // Ownership: the block owns its mapping, semaphores and mark; the creator's
 // close() removes the names. The block also owns the two worker threads of
-// DirectionalPipe's asynchronous transfers and joins them in close().
+// DirectionalPipe's asynchronous transfers: each is started with the first
+// request of its direction, runs the requests posted to it one at a time,
+// and is joined in close().
 //
 // Threads: create, open, close and the destructor belong to one controlling
 // thread; one thread at a time may read (or write) while that thread or a
@@ -40,6 +42,7 @@
 #define WAYFETCH_CORE_SHARED_BLOCK_H
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -48,6 +51,7 @@
 #include "core/error_state.h"
 #include "core/thread.h"
 #include "platform/shared_memory.h"
+#include "platform/thread_annotations.h"
 
 namespace wayfetch {
 
@@ -96,6 +100,9 @@ class SharedBlock : public ErrorState {
 
   // True when mapped and the state is 2 (read under the lock).
   bool connected();
+  // The bytes a read would take now without waiting (also after the peer
+  // disconnected); 0 when not mapped, stopped or the header is unusable.
+  int32_t available();
   bool is_mapped() const { return mapping_ != nullptr; }
   bool is_creator() const { return creator_; }
 
@@ -128,11 +135,27 @@ class SharedBlock : public ErrorState {
   // Lets go of everything; the creator removes the names first.
   void release_all();
 
-  // The routines of the worker threads: the request's transfer, its count
-  // stored, its event set.
+  // The worker thread of one direction. A request is posted under `mutex`;
+  // `busy` stays true until its completion event is set, so the next
+  // request of the direction waits for the one before to end, as a newly
+  // started thread per request would.
+  struct Worker {
+    Thread thread;
+    platform::PlainMutex mutex;
+    std::condition_variable_any changed;
+    PipeRequest* posted WAYFETCH_GUARDED_BY(mutex) = nullptr;
+    bool busy WAYFETCH_GUARDED_BY(mutex) = false;
+    bool quit WAYFETCH_GUARDED_BY(mutex) = false;
+  };
+  // Hands `request` to the direction's worker, starting it when needed;
+  // true when the worker could NOT be started.
+  bool post(PipeRequest& request, bool reading);
+  void stop_worker(Worker& worker);
+  // The routines of the worker threads: each posted request's transfer, its
+  // count stored, its event set.
   static uint32_t run_read(void* block);
   static uint32_t run_write(void* block);
-  uint32_t run_request(bool reading);
+  uint32_t serve(bool reading);
 
   platform::SharedMemorySystem* system_;
   std::string name_;
@@ -152,10 +175,8 @@ class SharedBlock : public ErrorState {
   std::atomic<bool> closing_{false};
   std::atomic<int64_t> idle_slices_{0};
 
-  Thread read_worker_;
-  Thread write_worker_;
-  PipeRequest* read_request_ = nullptr;   // set before read_worker_ starts
-  PipeRequest* write_request_ = nullptr;  // set before write_worker_ starts
+  Worker read_worker_;
+  Worker write_worker_;
 };
 
 }  // namespace wayfetch

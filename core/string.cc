@@ -137,17 +137,21 @@ String& String::operator=(String&& other) noexcept {
 
 void String::assign(const String& other) {
   if (this == &other) return;
-  std::string_view window = other.window_bytes();
+  // Pointer and size rather than a string_view: g++ 12 at -O3 with -fPIC
+  // takes the view for a dangling pointer.
+  const std::string_view window = other.window_bytes();
+  const char* const bytes = window.data();
+  const auto size = static_cast<int32_t>(window.size());
   encoding_ = other.encoding_;
   code_page_ = other.code_page_;
   context_ = other.context_;
   context_lease_ = other.context_lease_;
   clear_status();
   length_ = 0;
-  if (!window.empty()) {
-    if (!ensure_capacity(static_cast<int32_t>(window.size()))) return;
-    std::memcpy(data_.get(), window.data(), window.size());
-    length_ = static_cast<int32_t>(window.size());
+  if (size > 0) {
+    if (!ensure_capacity(size)) return;
+    std::memcpy(data_.get(), bytes, static_cast<std::size_t>(size));
+    length_ = size;
     data_[static_cast<std::size_t>(length_)] = 0;
   }
   window_start_ = 0;
