@@ -51,7 +51,8 @@
 // report their own codes.
 //
 // Ownership: the source (may be nullptr: every download is then refused,
-// errors 77 and 58) and the callback's user value belong to the caller and
+// errors 77 and 58 from the engine, 77 alone for a picture listed at event
+// 1) and the callback's user value belong to the caller and
 // must outlive run(). The Extractor owns its engines and tasks; its
 // destructor waits for the downloads still running. Not thread-safe: one
 // thread adds, runs and destroys it.

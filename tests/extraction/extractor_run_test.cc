@@ -184,19 +184,21 @@ TEST_F(ExtractorTest, PicturesListedAtTheEndStayInTheFolderAndOffLocalFiles) {
                {"file:///etc/hostname", -1, "hostname"},
                {"/templates/art/masthead.gif", -1, "art\\masthead.gif"},
                {"/harbour/pics/ferry.jpg", 0, "news.enews"}};
-  extract({{radix, {true, false}}});
+  // Item 2 is selected but the template has no third section.
+  extract({{radix, {true, false, true}}});
   EXPECT_TRUE(fs::is_regular_file(dir_.file("ferry.jpg")));
   EXPECT_TRUE(fs::is_regular_file(dir_.file("art/masthead.gif")));
   // A reference naming one of the eNews's own files takes the address's name.
   EXPECT_EQ(read_bytes(radix + ".enews").find("<e>"), std::string(declaration).size());
   EXPECT_FALSE(fs::exists(dir_.file("pics")));
   EXPECT_FALSE(fs::exists(dir_.file("hostname")));
-  EXPECT_EQ(site_log(), site_records("E68:-"));
-  EXPECT_EQ(joined_events(), "2:-1 3:1 1:-1 3:0 3:1 3:1 0:-1");
+  EXPECT_EQ(site_log(), site_records("W28:- E68:-"));
+  EXPECT_EQ(joined_events(), "2:-1 3:1 4:3 1:-1 3:0 3:1 3:1 0:-1");
 }
 
 TEST_F(ExtractorTest, EnewsThatCannotStartAndOneWithoutConnection) {
   const std::string radix = write_template("<e><f action=\"follow\"><url>SITE/harbour/index.html</url></f></e>");
+  pictures_ = {{"/harbour/pics/ferry.jpg", -1, "ferry.jpg"}};
   {
     Extractor extractor(nullptr, &ExtractorTest::record, this);
     extractor.add(String(dir_.file("missing").c_str()), {true}, 0);
@@ -209,7 +211,7 @@ TEST_F(ExtractorTest, EnewsThatCannotStartAndOneWithoutConnection) {
   EXPECT_EQ(server_->requests().size(), 0u);
   EXPECT_EQ(replace_all(site_log(), "missing", "news"),
             "Error(core): Could not access file.\r\n      in file: DIR/news.enews\r\n" +
-                site_records("E57:- E77 E58:1 W27:- W28:-"));
+                site_records("E57:- E77 E58:1 W27:- W28:- E77"));
 }
 
 TEST_F(ExtractorTest, TaskOfAnotherKindEndsTheRunInsteadOfWaiting) {
