@@ -136,9 +136,9 @@ class Extractor : public ThreadManager {
     SlotSink sink;
     int32_t job = -1;
     Phase phase = Phase::idle;  // idle: finished, the slot is free
-    int32_t downloads = 0;     // asked for in this run (the download limit)
+    int32_t downloads = 0;      // asked for in this run (the download limit)
     bool limit_reported = false;
-    bool reads_web = false;    // a page or document came from http/https
+    bool reads_web = false;  // a page or document came from http/https
     int32_t listed_pending = 0;
   };
 
