@@ -97,8 +97,9 @@ int main(int argc, char** argv) {
   for (int overlap : {counts / 2, 0}) {
     double best = 0;
     double median = run(folder, counts, overlap, rounds, best);
-    std::printf("copy of %d counts into a log of %d, %d already there: best %.1f ms, median %.1f ms\n",
-                counts, counts, overlap, best * 1000, median * 1000);
+    std::printf(
+        "copy of %d counts into a log of %d, %d already there: best %.1f ms, median %.1f ms\n",
+        counts, counts, overlap, best * 1000, median * 1000);
     slow = slow || median > 1.0;
   }
   rmdir(folder.c_str());

@@ -37,8 +37,8 @@ class LogMerger {
     std::vector<std::unique_ptr<PalmRecord>> records(views.size());
     for (std::size_t i = 0; i < views.size(); ++i) {
       records[i] = copy_.get_record(static_cast<int32_t>(i));
-      views[i] = handheld_log::read_record(records[i] ? records[i]->data()
-                                                      : std::span<const uint8_t>());
+      views[i] =
+          handheld_log::read_record(records[i] ? records[i]->data() : std::span<const uint8_t>());
       if (views[i].kind == RecordKind::damaged) ++result.damaged;
     }
     // Report targets first, so that every count finds its target's new id.
@@ -182,8 +182,7 @@ int32_t WayfetchReplicator::merge_returned_logs(MessageList messages) {
   for (const std::unique_ptr<PipeMessage>& message : messages) {
     if (message == nullptr || message->kind() != PipeMessage::kind_file) continue;
     const auto& file = static_cast<const FileMessage&>(*message);
-    if (file.direction != FileMessage::direction_handheld_log ||
-        file.state != returned_state) {
+    if (file.direction != FileMessage::direction_handheld_log || file.state != returned_state) {
       continue;
     }
     // The path comes from the other process: only the file this run told

@@ -7,12 +7,14 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "core/file.h"
 #include "core/palm_database.h"
 #include "delivery/handheld_log.h"
 #include "delivery/wayfetch_replicator.h"
+#include "fuzz/scratch_folder.h"
 #include "web/web_source.h"
 
 namespace {
@@ -20,25 +22,7 @@ namespace {
 using wayfetch::PalmDatabase;
 
 const std::string& scratch_folder() {
-  static const std::string* folder = [] {
-    std::string pattern = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
-                          std::string("/fuzz-log-XXXXXX");
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    auto* made = new std::string(pattern);
-    std::atexit([] {
-      for (const char* name : {"/lorvbook.mbl", "/lorvbook_temp.mbl", "/fixed.mbl"}) {
-        unlink((scratch_folder() + name).c_str());
-      }
-      rmdir(scratch_folder().c_str());
-    });
-    return made;
-  }();
-  return *folder;
-}
-
-void write_file(const std::string& path, const uint8_t* data, size_t size) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  return wayfetch::fuzzing::scratch_folder("fuzz-log");
 }
 
 std::string read_file(const std::string& path) {
@@ -54,8 +38,8 @@ void add(PalmDatabase& db, uint32_t id, const std::string& data) {
 }
 
 std::string target(uint8_t format, const std::string& address) {
-  std::string r{'\0', '\0', static_cast<char>(format), '\0', '\0',
-                static_cast<char>(address.size())};
+  std::string r{'\0', '\0', static_cast<char>(format),
+                '\0', '\0', static_cast<char>(address.size())};
   return r + address;
 }
 
@@ -93,8 +77,8 @@ class Sink : public wayfetch::WebSource {
   wayfetch::WebResult get(const wayfetch::WebRequest&) override { std::abort(); }
   wayfetch::WebResult post(const wayfetch::WebRequest& request) override {
     std::string address = request.address.to_utf8();
-    auto bytes = std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(address.data()),
-                                          address.size());
+    auto bytes =
+        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(address.data()), address.size());
     if (!wayfetch::handheld_log::is_web_address(bytes)) std::abort();
     wayfetch::WebResult result;
     if (address.find("fail") != std::string::npos) result.status = 106;
@@ -122,8 +106,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   wayfetch::ReplicatorSetup setup;
   setup.log_path = scratch_folder() + "/lorvbook.mbl";
   setup.returned_path = scratch_folder() + "/lorvbook_temp.mbl";
-  write_file(setup.log_path, reinterpret_cast<const uint8_t*>(log.data()), log.size());
-  write_file(setup.returned_path, data, size);
+  wayfetch::fuzzing::write_file(setup.log_path, reinterpret_cast<const uint8_t*>(log.data()),
+                                log.size());
+  wayfetch::fuzzing::write_file(setup.returned_path, data, size);
 
   wayfetch::WayfetchReplicator replicator(setup);
   wayfetch::MergeResult merged = replicator.merge_copy(setup.returned_path);

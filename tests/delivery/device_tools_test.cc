@@ -44,9 +44,9 @@ TEST(DeviceToolsTest, PathsComeFromTheSettings) {
     for (const Value& v : c.values) data.set(v.key, v.name, v.value);
     platform::MemorySettingsStore store(data);
     DeviceTools tools = find_device_tools(store, "/inst");
-    EXPECT_EQ(std::tie(tools.windows_ce_manager, tools.epoc_tool, tools.ebookman_tool),
-              std::tie(c.expected.windows_ce_manager, c.expected.epoc_tool,
-                       c.expected.ebookman_tool));
+    EXPECT_EQ(
+        std::tie(tools.windows_ce_manager, tools.epoc_tool, tools.ebookman_tool),
+        std::tie(c.expected.windows_ce_manager, c.expected.epoc_tool, c.expected.ebookman_tool));
   }
 }
 

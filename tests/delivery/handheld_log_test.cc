@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "tests/delivery/log_records.h"
 #include "delivery/wayfetch_replicator.h"
+#include "tests/delivery/log_records.h"
 #include "tests/support/http_test_server.h"
 #include "tests/support/recording_sink.h"
 #include "tests/support/temp_dir.h"
@@ -18,8 +18,8 @@ namespace wayfetch {
 namespace {
 
 using testing::count;
-using testing::LogRecord;
 using testing::log_bytes;
+using testing::LogRecord;
 using testing::make_log;
 using testing::read_bytes;
 using testing::target;
@@ -90,9 +90,9 @@ class LogFixture : public ::testing::Test {
 // The copy a handheld returns: target 10 is in the log, 11 is not; count 22
 // names a target the copy lacks; record 23 is damaged.
 const std::vector<LogRecord> copy_records = {
-    {10, target(1, "http://a/x")},   {11, target(0, "http://b/y")},
-    {20, count("apple", 10, 3)},     {21, count("pear", 11, 7)},
-    {22, count("fig", 99, 1)},       {23, count("bad", 10, 1).substr(0, 30)},
+    {10, target(1, "http://a/x")},      {11, target(0, "http://b/y")},
+    {20, count("apple", 10, 3)},        {21, count("pear", 11, 7)},
+    {22, count("fig", 99, 1)},          {23, count("bad", 10, 1).substr(0, 30)},
     {24, count("max", 10, 0xFFFFFFF0)},
 };
 
@@ -188,14 +188,17 @@ TEST_F(LogFixture, UploadsEachTargetAndKeepsWhatWasNotSent) {
     return testing::TestResponse::typed("text/plain", "ok");
   });
   ASSERT_TRUE(server.start());
-  const std::vector<LogRecord> kept = {
-      {2, target(2, server.url("/fail"))}, {3, target(1, "file:///etc/passwd")},
-      {12, count("k", 2, 5)},              {13, count("f", 3, 6)}};
-  std::vector<LogRecord> records = {
-      {0, target(0, server.url("/zero"))}, {1, target(1, server.url("/one"))},
-      {4, target(1, server.url("/none"))}, {10, count("a\"b", 0, 1)},
-      {11, count("plain", 0, 2)},          {14, count("x&y", 1, 3)},
-      {15, count("ok", 1, 4)}};
+  const std::vector<LogRecord> kept = {{2, target(2, server.url("/fail"))},
+                                       {3, target(1, "file:///etc/passwd")},
+                                       {12, count("k", 2, 5)},
+                                       {13, count("f", 3, 6)}};
+  std::vector<LogRecord> records = {{0, target(0, server.url("/zero"))},
+                                    {1, target(1, server.url("/one"))},
+                                    {4, target(1, server.url("/none"))},
+                                    {10, count("a\"b", 0, 1)},
+                                    {11, count("plain", 0, 2)},
+                                    {14, count("x&y", 1, 3)},
+                                    {15, count("ok", 1, 4)}};
   records.insert(records.begin() + 2, kept.begin(), kept.end());
   make_log(dir_.file("lorvbook.mbl"), "log", records);
 
@@ -205,7 +208,8 @@ TEST_F(LogFixture, UploadsEachTargetAndKeepsWhatWasNotSent) {
   EXPECT_EQ(std::make_tuple(result.sent, result.failed, result.refused, result.log_deleted),
             std::make_tuple(3, 1, 1, false));
   std::vector<std::string> posts;
-  for (const auto& request : server.requests()) posts.push_back(request.path() + " " + request.body);
+  for (const auto& request : server.requests())
+    posts.push_back(request.path() + " " + request.body);
   EXPECT_EQ(posts, (std::vector<std::string>{
                        "/zero <LOG AS=\"a%22b\" COUNT=1>\r\n<LOG AS=\"plain\" COUNT=2>\r\n",
                        "/one x%26y=3&ok=4&", "/fail k=5&"}));
@@ -214,8 +218,8 @@ TEST_F(LogFixture, UploadsEachTargetAndKeepsWhatWasNotSent) {
   EXPECT_EQ(sink_.names[1], "file:///etc/passwd");
 
   // Once nothing fails, the log goes; a log without targets goes unsent.
-  make_log(dir_.file("lorvbook.mbl"), "log", {{0, target(1, server.url("/one"))},
-                                               {1, count("k", 0, 5)}});
+  make_log(dir_.file("lorvbook.mbl"), "log",
+           {{0, target(1, server.url("/one"))}, {1, count("k", 0, 5)}});
   EXPECT_TRUE(replicator.upload_log(web).log_deleted);
   make_log(dir_.file("lorvbook.mbl"), "log", {{1, count("k", 0, 5)}});
   EXPECT_TRUE(replicator.upload_log(web).log_deleted);
