@@ -141,13 +141,13 @@ void append_report_entry(std::string& report, uint8_t format, std::span<const ui
   // escaped, so a plain name reaches the server exactly as the handheld
   // wrote it; '%' is escaped too so that the server can undo the escapes.
   bool lines = format == format_log_lines;
-  auto special = [lines](uint8_t c) {
+  auto needs_escape = [lines](uint8_t c) {
     if (is_control(c) || c == '%') return true;
     return lines ? (c == '"' || c == '>') : (c == '&' || c == '=' || c == '+');
   };
   if (lines) report += "<LOG AS=\"";
   for (uint8_t c : name) {
-    if (special(c)) {
+    if (needs_escape(c)) {
       append_escaped(report, c);
     } else {
       report.push_back(static_cast<char>(c));
