@@ -15,20 +15,19 @@ namespace {
 // The states the program gives its announcements.
 enum : int32_t {
   state_new = 0,
-  state_gone = 1,      // no desktop file: the handheld copy goes
-  state_built = 2,     // built in this run; also what the conduit reports
+  state_gone = 1,   // no desktop file: the handheld copy goes
+  state_built = 2,  // built in this run; also what the conduit reports
   state_read_back = 3,
-  state_kept = 4,      // exists, not rebuilt
+  state_kept = 4,  // exists, not rebuilt
   state_remove = 5,
-  state_pending = 6,   // to be built; announced again later
+  state_pending = 6,  // to be built; announced again later
   state_closing = 7,
 };
 
 constexpr uint8_t open_existing = 0x08;
 
 bool opens_desktop_file(int32_t state) {
-  return state == state_new || state == state_built || state == state_kept ||
-         state == state_remove;
+  return state == state_new || state == state_built || state == state_kept || state == state_remove;
 }
 
 // A desktop path's file name without its extension: the name the database
@@ -167,8 +166,9 @@ int32_t Synchronisation::write_records(PalmDatabase& desktop, int32_t handle) {
     // The file changed since it was opened.
     if (!record || !info) return sync_err_io;
     std::span<uint8_t> bytes = record->data();
-    SyncRecord write{handle, 0, bytes.data(), static_cast<uint32_t>(bytes.size()), 0,
-                     info->attributes, info->unique_id};
+    SyncRecord write{
+        handle,         0, bytes.data(), static_cast<uint32_t>(bytes.size()), 0, info->attributes,
+        info->unique_id};
     const int32_t result = sync_.write_record(&write);
     desktop.release_record(std::move(record));
     if (result != sync_ok) return result;
@@ -197,9 +197,9 @@ bool Synchronisation::copy_records(const DeviceEntry& device, int32_t handle,
   platform::FileReplacement target(path);
   std::unique_ptr<PalmDatabase> copy;
   if (target.ready()) {
-    copy = PalmDatabase::create(target.path(), open_existing,
-                                std::string_view(device.info.creator, 4),
-                                std::string_view(device.info.type, 4), PalmDatabase::mode_memory);
+    copy =
+        PalmDatabase::create(target.path(), open_existing, std::string_view(device.info.creator, 4),
+                             std::string_view(device.info.type, 4), PalmDatabase::mode_memory);
   }
   if (!copy) {
     raise_warning(warnings::device_file);

@@ -95,8 +95,8 @@ WAYFETCH_CONDUIT_EXPORT int32_t OpenConduit(SyncProgressCallback progress,
   // The scope ends, and the sink goes, only after the synchronisation has
   // closed its connection and joined its worker.
   ScopedErrorSink scope(&log);
-  auto synchronisation = std::unique_ptr<Synchronisation>(
-      new (std::nothrow) Synchronisation(sync, log, progress));
+  auto synchronisation =
+      std::unique_ptr<Synchronisation>(new (std::nothrow) Synchronisation(sync, log, progress));
   if (!synchronisation) return -1;
   return synchronisation->run();
 }

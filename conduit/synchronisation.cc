@@ -106,9 +106,9 @@ bool Synchronisation::list_handheld() {
   int64_t offset = 0;
   SyncDateTime clock{};
   if (sync_.read_clock(&clock) == sync_ok) {
-    const int64_t desktop_seconds = static_cast<int64_t>(platform::current_clock().file_time() /
-                                                         file_time_per_second) -
-                                    palm_epoch_seconds;
+    const int64_t desktop_seconds =
+        static_cast<int64_t>(platform::current_clock().file_time() / file_time_per_second) -
+        palm_epoch_seconds;
     offset = desktop_seconds - static_cast<int64_t>(clock.palm_seconds);
   }
   if (list("LogF", "LORV", FileMessage::direction_handheld_log, offset) &&

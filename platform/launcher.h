@@ -33,9 +33,9 @@
 namespace wayfetch::platform {
 
 struct [[nodiscard]] LaunchStatus {
-  int error = 0;             // an errno value; 0 when the program was started
-  int32_t process_id = -1;   // the child's, when started
-  std::string message;       // empty when ok
+  int error = 0;            // an errno value; 0 when the program was started
+  int32_t process_id = -1;  // the child's, when started
+  std::string message;      // empty when ok
 
   bool ok() const { return error == 0; }
 };
@@ -62,8 +62,7 @@ LaunchStatus launch(const std::string& program, const std::vector<std::string>& 
 // started (missing, not executable) comes back through a close-on-exec pipe
 // as the middle child's errno; the status then carries it. On success
 // `process_id` is the program's.
-LaunchStatus launch_detached(const std::string& program,
-                             const std::vector<std::string>& arguments);
+LaunchStatus launch_detached(const std::string& program, const std::vector<std::string>& arguments);
 
 // Opens an address or a document with the desktop's handler ("xdg-open").
 // A target starting with "-" is refused (EINVAL): the handler would read it

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/settings_store_file.h"
+#include "tests/support/command_run.h"
 #include "tests/support/palm_books.h"
 #include "tests/support/temp_dir.h"
 
@@ -27,18 +28,13 @@ namespace wayfetch {
 namespace {
 
 namespace fs = std::filesystem;
+using HostRun = testing::CommandRun;
 using testing::Book;
 using testing::read_bytes;
 using testing::write_book;
 using testing::write_bytes;
 
 constexpr uint32_t palm_1970 = 2082844800;  // 1970-01-01 in seconds since 1904
-
-struct HostRun {
-  int status = -1;
-  std::string output;
-  double seconds = 0;
-};
 
 class ConduitTest : public ::testing::Test {
  protected:
@@ -80,16 +76,7 @@ class ConduitTest : public ::testing::Test {
   }
 
   HostRun host(const std::string& arguments) const {
-    const auto start = std::chrono::steady_clock::now();
-    std::FILE* pipe = ::popen(("'" WAYFETCH_HOTSYNC "' " + arguments + " 2>&1").c_str(), "r");
-    HostRun run;
-    char block[4096];
-    for (std::size_t got; (got = std::fread(block, 1, sizeof block, pipe)) > 0;)
-      run.output.append(block, got);
-    const int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return run;
+    return testing::run_command("'" WAYFETCH_HOTSYNC "' " + arguments + " 2>&1");
   }
   HostRun hotsync() const { return host("--handheld '" + dir_.file("handheld") + "'"); }
 
@@ -140,40 +127,33 @@ TEST_F(ConduitTest, OneHotSyncCarriesOutTheAnnouncements) {
   write_book(desktop("kept.prc"), {.name = "Kept", .records = {"desktop"}});
   write_book(desktop("stale.prc"), {.name = "Stale", .records = {"fresh"}});
   write_book(desktop("huge.prc"), {.name = "Huge", .records = {"a", std::string(70000, 'h')}});
-  fs::last_write_time(desktop("kept.prc"), fs::file_time_type::clock::now() - std::chrono::hours(24));
+  fs::last_write_time(desktop("kept.prc"),
+                      fs::file_time_type::clock::now() - std::chrono::hours(24));
   // What an announcement may name besides books.
   fs::create_directory(desktop("folder.prc"));
   ASSERT_EQ(::mkfifo(desktop("fifo.prc").c_str(), 0600), 0);
   write_bytes(desktop("corrupt.prc"), std::string(200, '\xFF'));
 
   install_program(stand_in());
-  start_peer({"open",
-              "send 2 0 " + desktop("fresh.prc"),
-              "send 2 0 " + desktop("rebuilt.prc"),
-              "send 4 0 " + desktop("kept.prc"),
-              "send 4 0 " + desktop("stale.prc"),
-              "send 1 0 " + desktop("Gone.prc"),
-              "send 6 0 " + desktop("pending.prc"),
-              "send 2 0 " + desktop("huge.prc"),
-              "send 3 1 " + desktop("lorvbook_temp.mbl"),
-              "send 2 0 " + desktop("folder.prc"),
-              "send 2 0 " + desktop("fifo.prc"),
-              "send 4 0 " + desktop("missing.prc"),
-              "send 2 0 " + desktop("corrupt.prc"),
-              "send 9 0 " + desktop("fresh.prc"),
-              "send 2 7 " + desktop("fresh.prc"),
-              "send 7 0 ",
+  start_peer({"open", "send 2 0 " + desktop("fresh.prc"), "send 2 0 " + desktop("rebuilt.prc"),
+              "send 4 0 " + desktop("kept.prc"), "send 4 0 " + desktop("stale.prc"),
+              "send 1 0 " + desktop("Gone.prc"), "send 6 0 " + desktop("pending.prc"),
+              "send 2 0 " + desktop("huge.prc"), "send 3 1 " + desktop("lorvbook_temp.mbl"),
+              "send 2 0 " + desktop("folder.prc"), "send 2 0 " + desktop("fifo.prc"),
+              "send 4 0 " + desktop("missing.prc"), "send 2 0 " + desktop("corrupt.prc"),
+              "send 9 0 " + desktop("fresh.prc"), "send 2 7 " + desktop("fresh.prc"), "send 7 0 ",
               "end"});
   const HostRun run = hotsync();
   EXPECT_EQ(run.status, 0) << run.output;
-  expect_lines(run.output,
-               {"Skipped \"" + desktop("folder.prc") + "\": not a readable Palm database",
-                "Skipped \"" + desktop("fifo.prc") + "\": not a readable Palm database",
-                "Skipped \"" + desktop("missing.prc") + "\": not a readable Palm database",
-                "Skipped \"" + desktop("corrupt.prc") + "\": not a readable Palm database",
-                "unknown state 9 or direction 0", "unknown state 2 or direction 7",
-                "Could not install \"" + desktop("huge.prc") + "\" as \"Huge\" on the handheld (16389)",
-                "Conduit LORV returned 0"});
+  expect_lines(
+      run.output,
+      {"Skipped \"" + desktop("folder.prc") + "\": not a readable Palm database",
+       "Skipped \"" + desktop("fifo.prc") + "\": not a readable Palm database",
+       "Skipped \"" + desktop("missing.prc") + "\": not a readable Palm database",
+       "Skipped \"" + desktop("corrupt.prc") + "\": not a readable Palm database",
+       "unknown state 9 or direction 0", "unknown state 2 or direction 7",
+       "Could not install \"" + desktop("huge.prc") + "\" as \"Huge\" on the handheld (16389)",
+       "Conduit LORV returned 0"});
   // A clean end is no lost connection.
   EXPECT_EQ(run.output.find("lost connection"), std::string::npos) << run.output;
 

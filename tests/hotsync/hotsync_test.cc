@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/palm_database.h"
+#include "tests/support/command_run.h"
 #include "tests/support/palm_books.h"
 #include "tests/support/temp_dir.h"
 
@@ -20,16 +21,12 @@ namespace wayfetch {
 namespace {
 
 namespace fs = std::filesystem;
+using HostRun = testing::CommandRun;
 using testing::Book;
 using testing::expect_same_database;
 using testing::TempDir;
 using testing::write_book;
 using testing::write_bytes;
-
-struct HostRun {
-  int status = -1;
-  std::string output;
-};
 
 class HotSyncTest : public ::testing::Test {
  protected:
@@ -45,17 +42,10 @@ class HotSyncTest : public ::testing::Test {
 
   // Runs the host; the status is the exit status, or 128 + the signal.
   HostRun host(const std::string& arguments) const {
-    std::string command = "env XDG_CONFIG_HOME='" + dir_.file("config") + "' XDG_DATA_HOME='" +
-                          dir_.file("data") + "' ECHO_CONDUIT_SCRIPTS='" + dir_.file("scripts") +
-                          "' '" WAYFETCH_HOTSYNC "' " + arguments + " 2>&1";
-    HostRun run;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    char block[4096];
-    for (std::size_t got; (got = std::fread(block, 1, sizeof block, pipe)) > 0;)
-      run.output.append(block, got);
-    const int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return run;
+    return testing::run_command("env XDG_CONFIG_HOME='" + dir_.file("config") +
+                                "' XDG_DATA_HOME='" + dir_.file("data") +
+                                "' ECHO_CONDUIT_SCRIPTS='" + dir_.file("scripts") +
+                                "' '" WAYFETCH_HOTSYNC "' " + arguments + " 2>&1");
   }
 
   void conduit(const std::string& creator, int priority, const std::string& script) {
