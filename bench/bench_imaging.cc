@@ -2,7 +2,8 @@
 // doing the same work (the same resize, 256 colours without dithering, BMP3
 // output) on the same files, and the peak memory of one conversion.
 //
-//   bench_imaging [--repeat N]   make the test pictures, time, print a table
+//   bench_imaging [--repeat N]   make the test pictures, time, print a table;
+//                                then the PNG libraries on the PNG pictures
 //   bench_imaging --one FILE     convert FILE once (used for process timings
 //                                and peak memory; prints "maxrss_kb N")
 //
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "bench/bench_usage.h"
+#include "bench/png_race.h"
 #include "imaging/colour_reduction.h"
 #include "imaging/picture_record.h"
 #include "tests/imaging/picture_files.h"
@@ -190,6 +192,21 @@ int main(int argc, char** argv) {
     std::printf("%-16s %4dx%-4d %9.2f %9.2f %11.2f %8.1fx %8.1fx\n", p.label.c_str(),
                 p.record.width, p.record.height, a, b, c, c / a, c / b);
   }
+
+  // The PNG libraries on the same pictures, decoding into the same scaler.
+  std::printf("\nPNG decoding and shrinking to the record size, median of %d runs, ms\n", repeat);
+  std::printf("%-16s %9s %9s %9s %12s %12s %s\n", "picture", "libpng", "libspng", "ratio",
+              "zlib inflate", "share", "same pixels");
+  for (const auto& p : pictures) {
+    if (p.label.rfind("PNG", 0) != 0) continue;
+    const auto race = wayfetch::bench::race_png(p.path, p.record, repeat);
+    std::printf("%-16s %9.2f %9.2f %8.2fx %12.2f %5.0f%%/%3.0f%% %s\n", p.label.c_str(),
+                race.libpng_ms, race.libspng_ms, race.libpng_ms / race.libspng_ms,
+                race.inflate_ms, 100 * race.inflate_ms / race.libpng_ms,
+                100 * race.inflate_ms / race.libspng_ms,
+                race.libspng_ms < 0 ? "(no libspng)" : race.same_pixels ? "yes" : "NO");
+  }
+  std::printf("ratio = libpng / libspng; share = inflating / libpng, / libspng\n");
 
   // Peak memory of one conversion in its own process, against the same
   // process converting the small GIF.

@@ -4,14 +4,20 @@
 // (reading tags, rewriting, patching), text-record compression, picture
 // conversion and the rest, plus the process's peak memory.
 //
-//   bench_publish [--mb N] [--pictures P] [--keep FOLDER]
+//   bench_publish [--mb N] [--pictures P] [--keep FOLDER] [--threads T]
 //
-// Times are the thread's CPU seconds, so a machine shared with other work
-// still gives comparable figures; wall-clock seconds are printed beside
-// them. The page is written to disk in small pieces before publishing, so
-// the peak memory is the publisher's.
+// Times are the publishing thread's CPU seconds, so a machine shared with
+// other work still gives comparable figures; wall-clock seconds are printed
+// beside them. The page is written to disk in small pieces before
+// publishing, so the peak memory is the publisher's.
+//
+// With --threads T the pictures are converted on T threads, and the same
+// page is also published with one thread in the same process (three times
+// each, alternating; the fastest counts): the wall-time ratio T threads /
+// one thread is printed, and both books must be byte-identical.
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,8 +25,10 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/bench_usage.h"
@@ -64,9 +72,11 @@ class StageClock : public PublishProgress {
   Instant pictures_start;
 };
 
-// The picture library, timed.
+// The picture library, timed: the time the writer spends in make_record
+// (converting, or waiting for the pool).
 class TimedPictures : public PictureRecordSource {
  public:
+  explicit TimedPictures(int threads) : inner(threads) {}
   bool make_record(const std::string& path, std::vector<uint8_t>& record,
                    std::string& error_text) override {
     const Instant start = now();
@@ -74,9 +84,66 @@ class TimedPictures : public PictureRecordSource {
     spent += now() - start;
     return ok;
   }
+  void expect(const std::string& path) override { inner.expect(path); }
+  void expect_none() override { inner.expect_none(); }
   BitmapPictureSource inner;
   Instant spent;
 };
+
+struct Run {
+  bool ok = false;
+  Instant total;
+  Instant content;
+  Instant compression;
+  Instant pictures;
+  int32_t text_records = 0;
+};
+
+Run publish_once(const std::string& page, const std::string& book, int threads) {
+  const EbookPackage package = EbookPackage::from_page(page, "");
+  TimedPictures timed(threads);
+  StageClock clock;
+  EbookPublisher publisher(package, &timed);
+  publisher.set_converter_progress(nullptr);
+  publisher.set_progress(&clock);
+  Run run;
+  const Instant start = now();
+  run.ok = publisher.publish(book, true, true);
+  run.total = now() - start;
+  if (!run.ok) {
+    std::fprintf(stderr, "publish failed: %s\n", publisher.error_text().c_str());
+    return run;
+  }
+  run.content = clock.text_start - start;
+  run.compression = clock.pictures_start - clock.text_start;
+  run.pictures = timed.spent;
+  run.text_records = publisher.text_record_count();
+  return run;
+}
+
+// How many cores the machine gives us now: T threads each doing one piece
+// of busy work against one thread doing all T pieces.
+double cores_available(int threads) {
+  const auto busy = [] {
+    volatile double x = 0;
+    for (int i = 0; i < 20000000; ++i) x = x + 1e-9 * i;
+  };
+  const auto start_one = std::chrono::steady_clock::now();
+  for (int i = 0; i < threads; ++i) busy();
+  const double one = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_one).count();
+  const auto start_many = std::chrono::steady_clock::now();
+  std::vector<std::thread> workers;
+  for (int i = 0; i < threads; ++i) workers.emplace_back(busy);
+  for (std::thread& worker : workers) worker.join();
+  const double many =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start_many).count();
+  return one / many;
+}
+
+std::string file_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 // A news page: headings with anchors, paragraphs with links to them, a style
 // sheet, and the pictures spread through the text. Written in pieces.
@@ -130,15 +197,18 @@ long peak_kilobytes() {
 int main(int argc, char** argv) {
   if (wayfetch::bench::asked_for_help(
           argc, argv,
-          "usage: bench_publish [--mb N] [--pictures P] [--keep FOLDER]\n"
+          "usage: bench_publish [--mb N] [--pictures P] [--keep FOLDER] [--threads T]\n"
           "Publishes a generated page of N MB (default 5) with P pictures (default 50)\n"
-          "and prints the time of each stage and the peak memory.\n")) {
+          "and prints the time of each stage and the peak memory; with --threads T,\n"
+          "the wall-time ratio of T picture threads against one.\n")) {
     return 0;
   }
   double megabytes = 5;
   int pictures = 50;
   std::string keep;
+  int threads = 0;
   for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--threads") == 0) threads = std::atoi(argv[i + 1]);
     if (std::strcmp(argv[i], "--mb") == 0) megabytes = std::atof(argv[i + 1]);
     if (std::strcmp(argv[i], "--pictures") == 0) pictures = std::atoi(argv[i + 1]);
     if (std::strcmp(argv[i], "--keep") == 0) keep = argv[i + 1];
@@ -158,36 +228,60 @@ int main(int argc, char** argv) {
   write_page(page, static_cast<std::size_t>(megabytes * 1024 * 1024), pictures);
   const long before = peak_kilobytes();
 
-  const EbookPackage package = EbookPackage::from_page(page, "");
-  TimedPictures timed;
-  StageClock clock;
-  EbookPublisher publisher(package, &timed);
-  publisher.set_converter_progress(nullptr);
-  publisher.set_progress(&clock);
-  const Instant start = now();
-  const bool ok = publisher.publish((folder / "bench.prc").string(), true, true);
-  const Instant total = now() - start;
-  if (!ok) {
-    std::fprintf(stderr, "publish failed: %s\n", publisher.error_text().c_str());
-    return 1;
+  const std::string book = (folder / "bench.prc").string();
+  if (threads > 0) {
+    // One thread and T threads, alternating, three times each.
+    const std::string other = (folder / "bench-1.prc").string();
+    double one = 1e30;
+    double many = 1e30;
+    double cores = 0;
+    Run fastest_single;
+    for (int round = 0; round < 3; ++round) {
+      const Run single = publish_once(page, other, 1);
+      const Run pooled = publish_once(page, book, threads);
+      if (!single.ok || !pooled.ok) return 1;
+      if (single.total.wall < one) fastest_single = single;
+      one = std::min(one, single.total.wall);
+      many = std::min(many, pooled.total.wall);
+      cores += cores_available(threads) / 3;
+    }
+    // On T free cores the pictures (converted from the moment the page
+    // names them) run beside reading the page and compressing the text.
+    const Run& s1 = fastest_single;
+    const double serial = s1.total.cpu - s1.pictures.cpu;
+    const double expected = std::max(serial, s1.pictures.cpu / threads) / s1.total.cpu;
+    const bool same = file_bytes(book) == file_bytes(other);
+    std::printf("page %.1f MB, %d JPEG pictures (640 x 480)\n",
+                static_cast<double>(fs::file_size(page)) / 1048576.0, pictures);
+    std::printf("wall s, 1 thread:    %8.3f\n", one);
+    std::printf("wall s, %d threads:   %8.3f\n", threads, many);
+    std::printf("wall-time ratio %d threads / 1 thread: %.2f (target at most 0.6 on 2 cores)\n",
+                threads, many / one);
+    std::printf("cores the machine gave us meanwhile: %.2f of %d (busy loops on 1 and %d threads)\n",
+                cores, threads, threads);
+    std::printf("ratio expected on %d free cores from the CPU times: %.2f "
+                "(serial %.3f s, pictures %.3f s)\n",
+                threads, expected, serial, s1.pictures.cpu);
+    std::printf("books identical: %s\n", same ? "yes" : "NO");
+    if (keep.empty()) fs::remove_all(folder);
+    return same ? 0 : 1;
   }
 
-  const Instant content = clock.text_start - start;
-  const Instant compression = clock.pictures_start - clock.text_start;
-  Instant rest = total - compression - timed.spent;
+  const Run run = publish_once(page, book, 1);
+  if (!run.ok) return 1;
+  const Instant rest = run.total - run.compression - run.pictures;
   std::printf("page %.1f MB, %d JPEG pictures (640 x 480), %d text records, book %.1f MB\n",
-              static_cast<double>(fs::file_size(page)) / 1048576.0, pictures,
-              publisher.text_record_count(),
-              static_cast<double>(fs::file_size(folder / "bench.prc")) / 1048576.0);
+              static_cast<double>(fs::file_size(page)) / 1048576.0, pictures, run.text_records,
+              static_cast<double>(fs::file_size(book)) / 1048576.0);
   std::printf("%-34s %8s %8s\n", "", "cpu s", "wall s");
-  std::printf("%-34s %8.3f %8.3f\n", "total", total.cpu, total.wall);
-  std::printf("%-34s %8.3f %8.3f\n", "text records (compression)", compression.cpu,
-              compression.wall);
-  std::printf("%-34s %8.3f %8.3f\n", "picture conversion", timed.spent.cpu, timed.spent.wall);
+  std::printf("%-34s %8.3f %8.3f\n", "total", run.total.cpu, run.total.wall);
+  std::printf("%-34s %8.3f %8.3f\n", "text records (compression)", run.compression.cpu,
+              run.compression.wall);
+  std::printf("%-34s %8.3f %8.3f\n", "picture conversion", run.pictures.cpu, run.pictures.wall);
   std::printf("%-34s %8.3f %8.3f\n", "rest", rest.cpu, rest.wall);
-  std::printf("%-34s %8.3f %8.3f\n", "  of it: tags, rewriting, patching", content.cpu,
-              content.wall);
-  std::printf("rest / compression: %.2f (target below 0.5)\n", rest.cpu / compression.cpu);
+  std::printf("%-34s %8.3f %8.3f\n", "  of it: tags, rewriting, patching", run.content.cpu,
+              run.content.wall);
+  std::printf("rest / compression: %.2f (target below 0.5)\n", rest.cpu / run.compression.cpu);
   std::printf("peak memory: %.1f MB (%.1f MB before publishing)\n",
               static_cast<double>(peak_kilobytes()) / 1024.0, static_cast<double>(before) / 1024.0);
   if (keep.empty()) fs::remove_all(folder);

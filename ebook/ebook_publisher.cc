@@ -1,6 +1,8 @@
 #include "ebook/ebook_publisher.h"
 
 #include <atomic>
+#include <string>
+#include <vector>
 
 #include "core/ascii.h"
 #include "core/file.h"
@@ -15,6 +17,21 @@
 
 namespace wayfetch {
 namespace {
+
+// Tells the picture source, when the publish ends on any path, that no
+// more of the pictures announced to it are coming.
+class PicturesExpected {
+ public:
+  explicit PicturesExpected(PictureRecordSource* source) : source_(source) {}
+  ~PicturesExpected() {
+    if (source_ != nullptr) source_->expect_none();
+  }
+  PicturesExpected(const PicturesExpected&) = delete;
+  PicturesExpected& operator=(const PicturesExpected&) = delete;
+
+ private:
+  PictureRecordSource* source_;
+};
 
 constexpr std::string_view crlf = "\r\n";
 constexpr std::string_view guide_name = "guide.htm";
@@ -167,6 +184,14 @@ bool EbookPublisher::publish(const std::string& output_path, bool compress, bool
   references_ = ReferenceTable();
   style_.reset();
   text_record_count_ = 0;
+  // Each distinct picture is announced to the picture source as the page
+  // reaches it, so it may be converted while the rest of the page is read
+  // and the text compressed; on every way out the source is told that no
+  // more are coming.
+  const PicturesExpected expected(pictures_);
+  if (pictures_ != nullptr) {
+    references_.set_new_picture_hook([this](const std::string& path) { pictures_->expect(path); });
+  }
 
   WorkingFolder work;
   if (work.path().empty()) {

@@ -5,93 +5,11 @@
 #include <cstring>
 #include <memory>
 
+#include "ebook/palmdoc_match_finder.h"
+
 namespace wayfetch {
 namespace palmdoc {
 namespace {
-
-// The greedy search picks, at each position, the longest string of at most
-// ten bytes (and stopping one byte before the end of the input) that occurs
-// earlier in the window, and of those the earliest occurrence. A brute-force
-// scan of the window finds exactly that, and so does walking the positions
-// that share the first three bytes from the oldest to the newest and keeping
-// the first one of greatest length: a match of three bytes or more must start
-// with the same three bytes. Stopping at the first candidate that reaches the
-// longest possible length keeps long runs of one byte cheap.
-class MatchFinder {
- public:
-  explicit MatchFinder(std::span<const uint8_t> input)
-      : input_(input), next_(std::make_unique_for_overwrite<int32_t[]>(input.size())) {
-    oldest_.fill(-1);
-    newest_.fill(-1);
-  }
-
-  // Makes every position below `p` a candidate.
-  void insert_up_to(int32_t p) {
-    const int32_t last = static_cast<int32_t>(input_.size()) - min_match;
-    for (; inserted_ < p; ++inserted_) {
-      if (inserted_ > last) continue;
-      uint32_t h = hash(inserted_);
-      next_[static_cast<std::size_t>(inserted_)] = -1;
-      if (newest_[h] < 0) {
-        oldest_[h] = inserted_;
-      } else {
-        next_[static_cast<std::size_t>(newest_[h])] = inserted_;
-      }
-      newest_[h] = inserted_;
-    }
-  }
-
-  // The earliest longest match for position `p`, at most `cap` bytes long;
-  // length 0 when none reaches three bytes. REQUIRES: cap >= min_match and
-  // p + cap < input length.
-  struct Match {
-    int32_t length = 0;
-    int32_t position = 0;
-  };
-  Match find(int32_t p, int32_t cap) {
-    const uint8_t* in = input_.data();
-    const int32_t window_start = std::max(0, p - max_distance);
-    uint32_t h = hash(p);
-    // Positions only ever leave the window, so its oldest candidate is found
-    // by dropping expired ones from the front of the chain once.
-    int32_t c = oldest_[h];
-    while (c >= 0 && c < window_start) c = next_[static_cast<std::size_t>(c)];
-    oldest_[h] = c;
-    if (c < 0) newest_[h] = -1;
-
-    Match best;
-    const uint8_t* here = in + p;
-    for (; c >= 0; c = next_[static_cast<std::size_t>(c)]) {
-      const uint8_t* there = in + c;
-      // Only a strictly longer match replaces an earlier one.
-      if (there[best.length] != here[best.length]) continue;
-      int32_t length = 0;
-      while (length < cap && there[length] == here[length]) ++length;
-      if (length > best.length) {
-        best.length = length;
-        best.position = c;
-        if (length == cap) break;
-      }
-    }
-    if (best.length < min_match) best.length = 0;
-    return best;
-  }
-
- private:
-  static constexpr int hash_bits = 12;
-
-  uint32_t hash(int32_t s) const {
-    const uint8_t* b = input_.data() + s;
-    uint32_t key = (uint32_t{b[0]} << 16) | (uint32_t{b[1]} << 8) | b[2];
-    return (key * 0x9E3779B1u) >> (32 - hash_bits);
-  }
-
-  std::span<const uint8_t> input_;
-  std::unique_ptr<int32_t[]> next_;  // next newer position with the same hash
-  std::array<int32_t, std::size_t{1} << hash_bits> oldest_{};
-  std::array<int32_t, std::size_t{1} << hash_bits> newest_{};
-  int32_t inserted_ = 0;
-};
 
 // Writes the codes of one record. Escaped bytes join the escape run that
 // ends the output so far (up to eight bytes), which gives the same bytes as
@@ -165,18 +83,25 @@ class CodeWriter {
   bool pending_space_ = false;
 };
 
-}  // namespace
+// The padded copy of the input and the match tables of one compression.
+template <typename Index>
+struct Workspace {
+  std::vector<uint8_t> padded;
+  MatchTables<Index> tables;
+};
 
-std::vector<uint8_t> compress_bytes(std::span<const uint8_t> input) {
+template <typename Index>
+std::vector<uint8_t> compress_in(std::span<const uint8_t> input, Workspace<Index>& work) {
   const auto n = static_cast<int32_t>(input.size());
+  work.padded.assign(input.begin(), input.end());
+  work.padded.resize(input.size() + match_padding, 0);
   CodeWriter writer(input.size());
-  MatchFinder finder(input);
+  MatchFinder<Index> finder(work.padded.data(), n, work.tables);
   int32_t p = 0;
   while (p < n) {
-    finder.insert_up_to(p);
     // A match never reaches the last byte of the input.
     const int32_t cap = std::min(max_match, n - p - 1);
-    MatchFinder::Match match;
+    Match match;
     if (cap >= min_match) match = finder.find(p, cap);
     if (match.length >= min_match) {
       writer.reference(p - match.position, match.length);
@@ -187,6 +112,20 @@ std::vector<uint8_t> compress_bytes(std::span<const uint8_t> input) {
     }
   }
   return writer.finish();
+}
+
+}  // namespace
+
+std::vector<uint8_t> compress_bytes(std::span<const uint8_t> input) {
+  // Records (4096 bytes) take 16-bit positions and a workspace kept by the
+  // thread, so compressing a book allocates nothing per record but the
+  // result; longer inputs take 32-bit positions and a workspace of their own.
+  if (input.size() <= MatchFinder<uint16_t>::max_input) {
+    thread_local Workspace<uint16_t> work;
+    return compress_in(input, work);
+  }
+  Workspace<int32_t> work;
+  return compress_in(input, work);
 }
 
 bool decompress_bytes(std::span<const uint8_t> input, std::vector<uint8_t>& output) {

@@ -41,6 +41,8 @@ class PrcFile {
 
 // Makes the bitmap record of one picture. The picture library implements
 // it; tests feed ready bytes. Called on the thread that writes the file.
+// A source may convert a book's pictures ahead of time, on threads of its
+// own, once told which are coming.
 class PictureRecordSource {
  public:
   PictureRecordSource() = default;
@@ -53,6 +55,14 @@ class PictureRecordSource {
   // decoder exceptions are turned into such a failure, never thrown through.
   virtual bool make_record(const std::string& path, std::vector<uint8_t>& record,
                            std::string& error_text) = 0;
+
+  // One more picture make_record() will be asked for, after those expected
+  // before; a source may start converting it. Asking for others stays
+  // allowed. The default prepares nothing.
+  virtual void expect(const std::string& path) { static_cast<void>(path); }
+  // None of the expected pictures not yet asked for will be: work prepared
+  // for them may be dropped.
+  virtual void expect_none() {}
 };
 
 }  // namespace wayfetch

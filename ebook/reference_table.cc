@@ -50,6 +50,7 @@ int32_t ReferenceTable::add_picture(std::string_view path, int32_t name_length, 
     slot.first = true;
   }
   pictures_.push_back(std::move(slot));
+  if (pictures_.back().first && new_picture_) new_picture_(pictures_.back().path);
   return pictures_.back().k;
 }
 

@@ -15,6 +15,7 @@
 #define WAYFETCH_EBOOK_REFERENCE_TABLE_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -78,6 +79,11 @@ class ReferenceTable {
   // slot's k for a path seen before, else the next number (from 1). -1 when
   // the table is full.
   int32_t add_picture(std::string_view path, int32_t name_length, int64_t position);
+  // Called with the path of each new distinct picture, as add_picture()
+  // takes it (empty: nobody is told).
+  void set_new_picture_hook(std::function<void(const std::string& path)> hook) {
+    new_picture_ = std::move(hook);
+  }
 
   // Notes a picture left out, once per name (at most max_pictures names).
   void leave_out_picture(std::string_view name, LeftOutPicture::Reason reason);
@@ -99,6 +105,7 @@ class ReferenceTable {
   std::vector<PictureSlot> pictures_;
   std::vector<LeftOutPicture> left_out_;
   int32_t distinct_pictures_ = 0;
+  std::function<void(const std::string& path)> new_picture_;
 };
 
 }  // namespace wayfetch

@@ -132,28 +132,26 @@ uint8_t over_white(unsigned value, unsigned alpha) {
   return static_cast<uint8_t>((value * alpha + 255 * (255 - alpha) + 127) / 255);
 }
 
-// One transformed row (1 to 4 channels of 8 bits) to blue, green, red.
+// One transformed row (1, 2 or 4 channels of 8 bits) to blue, green, red;
+// three-channel rows already are. One loop per layout keeps the per-pixel
+// work free of branches.
 void row_to_bgr(const uint8_t* in, uint8_t* out, png_uint_32 width, int channels) {
-  for (png_uint_32 x = 0; x < width; ++x, out += 3) {
-    switch (channels) {
-      case 1:
-        out[0] = out[1] = out[2] = in[0];
-        break;
-      case 2:
+  switch (channels) {
+    case 1:
+      for (png_uint_32 x = 0; x < width; ++x, out += 3) out[0] = out[1] = out[2] = in[x];
+      break;
+    case 2:
+      for (png_uint_32 x = 0; x < width; ++x, in += 2, out += 3) {
         out[0] = out[1] = out[2] = over_white(in[0], in[1]);
-        break;
-      case 3:
-        out[0] = in[0];
-        out[1] = in[1];
-        out[2] = in[2];
-        break;
-      default:
+      }
+      break;
+    default:
+      for (png_uint_32 x = 0; x < width; ++x, in += 4, out += 3) {
         out[0] = over_white(in[0], in[3]);
         out[1] = over_white(in[1], in[3]);
         out[2] = over_white(in[2], in[3]);
-        break;
-    }
-    in += channels;
+      }
+      break;
   }
 }
 
@@ -212,15 +210,23 @@ Bitmap colour_bitmap(PngDecoder* d, const Header& header, PictureSize target) {
   }
   const PictureSize full{static_cast<int32_t>(header.width), static_cast<int32_t>(header.height)};
   RowResampler resampler(full, target);
-  std::vector<uint8_t> bgr(size_t{header.width} * 3);
+  std::vector<uint8_t> bgr(channels == 3 ? 0 : size_t{header.width} * 3);
 
+  // Blue, green, red rows go to the scaler as libpng delivers them.
+  const auto push = [&](const uint8_t* row) {
+    if (channels == 3) {
+      resampler.push_row(row);
+    } else {
+      row_to_bgr(row, bgr.data(), header.width, channels);
+      resampler.push_row(bgr.data());
+    }
+  };
   if (passes == 1) {
     // Row by row: a large picture is shrunk as it is decoded and never held.
     std::vector<uint8_t> row(row_bytes);
     for (png_uint_32 y = 0; y < header.height; ++y) {
       if (!guarded_read_row(d, row.data())) throw_error(*d);
-      row_to_bgr(row.data(), bgr.data(), header.width, channels);
-      resampler.push_row(bgr.data());
+      push(row.data());
     }
   } else {
     // Interlaced rows are only complete after the last pass.
@@ -228,10 +234,7 @@ Bitmap colour_bitmap(PngDecoder* d, const Header& header, PictureSize target) {
     std::vector<png_bytep> rows(header.height);
     for (png_uint_32 y = 0; y < header.height; ++y) rows[y] = pixels.data() + row_bytes * y;
     if (!guarded_read_image(d, rows.data())) throw_error(*d);
-    for (png_uint_32 y = 0; y < header.height; ++y) {
-      row_to_bgr(rows[y], bgr.data(), header.width, channels);
-      resampler.push_row(bgr.data());
-    }
+    for (png_uint_32 y = 0; y < header.height; ++y) push(rows[y]);
   }
   return resampler.finish();
 }

@@ -38,7 +38,11 @@ class FakePictures : public PictureRecordSource {
     record.assign(bytes.begin(), bytes.end());
     return true;
   }
+  // Announced pictures, and "" where the publisher said none are coming.
+  void expect(const std::string& path) override { expected.push_back(path); }
+  void expect_none() override { expected.emplace_back(); }
   std::vector<std::string> asked;
+  std::vector<std::string> expected;
   std::string failing;
 };
 
@@ -149,10 +153,12 @@ TEST_F(EbookPublisherTest, EachDistinctPictureIsOneRecord) {
       "<img src=\"bb.gif\"><img alt=none>");
   ASSERT_TRUE(publish(page)) << error_text;
 
-  // Records in the order of first appearance, each converted once.
+  // Records in the order of first appearance, each converted once; the
+  // source is told them before and that none are coming after.
   const std::vector<std::string> expected = {site.file("bb.gif"), site.file("cc.JPG"),
                                              site.file("pics/ee.png")};
   EXPECT_EQ(pictures.asked, expected);
+  EXPECT_EQ(pictures.expected, (std::vector<std::string>{expected[0], expected[1], expected[2], ""}));
   ASSERT_EQ(book.record_count, 1u + text_records + 3u);
   EXPECT_EQ(book.picture(1), "BM" + site.file("bb.gif"));
   EXPECT_EQ(book.picture(3), "BM" + site.file("pics/ee.png"));
@@ -254,6 +260,7 @@ TEST_F(EbookPublisherTest, FailuresNameTheirCause) {
   pictures.failing = site.file("photo.gif");
   EXPECT_FALSE(publish(write_page("page.html", "<img src=photo.gif>")));
   EXPECT_EQ(error_text, "cannot convert " + site.file("photo.gif") + " / ");
+  EXPECT_EQ(pictures.expected.back(), "") << "told none are coming";
   EXPECT_EQ(read_bytes(target), "old");
   EXPECT_EQ(names_in(out.path()), std::vector<std::string>{"book.prc"});
 

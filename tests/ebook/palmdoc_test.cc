@@ -189,6 +189,26 @@ TEST(PalmDocTest, MatchesTheReferenceAtTheWindowEdge) {
   expect_same_as_reference(input, "repeated block");
 }
 
+TEST(PalmDocTest, MatchesTheReferenceAroundTheChainLevels) {
+  // Repeats of 7, 8 and 9 bytes sit on both sides of the eight-byte chain;
+  // several earlier copies of different lengths make the earliest of the
+  // longest differ from the first and from the nearest. Inputs above 65535
+  // bytes take the wide positions.
+  std::mt19937 rng(5);
+  const std::string block = "<div class=\"story-body\">";
+  for (std::size_t size : {4096u, 70000u}) {
+    std::string text;
+    while (text.size() < size) {
+      const std::size_t cut = 6 + rng() % 5;
+      text += block.substr(0, cut);
+      text += static_cast<char>('a' + rng() % 3);
+      if (rng() % 4 == 0) text += "  \xC3\xA9\x05 ";
+    }
+    text.resize(size);
+    expect_same_as_reference(bytes_of(text), "blocks, " + std::to_string(size) + " bytes");
+  }
+}
+
 TEST(PalmDocTest, MatchesTheReferenceOnRealHtml) {
   const std::filesystem::path folder = "/usr/share/doc";
   std::error_code ignored;
