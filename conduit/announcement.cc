@@ -97,10 +97,26 @@ void Synchronisation::handle(FileMessage& entry) {
       if (install(*desktop, path)) {
         entry.state = state_built;
         report(entry);
+        // A later announcement of the same book replaces this one.
+        if (device == nullptr) device = &remember(*desktop, entry);
       }
       break;
   }
   if (device != nullptr) device->handled = true;
+}
+
+Synchronisation::DeviceEntry& Synchronisation::remember(const PalmDatabase& installed,
+                                                        const FileMessage& entry) {
+  DeviceEntry device;
+  const PalmHeader& header = installed.header();
+  std::memcpy(device.info.name, header.name.data(), sizeof device.info.name - 1);
+  std::memcpy(device.info.type, header.type.data(), sizeof device.info.type);
+  std::memcpy(device.info.creator, header.creator.data(), sizeof device.info.creator);
+  device.info.card = 0;
+  device.direction = entry.direction;
+  device.modified = entry.modified;
+  devices_.push_back(device);
+  return devices_.back();
 }
 
 Synchronisation::DeviceEntry* Synchronisation::find_device(int32_t direction,
@@ -118,7 +134,8 @@ bool Synchronisation::remove_from_handheld(DeviceEntry& device) {
   show_progress("Deleting " + name);
   const int32_t result = sync_.remove(device.info.name, device.info.card);
   yield();
-  if (result == sync_ok) return true;
+  // Not found: deleted earlier in this HotSync.
+  if (result == sync_ok || result == sync_err_not_found) return true;
   log_.add("Could not delete " + quoted(name) + " from the handheld (" + std::to_string(result) +
            ")");
   return false;

@@ -41,8 +41,9 @@
 //   desktop file installed with its header and records).
 // - 6, 7: nothing. Any other state or direction: skipped and logged.
 // A handheld database an announcement found is handled, and not sent at the
-// end. A failed installation deletes the half-made database and writes a
-// line to the HotSync log.
+// end; one installed joins the list as handled, so that a later announcement
+// of the same book replaces it. A failed installation deletes the half-made
+// database and writes a line to the HotSync log.
 //
 // Errors raised on the object, and so written to the HotSync log through the
 // current sink: warning 50 (warnings::device_file) when a handheld database
@@ -109,6 +110,8 @@ class Synchronisation : public ErrorState {
   // Announcements (announcement.cc).
   void handle(FileMessage& entry);
   DeviceEntry* find_device(int32_t direction, const std::string& name);
+  // Adds a database installed in this HotSync to the handheld's list.
+  DeviceEntry& remember(const PalmDatabase& installed, const FileMessage& entry);
   bool remove_from_handheld(DeviceEntry& device);
   bool install(PalmDatabase& desktop, const std::string& path);
   // The first failing result, or sync_ok.

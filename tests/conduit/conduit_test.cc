@@ -141,8 +141,9 @@ TEST_F(ConduitTest, OneHotSyncCarriesOutTheAnnouncements) {
               "send 2 0 " + desktop("huge.prc"), "send 3 1 " + desktop("lorvbook_temp.mbl"),
               "send 2 0 " + desktop("folder.prc"), "send 2 0 " + desktop("fifo.prc"),
               "send 4 0 " + desktop("missing.prc"), "send 2 0 " + desktop("corrupt.prc"),
-              "send 9 0 " + desktop("fresh.prc"), "send 2 7 " + desktop("fresh.prc"), "send 7 0 ",
-              "end"});
+              "send 9 0 " + desktop("fresh.prc"), "send 2 7 " + desktop("fresh.prc"),
+              // Announced again: replaced, not refused.
+              "send 2 0 " + desktop("fresh.prc"), "send 7 0 ", "end"});
   const HostRun run = hotsync();
   EXPECT_EQ(run.status, 0) << run.output;
   expect_lines(
@@ -161,8 +162,8 @@ TEST_F(ConduitTest, OneHotSyncCarriesOutTheAnnouncements) {
   // no announcement named arrives at the end.
   EXPECT_EQ(peer_output(), "connected\ngot 2 0 -1 " + desktop("fresh.prc") + "\ngot 2 0 -1 " +
                                desktop("rebuilt.prc") + "\ngot 2 0 -1 " + desktop("stale.prc") +
-                               "\ngot 2 1 -1 " + desktop("lorvbook_temp.mbl") +
-                               "\ngot 0 0 0 Other\nend 0\n");
+                               "\ngot 2 1 -1 " + desktop("lorvbook_temp.mbl") + "\ngot 2 0 -1 " +
+                               desktop("fresh.prc") + "\ngot 0 0 0 Other\nend 0\n");
   testing::expect_same_database(desktop("fresh.prc"), handheld("Fresh.pdb"), false);
   testing::expect_same_database(desktop("rebuilt.prc"), handheld("Rebuilt.pdb"), false);
   testing::expect_same_database(desktop("stale.prc"), handheld("Stale.pdb"), false);
