@@ -29,7 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using HostRun = testing::CommandRun;
-using testing::Book;
 using testing::read_bytes;
 using testing::write_book;
 using testing::write_bytes;
