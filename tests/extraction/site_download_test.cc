@@ -91,7 +91,8 @@ class SitePageTest : public ExtractionTest {
  protected:
   // Runs download-site (`parameters`) on http://h.example/s/index.html, the
   // site-page step over `page` for the start page, and writes the data.
-  void site(const std::string& page, const std::string& parameters = "max-levels=\"2\"") {
+  void site(const std::string& page, const std::string& parameters = "max-levels=\"2\"",
+            const char* page_address = nullptr) {
     write_bytes(radix() + ".enews", std::string(declaration) +
                                         "<e><s action=\"download-site\" " + parameters +
                                         "><url>http://h.example/s/index.html</url></s></e>");
@@ -102,7 +103,8 @@ class SitePageTest : public ExtractionTest {
     downloads_.answer = answer_after_start;
     String text{std::string_view(page)};
     text.set_encoding(TextEncoding::SingleByte, 1252);
-    engine_.continue_site_page(start, text, start.address);
+    engine_.continue_site_page(start, text,
+                               page_address != nullptr ? String(page_address) : start.address);
     for (const DownloadRequest& request : downloads_.requests) engine_.task_done(request.ticket);
     engine_.write_ready_documents();
     data_ = data_files()[".data.xml"];
@@ -162,11 +164,14 @@ TEST_F(SitePageTest, ValuesAreReplacedWholeInEveryQuotingAndAPageIsFetchedOnce) 
   site("<html><head><title>T &amp; <b>t</b></title></head>"
        "<body class=\"x\">\n<a name=top href=a.html>1</a> <a href='A.html#top'>2</a>"
        " <a href=\"a.html#TOP\">3</a> <a href=\" a.html \">4</a> <a href=\"#top\">5</a>"
-       " <a href='x\"y'>6</a><a name=\"top\"></a></body></html>");
+       " <a href='x\"y'>6</a><a name=\"top\"></a><svg><title>i</title></svg></body></html>");
   EXPECT_EQ(body(),
             "\n<a name=anchor1 href=#anchor2>1</a> <a href='#anchor3'>2</a>"
             " <a href=\"#anchor4\">3</a> <a href=\"#anchor2\">4</a> <a href=\"#anchor1\">5</a>"
-            " <a href='#anchor5'>6</a><a name=\"anchor1\"></a>");
+            " <a href='#anchor5'>6</a><a name=\"anchor1\"></a><svg><title>i</title></svg>");
+  // Only the page's first title; the pages make the section's content.
+  EXPECT_EQ(count_of(data_, "<title content"), 1);
+  EXPECT_TRUE(engine_.documents().record(0).has_content);
   EXPECT_NE(data_.find("<title content=\"raw-text\" >T &amp; <b>t</b></title>"),
             std::string::npos)
       << data_;
@@ -177,6 +182,13 @@ TEST_F(SitePageTest, ValuesAreReplacedWholeInEveryQuotingAndAPageIsFetchedOnce) 
   EXPECT_EQ(scheduled(), (std::vector<std::string>{"site http://h.example/s/a.html",
                                                    "site http://h.example/s/A.html",
                                                    "site http://h.example/s/x"}));
+}
+
+TEST_F(SitePageTest, LinksToTheAddressABaseGaveLeadToThePageItself) {
+  site("<body><a href=\"#top\">1</a><a href=\"./\">2</a><a name=\"top\"></a></body>",
+       "max-levels=\"2\"", "http://h.example/base/");
+  EXPECT_EQ(body(), "<a href=\"#anchor1\">1</a><a href=\"#anchor0\">2</a><a name=\"anchor1\"></a>");
+  EXPECT_TRUE(scheduled().empty());
 }
 
 TEST_F(SitePageTest, BoundsHoldOnHostilePages) {
