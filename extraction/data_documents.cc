@@ -14,6 +14,7 @@ void DataDocuments::reset(const std::string& radix, const Limits& limits) {
   records_.clear();
   numbered_.clear();
   budget_spent_ = false;
+  write_failures_ = 0;
   held_nodes_ = held_bytes_ = 0;
 }
 
@@ -109,6 +110,12 @@ int32_t DataDocuments::add_copy(int32_t id, int32_t parent, const XmlNode& sourc
   return track(target, target.document->append_copy(parent, source), origin);
 }
 
+int32_t DataDocuments::add_reserved_copy(int32_t id, int32_t parent, const XmlNode& source) {
+  XmlParser* doc = document(id);
+  if (doc == nullptr) return -1;
+  return track(record(id), doc->append_copy(parent, source), -1);
+}
+
 int32_t DataDocuments::add_element(int32_t id, int32_t parent, const String& name,
                                    int32_t origin) {
   if (!valid(id)) return -1;
@@ -189,6 +196,7 @@ int32_t DataDocuments::write_ready(ErrorState& reporter) {
     if (done) {
       ++written;
     } else {
+      ++write_failures_;
       reporter.raise_error(errors::extract_write_failed);
     }
     record.written = true;

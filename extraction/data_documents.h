@@ -62,6 +62,7 @@ class DataDocuments {
     bool built = false;        // its document was created
     bool written = false;
     bool discarded = false;    // begun in a rolled back iteration pass
+    int32_t line = -1;         // the template line of the section element (-1: none)
   };
 
   // Forgets every record; files are named from `radix` (folder and name,
@@ -78,6 +79,10 @@ class DataDocuments {
   // Gives the next section number a record, with an empty document when
   // `build`; returns the record.
   int32_t add_section(bool build);
+  // The record of section `k`, -1 when the walk has not begun it.
+  int32_t record_of_section(int32_t k) const {
+    return k >= 0 && k < section_count() ? numbered_[static_cast<std::size_t>(k)] : -1;
+  }
   // Gives back the section numbers from `count` on; their records are discarded.
   void drop_sections_from(int32_t count);
 
@@ -105,6 +110,12 @@ class DataDocuments {
   // inserted whole) against the budgets; false, counting nothing, when they
   // do not fit.
   bool reserve(int32_t id, int64_t nodes, int64_t bytes);
+  // Whether `nodes` more nodes holding `bytes` more bytes would fit.
+  bool can_hold(int32_t id, int64_t nodes, int64_t bytes) const {
+    return valid(id) && fits(record(id), nodes, bytes);
+  }
+  // add_copy for a node already counted by reserve.
+  int32_t add_reserved_copy(int32_t id, int32_t parent, const XmlNode& source);
   bool budget_spent() const { return budget_spent_; }
 
   // ---- writing ----
@@ -112,6 +123,8 @@ class DataDocuments {
   // then frees it. A failed write raises error 70 on `reporter` and drops
   // the document. Returns the number of documents written.
   int32_t write_ready(ErrorState& reporter);
+  // Documents whose write failed so far.
+  int32_t write_failures() const { return write_failures_; }
   // Whether no document is left to write.
   bool all_written() const;
   // radix + ".data" [+ k] + ".xml" for a record.
@@ -131,6 +144,7 @@ class DataDocuments {
   std::vector<Record> records_;
   std::vector<int32_t> numbered_;  // section number -> record
   bool budget_spent_ = false;
+  int32_t write_failures_ = 0;
   int64_t held_nodes_ = 0;
   int64_t held_bytes_ = 0;
 };

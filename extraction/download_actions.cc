@@ -15,11 +15,17 @@ bool ExtractionEngine::absolute_address(const String& address, String& absolute)
   return resolve(walk_.address, address, absolute);
 }
 
+bool ExtractionEngine::may_fetch(const String& absolute, bool from_page) const {
+  if (!web_template_ && !(from_page && walk_.web_page)) return true;
+  return extraction::is_web_address(absolute);
+}
+
 bool ExtractionEngine::request_address(const ListRun& list, DownloadKind kind,
                                        DownloadRequest& request) {
   const ActionElement& element = *list.element;
   String address;
-  if (list.url_ran && !list.url_failed) {
+  const bool from_page = list.url_ran && !list.url_failed;
+  if (from_page) {
     address = list.url_found;
   } else if (element.url.present && !element.url.text.empty()) {
     address = element.url.text;
@@ -28,7 +34,7 @@ bool ExtractionEngine::request_address(const ListRun& list, DownloadKind kind,
     return false;
   }
   if (kind == DownloadKind::follow) anchor_of(address, request.anchor);
-  if (!absolute_address(address, request.address)) {
+  if (!absolute_address(address, request.address) || !may_fetch(request.address, from_page)) {
     error_at(errors::extract_bad_address, element.line);
     return false;
   }

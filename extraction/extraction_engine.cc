@@ -76,12 +76,19 @@ void ExtractionEngine::continue_follow(const DownloadRequest& task, const String
   walk_ = Walk();
   walk_.page.assign(page);
   walk_.address = page_address;
+  walk_.web_page = extraction::is_web_address(page_address);
   walk_.scope_end = walk_.page.length();
   walk_.out = {task.record, task.output_node};
   walk_.skip_node = follow;
   place_at_anchor(task.anchor, line);
   walk(follow, template_.scope_of(follow));
   if (!walk_.page_used && !stopped_) warning_at(warnings::follow_unused, line);
+}
+
+void ExtractionEngine::continue_site_page(const DownloadRequest& /*task*/,
+                                          const String& /*page*/,
+                                          const String& /*page_address*/) {
+  // The site downloads fill the task's `page` element from here.
 }
 
 bool ExtractionEngine::task_live(int32_t ticket) const {
@@ -96,6 +103,20 @@ void ExtractionEngine::task_done(int32_t ticket) {
   entry.done = true;
   DataDocuments::Record& record = documents_.record(entry.record);
   if (record.pending > 0) --record.pending;
+}
+
+bool ExtractionEngine::downloads_pending() const {
+  for (int32_t record = 0; record < documents_.record_count(); ++record) {
+    if (documents_.record(record).pending > 0) return true;
+  }
+  return false;
+}
+
+void ExtractionEngine::abandon_pending() {
+  for (Ticket& ticket : tickets_) ticket.done = true;
+  for (int32_t record = 0; record < documents_.record_count(); ++record) {
+    documents_.record(record).pending = 0;
+  }
 }
 
 bool ExtractionEngine::spend_step(int32_t line) {

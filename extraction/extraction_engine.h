@@ -9,9 +9,17 @@
 // rest of the follow's scope over that page. The main walk has no page.
 //
 // Use: load_template, run_main_walk; then, as the sink's downloads finish,
-// continue_follow for followed pages and task_done for every request, and
+// continue_follow for followed pages, mark_include and insert_document for
+// included documents, and task_done for every request, and
 // write_ready_documents after each; all_written tells when every document
-// is out. Without a sink every download fails (errors 77 and 58).
+// is out. Without a sink every download fails (errors 77 and 58). The
+// Extractor (extraction/extractor.h) drives an engine so.
+//
+// Web pages: once the walk runs over a page that came from http or https
+// (or the template itself did, set_web_template), an address the page gives
+// (an extract-url result, a "get-pics" src) that is not http or https is
+// refused like one that does not resolve (error 68): a page cannot make the
+// program read local files. Templates read from disk may use "file:".
 //
 // Output: radix + ".data.xml" and radix + ".data" + k + ".xml" per built
 // section; each written once nothing is pending for it, beside its place and
@@ -77,6 +85,10 @@ class ExtractionEngine : public ErrorState {
   // One flag per item of the eNews: section k is built when flag k is set.
   // Sections beyond the flags are not built.
   void set_selection(std::vector<bool> items) { selection_ = std::move(items); }
+  // The template itself came from the web (refreshed from an http or https
+  // address): then none of its addresses may leave http and https.
+  void set_web_template(bool web) { web_template_ = web; }
+  bool web_template() const { return web_template_; }
 
   // Loads radix + ".enews" (radix: the eNews's folder and name without
   // extension). False with error 57 when it cannot be read, 79 when it has
@@ -96,11 +108,32 @@ class ExtractionEngine : public ErrorState {
   void continue_follow(const DownloadRequest& task, const String& page,
                        const String& page_address);
 
+  // Runs the site-page step of `task` over its downloaded `page` (the site
+  // downloads fill it in; until then a site page adds nothing).
+  void continue_site_page(const DownloadRequest& task, const String& page,
+                          const String& page_address);
+
+  // ---- included documents (include_documents.cc) ----
+  // Gives the output element of the include `task` its attributes: `incurl`
+  // = `final_address` and, inside section k, `incsec` = "0" followed by k.
+  void mark_include(const DownloadRequest& task, const String& final_address);
+  // Appends the top-level nodes of `document` with their subtrees under the
+  // include's output element, but a first declaration or comment before the
+  // first element, their texts in the template's encoding. They count
+  // against the data documents' budgets as one: false, adding nothing, when
+  // they would pass one (the engine goes on). True for a detached task.
+  bool insert_document(const DownloadRequest& task, const XmlParser& document);
+
   // Whether a request's result may still be used (false once detached).
   bool task_live(int32_t ticket) const;
   // Counts a request done for the record that counted it pending; a ticket
   // is counted once.
   void task_done(int32_t ticket);
+  // Whether any data document record still counts a download pending.
+  bool downloads_pending() const;
+  // Forgets every pending count, so that the documents can be written with
+  // what they hold (the scheduler lost downloads it cannot wait for).
+  void abandon_pending();
   // Writes the documents that have nothing pending (error 70 on failure).
   int32_t write_ready_documents() { return documents_.write_ready(*this); }
   bool all_written() const { return documents_.all_written(); }
@@ -109,6 +142,7 @@ class ExtractionEngine : public ErrorState {
 
   extraction::DataDocuments& documents() { return documents_; }
   extraction::ExtractionTemplate& template_nodes() { return template_; }
+  const extraction::ExtractionTemplate& template_nodes() const { return template_; }
   const std::string& radix() const { return radix_; }
 
  private:
@@ -152,6 +186,7 @@ class ExtractionEngine : public ErrorState {
     int32_t skip_node = -1;
     int32_t skip_causes = 0;
     bool page_used = false;
+    bool web_page = false;  // the page came from an http or https address
     std::vector<OpenScope> open;
     int32_t next = 0;  // document-order position of the next node to visit
     int64_t steps = 0;
@@ -228,6 +263,10 @@ class ExtractionEngine : public ErrorState {
   // `address` resolved against the current page's address: every address
   // the actions use or write goes through here.
   bool absolute_address(const String& address, String& absolute) const;
+  // Whether an address the walk is about to fetch may be fetched: from a
+  // page that came from the web (`from_page`: the page named it) or from a
+  // template that did, only http and https addresses.
+  bool may_fetch(const String& absolute, bool from_page) const;
   bool request_address(const ListRun& list, DownloadKind kind, DownloadRequest& request);
   bool schedule(ListRun& list, DownloadKind kind, int32_t output_node);
   bool hand_to_sink(DownloadRequest& request, int32_t line);
@@ -245,6 +284,7 @@ class ExtractionEngine : public ErrorState {
   Limits limits_;
   DownloadSink* sink_ = nullptr;
   std::vector<bool> selection_;
+  bool web_template_ = false;
   std::string radix_;
   String enews_name_;
   extraction::ExtractionTemplate template_;

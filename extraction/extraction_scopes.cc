@@ -81,6 +81,7 @@ void ExtractionEngine::run_section(ListRun& list, int32_t node) {
   section.line = element.line;
   section.saved = walk_.out;
   const int32_t record = documents_.add_section(build);
+  documents_.record(record).line = element.line;
   walk_.out = {record, 0};
   if (build) {
     // The section's document starts like the main one: the template's XML

@@ -269,7 +269,7 @@ void ExtractionEngine::get_pics(const ListRun& list, int32_t start, int32_t& end
     shift_after_edit(value_start, value_end, new_length);
 
     DownloadRequest request;
-    if (!absolute_address(address, request.address)) {
+    if (!absolute_address(address, request.address) || !may_fetch(request.address, true)) {
       error_at(errors::extract_bad_address, element.line);
       return;
     }

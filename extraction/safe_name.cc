@@ -3,7 +3,9 @@
 #include <string>
 #include <string_view>
 
+#include "ebook/local_link.h"
 #include "extraction/words.h"
+#include "web/url.h"
 
 namespace wayfetch::extraction {
 namespace {
@@ -23,6 +25,36 @@ bool ends_with_ignoring_case(std::u16string_view text, std::u16string_view tail)
 
 bool starts_with_ignoring_case(std::u16string_view text, std::u16string_view head) {
   return head.size() <= text.size() && ends_with_ignoring_case(text.substr(0, head.size()), head);
+}
+
+// Names of a picture path: at most this many, the file's own included.
+constexpr int picture_path_names = 4;
+
+// A text's bytes as a file name is made of: UTF-8 for UTF-16 text, else the
+// bytes themselves (the rendered page holds them so).
+std::string name_bytes(const String& text) {
+  if (text.encoding() == TextEncoding::Unicode) return text.to_utf8();
+  return std::string(text.window_bytes());
+}
+
+// `relative` (a path below the eNews folder) when every name in it may be
+// written there; "" otherwise.
+std::string checked_picture_path(const std::string& relative, const String& enews_name) {
+  if (relative.empty()) return "";
+  int names = 0;
+  std::size_t start = 0;
+  while (start <= relative.size()) {
+    std::size_t end = relative.find('/', start);
+    if (end == std::string::npos) end = relative.size();
+    std::string_view name(relative.data() + start, end - start);
+    if (name.empty() || name.front() == '.' || ++names > picture_path_names) return "";
+    for (char c : name) {
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == '\\') return "";
+    }
+    start = end + 1;
+  }
+  if (names == 1 && is_enews_file(String(std::string_view(relative)), enews_name)) return "";
+  return relative;
 }
 
 // Appends one character in the encoding of `like`.
@@ -96,6 +128,30 @@ String safe_file_name(const String& name, const String& enews_name) {
     safe.set_context(component.context());
   }
   return safe;
+}
+
+std::string local_picture_path(const String& written, const String& address,
+                               const String& enews_name) {
+  // The folder stands for the eNews folder: the page lies in it, and what
+  // resolves below it is a path inside the eNews folder.
+  static constexpr std::string_view folder = "/enews-folder";
+  if (!written.empty()) {
+    const LinkTarget target =
+        resolve_link(std::string(folder) + "/page.html", name_bytes(written));
+    if (target.local && target.file.size() > folder.size() + 1 &&
+        target.file.compare(0, folder.size() + 1, std::string(folder) + "/") == 0) {
+      std::string relative =
+          checked_picture_path(target.file.substr(folder.size() + 1), enews_name);
+      if (!relative.empty()) return relative;
+    }
+  }
+  return name_bytes(safe_file_name(last_component(address), enews_name));
+}
+
+bool is_web_address(const String& absolute) {
+  UrlParts parts;
+  return split(absolute, parts) &&
+         (parts.scheme == UrlScheme::http || parts.scheme == UrlScheme::https);
 }
 
 }  // namespace wayfetch::extraction

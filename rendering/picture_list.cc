@@ -35,7 +35,7 @@ bool PictureIndex::listed(const String& address, int32_t section, uint32_t key) 
   return false;
 }
 
-bool PictureIndex::add(const String& address, int32_t section) {
+bool PictureIndex::add(const String& address, int32_t section, const String& written) {
   if (list_ == nullptr) return false;
   uint32_t key = picture_key(address);
   if (listed(address, section, key)) return false;
@@ -45,6 +45,7 @@ bool PictureIndex::add(const String& address, int32_t section) {
   record.address = address;
   record.section = section;
   record.key = key;
+  record.written = written;
   by_key_.emplace(key, index);
   return true;
 }

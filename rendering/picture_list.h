@@ -21,6 +21,9 @@ struct PictureListEntry {
   String address;        // absolute address
   int32_t section = -1;  // data section the picture belongs to; -1 for the template's own
   uint32_t key = 0;      // picture_key(address)
+  // The picture's reference as the rendered page writes it (its `src`), so
+  // the download can be saved where the page looks; empty when not known.
+  String written;
 };
 
 using PictureList = Storage<PictureListEntry>;
@@ -35,8 +38,8 @@ class PictureIndex {
   void attach(PictureList* list);
   bool attached() const { return list_ != nullptr; }
   // Appends (address, section) unless an equal record is listed; returns
-  // whether it was appended.
-  bool add(const String& address, int32_t section);
+  // whether it was appended. `written`: the reference as the page writes it.
+  bool add(const String& address, int32_t section, const String& written = String());
 
  private:
   bool listed(const String& address, int32_t section, uint32_t key) const;

@@ -63,8 +63,9 @@ bool report_data_picture(const XmlParser& data, int32_t picture_node, const Stri
     section = number < 0 ? 0 : number;
   }
   String absolute;
-  if (!resolve(base, trimmed(address), absolute)) return false;
-  pictures.add(absolute, section);
+  const String reference = trimmed(address);
+  if (!resolve(base, reference, absolute)) return false;
+  pictures.add(absolute, section, reference);
   return true;
 }
 

@@ -78,8 +78,9 @@ void process_template_pictures(XslParser& tmpl, const String& template_address,
           if (attribute.kind != node_attribute || !attribute.attr_name.equals("src")) continue;
           if (attribute.name.is_blank()) break;
           String absolute;
-          if (resolve(template_address, trimmed_copy(attribute.name), absolute)) {
-            pictures.add(absolute, -1);
+          const String reference = trimmed_copy(attribute.name);
+          if (resolve(template_address, reference, absolute)) {
+            pictures.add(absolute, -1, reference);
           } else {
             const XmlNode& owner = tmpl.get(i);
             tmpl.raise_error(errors::render_bad_address, owner.source_line, owner.name.context());

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/ebook/book_file.h"
+#include "tests/app/captured_run.h"
 #include "tests/support/temp_dir.h"
 
 namespace wayfetch {
@@ -39,25 +40,11 @@ int run(const std::string& command, std::string& output) {
 }
 
 // run_quick_publish with its output and messages caught.
-struct Published {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
+using Published = testing::CapturedRun;
 Published quick_publish(const std::string& source, const std::string& target) {
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
-  Published result;
-  result.code = run_quick_publish(source, target, out, err);
-  for (auto [file, text] : {std::pair{out, &result.out}, std::pair{err, &result.err}}) {
-    std::rewind(file);
-    char block[4096];
-    for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;)
-      text->append(block, got);
-    std::fclose(file);
-  }
-  return result;
+  return testing::capture_run([&](std::FILE* out, std::FILE* err) {
+    return run_quick_publish(source, target, out, err);
+  });
 }
 
 TEST(QuickPublishTest, TargetNames) {

@@ -112,6 +112,27 @@ int HttpTestServer::hits(std::string_view path) const {
                                         [&](const TestRequest& r) { return r.path() == path; }));
 }
 
+int HttpTestServer::max_in_flight(std::string_view path_prefix) const {
+  std::vector<std::pair<int64_t, int>> changes;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const Span& span : spans_) {
+      if (!span.path.starts_with(path_prefix)) continue;
+      changes.emplace_back(span.begin, 1);
+      changes.emplace_back(span.end, -1);
+    }
+  }
+  // Event numbers are unique, so the order is the order things happened.
+  std::sort(changes.begin(), changes.end());
+  int now = 0;
+  int most = 0;
+  for (const auto& change : changes) {
+    now += change.second;
+    most = std::max(most, now);
+  }
+  return most;
+}
+
 void HttpTestServer::accept_loop() {
   for (;;) {
     int socket = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
@@ -191,12 +212,20 @@ void HttpTestServer::serve(int socket) {
     request.body = buffer.substr(0, length);
     buffer.erase(0, length);
     keep_alive = version == "HTTP/1.1" && !same_name(request.header("Connection"), "close");
+    std::size_t span;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       requests_.push_back(request);
+      span = spans_.size();
+      spans_.push_back({request.path(), events_++});
     }
     TestResponse response = handler_(request);
-    if (!answer(socket, response) || !response.send_length) break;
+    const bool go_on = answer(socket, response) && response.send_length;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      spans_[span].end = events_++;
+    }
+    if (!go_on) break;
   }
   std::lock_guard<std::mutex> lock(mutex_);
   sockets_.erase(std::find(sockets_.begin(), sockets_.end(), socket));

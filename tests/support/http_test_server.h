@@ -104,6 +104,10 @@ class HttpTestServer {
   int hits(std::string_view path) const;
   // Connections accepted so far.
   int connections() const { return connections_.load(); }
+  // The most requests whose path starts with `path_prefix` ("": any) that
+  // were in flight at once, from the arrival of the request to the end of
+  // its answer (delay included).
+  int max_in_flight(std::string_view path_prefix = "") const;
 
  private:
   void accept_loop();
@@ -123,6 +127,16 @@ class HttpTestServer {
   std::vector<std::thread> workers_;
   std::vector<int> sockets_;
   std::vector<TestRequest> requests_;
+  // Per request: its path and the numbers of its arrival and of the end of
+  // its answer in one sequence of such events (an answer never ended
+  // counts as in flight to the end).
+  struct Span {
+    std::string path;
+    int64_t begin = 0;
+    int64_t end = INT64_MAX;
+  };
+  std::vector<Span> spans_;
+  int64_t events_ = 0;
 };
 
 }  // namespace wayfetch::testing
