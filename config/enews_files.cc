@@ -1,4 +1,5 @@
 // The files of an eNews and the due rule of its items.
+#include <algorithm>
 #include <string>
 
 #include "config/config_text.h"
@@ -127,6 +128,28 @@ String name_from_title(const String& title) {
   }
   if (name.empty()) name = "enews";
   return utf8_text(name);
+}
+
+bool is_name_made_from(const String& name, const String& title) {
+  const std::string base = name_from_title(title).to_utf8();
+  const std::string text = name.to_utf8();
+  if (text == base) return true;
+  // The suffix is up to eight lowercase hexadecimal digits after the base,
+  // cut so that the whole stays within max_made_name bytes.
+  for (std::size_t digits = 1; digits <= 8 && digits < text.size(); ++digits) {
+    const std::size_t cut = text.size() - digits;
+    bool hex = true;
+    for (std::size_t at = cut; at < text.size() && hex; ++at) {
+      const char c = text[at];
+      hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+    }
+    if (!hex) break;
+    if (text.compare(0, cut, base, 0, max_made_name - digits) == 0 &&
+        cut == std::min(base.size(), max_made_name - digits)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace wayfetch
