@@ -102,10 +102,9 @@ bool select_items(const std::string& path, const std::optional<std::string>& ite
   configuration.silent = true;
   ENewsList read;
   File file;
-  const bool described = file.open(path, File::read_existing) &&
-                         configuration.read_description(file, String(path.c_str()), read,
-                                                        nullptr) &&
-                         !read.empty();
+  const bool described =
+      file.open(path, File::read_existing) &&
+      configuration.read_description(file, String(path.c_str()), read, nullptr) && !read.empty();
   if (described) {
     const ENews& enews = *read.front();
     for (int32_t k = 0; k < enews.item_count(); ++k) {
@@ -123,15 +122,13 @@ bool select_items(const std::string& path, const std::optional<std::string>& ite
   }
   if (!listed.empty() && static_cast<std::size_t>(*listed.rbegin()) >= selection.size()) {
     std::fprintf(err, "wayfetch: the eNews has %zu items (0 to %zu); there is no item %d\n",
-                 selection.size(), selection.empty() ? 0 : selection.size() - 1,
-                 *listed.rbegin());
+                 selection.size(), selection.empty() ? 0 : selection.size() - 1, *listed.rbegin());
     return false;
   }
   return true;
 }
 
-void print_event(void* err_stream, int32_t, ProgressEvent event, int32_t section,
-                 PictureList*) {
+void print_event(void* err_stream, int32_t, ProgressEvent event, int32_t section, PictureList*) {
   auto* err = static_cast<std::FILE*>(err_stream);
   const std::string where =
       section <= 0 ? std::string("the main document") : "item " + std::to_string(section - 1);

@@ -136,8 +136,8 @@ int main(int argc, char** argv) {
     server_latency_ms = latency;
     std::vector<Run> results;
     for (int r = 0; r < runs; ++r) results.push_back(extract_all(radixes));
-    const double ideal = latency * requests / 1000.0 / (Extractor::slot_count *
-                                                        Extractor::downloads_per_slot);
+    const double ideal =
+        latency * requests / 1000.0 / (Extractor::slot_count * Extractor::downloads_per_slot);
     report(latency > 0 ? "50 ms latency" : "no latency", results, ideal);
   }
   std::printf("requests served: %zu (expected %d)  most in flight: %d\n", server.requests().size(),

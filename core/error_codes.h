@@ -151,8 +151,14 @@ inline constexpr int32_t encoding_mismatch = 36;
 inline constexpr int32_t unknown_encoding = 37;
 inline constexpr int32_t part_of_data = 40;
 inline constexpr int32_t too_many_redirections = 43;
+// The handheld log (delivery/handheld_log.h): a report target that is no
+// web address (a = address slot); damaged records skipped and counts kept
+// without their report target (a = how many, b = file slot).
+inline constexpr int32_t log_target_not_web = 45;
 inline constexpr int32_t lost_device = 46;
 inline constexpr int32_t canceled = 47;
+inline constexpr int32_t log_records_damaged = 48;
+inline constexpr int32_t log_counts_unmapped = 49;
 inline constexpr int32_t device_file = 50;
 // ---- configuration ----
 inline constexpr int32_t config_kept_as_backup = 51;  // an unreadable config.xml moved aside
@@ -197,11 +203,12 @@ constexpr bool warning_written(int32_t code) {
          code != warnings::nothing_to_wait_for;
 }
 constexpr Location warning_location(int32_t code) {
-  if ((code >= 7 && code <= 9) || (code >= 12 && code <= 20) || (code >= 24 && code <= 33)) {
+  if ((code >= 7 && code <= 9) || (code >= 12 && code <= 20) || (code >= 24 && code <= 33) ||
+      code == warnings::log_records_damaged || code == warnings::log_counts_unmapped) {
     return Location::line_and_file;
   }
   if (code == 10 || code == 11) return Location::file;
-  if (code >= 34 && code <= 38) return Location::address;
+  if ((code >= 34 && code <= 38) || code == warnings::log_target_not_web) return Location::address;
   return Location::none;
 }
 

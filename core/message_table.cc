@@ -196,8 +196,16 @@ constexpr std::pair<int32_t, std::string_view> warning_texts[] = {
      "Warning(extraction): Unknown text encoding. Using encoding of template file."},
     {warnings::part_of_data, "Warning(rendering): Could not load part of XML data."},
     {warnings::too_many_redirections, "Warning(web): Too many redirections."},
+    {warnings::log_target_not_web,
+     "Warning(communication): Report target of the handheld log is not an http or https "
+     "address; its counts are kept."},
     {warnings::lost_device, "Warning(communication): Lost connection to device."},
     {warnings::canceled, "Warning(communication): Canceled."},
+    {warnings::log_records_damaged,
+     "Warning(communication): Damaged handheld log records skipped (line: how many)."},
+    {warnings::log_counts_unmapped,
+     "Warning(communication): Handheld log counts without their report target kept as they "
+     "are (line: how many)."},
     {warnings::device_file,
      "Warning(communication): Could not create file for database loaded from device."},
     {warnings::config_kept_as_backup,

@@ -141,7 +141,9 @@ void PipeSession::finish() {
   // disconnect first, the blocks would wait in state 1 under a creator
   // that is still alive, and a second opener (waiting for its turn) could
   // connect to a pipe nobody serves any more. The creator removes the
-  // names before it disconnects, which ends this read.
+  // names before it disconnects, which ends this read. That end is the
+  // expected one: the block must not record it as a lost connection.
+  pipe_.inbound().silent = true;
   if (!setup_.creating && end_sent_ && peer_finished_ && !pipe_.start_read(closing_read_)) {
     wait_any({stop_.handle(), closing_read_.completion.handle()}, setup_.limit_ms);
   }

@@ -85,8 +85,7 @@ void ExtractionEngine::continue_follow(const DownloadRequest& task, const String
   if (!walk_.page_used && !stopped_) warning_at(warnings::follow_unused, line);
 }
 
-void ExtractionEngine::continue_site_page(const DownloadRequest& /*task*/,
-                                          const String& /*page*/,
+void ExtractionEngine::continue_site_page(const DownloadRequest& /*task*/, const String& /*page*/,
                                           const String& /*page_address*/) {
   // The site downloads fill the task's `page` element from here.
 }

@@ -188,8 +188,8 @@ void Extractor::handle(std::unique_ptr<Thread> finished) {
     }
     abort_reported_ = abort_reported_ || aborted;
   } else {
-    const String& fetched = task->final_address.empty() ? task->request.address
-                                                        : task->final_address;
+    const String& fetched =
+        task->final_address.empty() ? task->request.address : task->final_address;
     if (extraction::is_web_address(fetched)) slot.reads_web = true;
     if (task->listed || engine.task_live(task->request.ticket)) {
       progress(slot, ProgressEvent::downloaded, task->request.section, nullptr);

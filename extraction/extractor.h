@@ -51,7 +51,8 @@
 // report their own codes.
 //
 // Ownership: the source (may be nullptr: every download is then refused,
-// errors 77 and 58) and the callback's user value belong to the caller and
+// errors 77 and 58 from the engine, 77 alone for a picture listed at event
+// 1) and the callback's user value belong to the caller and
 // must outlive run(). The Extractor owns its engines and tasks; its
 // destructor waits for the downloads still running. Not thread-safe: one
 // thread adds, runs and destroys it.
@@ -135,9 +136,9 @@ class Extractor : public ThreadManager {
     SlotSink sink;
     int32_t job = -1;
     Phase phase = Phase::idle;  // idle: finished, the slot is free
-    int32_t downloads = 0;     // asked for in this run (the download limit)
+    int32_t downloads = 0;      // asked for in this run (the download limit)
     bool limit_reported = false;
-    bool reads_web = false;    // a page or document came from http/https
+    bool reads_web = false;  // a page or document came from http/https
     int32_t listed_pending = 0;
   };
 

@@ -54,8 +54,10 @@ void Extractor::list_pictures(int32_t s) {
     request.kind = DownloadKind::get;
     request.address = picture.address;
     request.section = item + 1;
-    take_request(s, request, true,
-                 extraction::local_picture_path(picture.written, picture.address, enews_name));
+    const SinkAnswer answer =
+        take_request(s, request, true,
+                     extraction::local_picture_path(picture.written, picture.address, enews_name));
+    if (answer == SinkAnswer::no_connection) raise_error(errors::extract_no_connection);
   }
 }
 

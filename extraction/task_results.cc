@@ -43,9 +43,9 @@ void settle_encoding(const ExtractionEngine& engine, ErrorState& reporter, TextS
                      int32_t detection) {
   const TextEncoding encoding = engine.template_nodes().encoding();
   const int32_t code_page = engine.template_nodes().code_page();
-  const bool usable = text.encoding() == TextEncoding::Unicode ||
-                      (detection != warnings::no_encoding &&
-                       detection != warnings::unsupported_encoding);
+  const bool usable =
+      text.encoding() == TextEncoding::Unicode ||
+      (detection != warnings::no_encoding && detection != warnings::unsupported_encoding);
   if (!usable) {
     text.set_encoding(encoding, code_page);
     if (detection == warnings::unsupported_encoding) {

@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   // The input as the reference a rendered page gives a listed picture.
   TextScanner reference = fuzzing::text_from(reinterpret_cast<const uint8_t*>(bytes.data()),
-                                              bytes.size() < 300 ? bytes.size() : 300);
+                                             bytes.size() < 300 ? bytes.size() : 300);
   reference.select_all();
   const std::string path = extraction::local_picture_path(
       reference, String("http://news.example/pics/a.gif?x=1"), String("news"));

@@ -1,15 +1,13 @@
 // Opens arbitrary bytes as a Palm database in memory (mode 0) and on demand
 // (mode 1) and reads every record; a database that opens must also survive a
 // write-back unchanged: reopened, it holds the same records.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "core/palm_database.h"
+#include "fuzz/scratch_folder.h"
 
 namespace {
 
@@ -21,28 +19,6 @@ struct Record {
   uint32_t unique_id;
   bool operator==(const Record&) const = default;
 };
-
-// A private folder for the input file, removed at exit. Never destroyed, so
-// that the exit handler can still use it.
-const std::string& scratch_folder() {
-  static const std::string* folder = [] {
-    std::string pattern = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
-                          std::string("/fuzz-palm-XXXXXX");
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    auto* made = new std::string(pattern);
-    std::atexit([] {
-      unlink((scratch_folder() + "/input.pdb").c_str());
-      rmdir(scratch_folder().c_str());
-    });
-    return made;
-  }();
-  return *folder;
-}
-
-void write_file(const std::string& path, const uint8_t* data, size_t size) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-}
 
 // Every record of the database, or nothing when it does not open.
 bool read_all(const std::string& path, uint8_t code, int32_t mode, std::vector<Record>& out) {
@@ -64,8 +40,8 @@ bool read_all(const std::string& path, uint8_t code, int32_t mode, std::vector<R
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string path = scratch_folder() + "/input.pdb";
-  write_file(path, data, size);
+  const std::string path = wayfetch::fuzzing::scratch_folder("fuzz-palm") + "/input.pdb";
+  wayfetch::fuzzing::write_file(path, data, size);
   std::vector<Record> in_memory;
   std::vector<Record> on_demand;
   bool opened = read_all(path, 0x09, 0, in_memory);

@@ -1,5 +1,6 @@
 #include "platform/launcher.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -172,8 +173,17 @@ class SpawnSetup {
   SpawnSetup(const SpawnSetup&) = delete;
   SpawnSetup& operator=(const SpawnSetup&) = delete;
 
-  // 0 or an errno value.
-  int prepare(const LaunchOptions& options) {
+  // 0 or an errno value. `null_streams` puts /dev/null on descriptors 0-2.
+  int prepare(const LaunchOptions& options, bool null_streams = false) {
+    if (null_streams) {
+      for (int fd : {0, 1, 2}) {
+        int flags = fd == 0 ? O_RDONLY : O_WRONLY;
+        if (int error = posix_spawn_file_actions_addopen(&actions_, fd, "/dev/null", flags, 0);
+            error != 0) {
+          return error;
+        }
+      }
+    }
     // Descriptors a library opened without close-on-exec (or one another
     // thread is just opening) must not reach the child.
     if (int error = posix_spawn_file_actions_addclosefrom_np(&actions_, 3); error != 0) {
@@ -198,31 +208,106 @@ class SpawnSetup {
   posix_spawn_file_actions_t actions_;
 };
 
-}  // namespace
-
-LaunchStatus launch(const std::string& program, const std::vector<std::string>& arguments,
-                    const LaunchOptions& options) {
-  if (program.empty()) return failure(EINVAL, "(no program)");
+// argv for `program` and `arguments`; the pointers live as long as both.
+std::vector<char*> argument_vector(const std::string& program,
+                                   const std::vector<std::string>& arguments) {
   std::vector<char*> argv;
   argv.reserve(arguments.size() + 2);
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
+  return argv;
+}
 
+// posix_spawn by path when the name holds a "/", else looked up in PATH.
+// glibc reports a failed exec (a missing program) as the call's result and
+// collects that child itself.
+int spawn(pid_t& pid, const std::string& program, const SpawnSetup& setup,
+          const std::vector<char*>& argv) {
+  bool by_path = program.find('/') != std::string::npos;
+  return by_path ? posix_spawn(&pid, program.c_str(), setup.actions(), setup.attributes(),
+                               argv.data(), environ)
+                 : posix_spawnp(&pid, program.c_str(), setup.actions(), setup.attributes(),
+                                argv.data(), environ);
+}
+
+// What the middle child of a detached start reports through its pipe.
+struct DetachedReport {
+  int32_t error = 0;
+  int32_t process_id = -1;
+};
+
+}  // namespace
+
+LaunchStatus launch(const std::string& program, const std::vector<std::string>& arguments,
+                    const LaunchOptions& options) {
+  if (program.empty()) return failure(EINVAL, "(no program)");
+  std::vector<char*> argv = argument_vector(program, arguments);
   SpawnSetup setup;
   if (int error = setup.prepare(options); error != 0) return failure(error, program);
   pid_t pid = -1;
-  // glibc reports a failed exec (a missing program) as the call's result and
-  // collects that child itself.
-  bool by_path = program.find('/') != std::string::npos;
-  int error = by_path ? posix_spawn(&pid, program.c_str(), setup.actions(), setup.attributes(),
-                                    argv.data(), environ)
-                      : posix_spawnp(&pid, program.c_str(), setup.actions(), setup.attributes(),
-                                     argv.data(), environ);
-  if (error != 0) return failure(error, program);
+  if (int error = spawn(pid, program, setup, argv); error != 0) return failure(error, program);
   reaper().add(pid);
   LaunchStatus status;
   status.process_id = pid;
+  return status;
+}
+
+LaunchStatus launch_detached(const std::string& program,
+                             const std::vector<std::string>& arguments) {
+  if (program.empty()) return failure(EINVAL, "(no program)");
+  // Everything that allocates is prepared before the fork: the middle child
+  // of a process with other threads only calls setsid, posix_spawn, write
+  // and _exit.
+  std::vector<char*> argv = argument_vector(program, arguments);
+  SpawnSetup setup;
+  if (int error = setup.prepare({}, true); error != 0) return failure(error, program);
+  int report_pipe[2];
+  if (pipe2(report_pipe, O_CLOEXEC) != 0) return failure(errno, program);
+  pid_t middle = fork();
+  if (middle < 0) {
+    int error = errno;
+    close(report_pipe[0]);
+    close(report_pipe[1]);
+    return failure(error, program);
+  }
+  if (middle == 0) {
+    // The middle child: a session of its own, so the program is no longer
+    // tied to the host's terminal or process group; then it leaves, and the
+    // program is re-parented.
+    close(report_pipe[0]);
+    DetachedReport report;
+    if (setsid() < 0) {
+      report.error = errno;
+    } else {
+      pid_t pid = -1;
+      report.error = spawn(pid, program, setup, argv);
+      report.process_id = pid;
+    }
+    ssize_t ignored = write(report_pipe[1], &report, sizeof report);
+    (void)ignored;
+    _exit(0);
+  }
+  close(report_pipe[1]);
+  DetachedReport report;
+  std::size_t got = 0;
+  auto* bytes = reinterpret_cast<char*>(&report);
+  while (got < sizeof report) {
+    ssize_t n = read(report_pipe[0], bytes + got, sizeof report - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  close(report_pipe[0]);
+  // Only our own middle child is waited for: the host's children keep
+  // their exit statuses.
+  int wait_status = 0;
+  while (waitpid(middle, &wait_status, 0) < 0 && errno == EINTR) {
+  }
+  if (got < sizeof report) return failure(ECHILD, program);  // the middle child died early
+  if (report.error != 0) return failure(report.error, program);
+  LaunchStatus status;
+  status.process_id = report.process_id;
   return status;
 }
 

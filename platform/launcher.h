@@ -33,9 +33,9 @@
 namespace wayfetch::platform {
 
 struct [[nodiscard]] LaunchStatus {
-  int error = 0;             // an errno value; 0 when the program was started
-  int32_t process_id = -1;   // the child's, when started
-  std::string message;       // empty when ok
+  int error = 0;            // an errno value; 0 when the program was started
+  int32_t process_id = -1;  // the child's, when started
+  std::string message;      // empty when ok
 
   bool ok() const { return error == 0; }
 };
@@ -50,6 +50,19 @@ struct LaunchOptions {
 // for it. EINVAL for an empty program name.
 LaunchStatus launch(const std::string& program, const std::vector<std::string>& arguments,
                     const LaunchOptions& options = {});
+
+// Starts `program` detached from this process, for code that runs inside
+// a foreign host (the conduit in a HotSync host): a middle child leads a new
+// session (setsid), spawns the program with `arguments` and exits at once;
+// this call reaps the middle child by its id before it returns. The program
+// is then nobody's child here (it is re-parented), runs in a session of its
+// own, and has /dev/null as standard input, output and error, so a host
+// whose output is read through a pipe still reaches its end of file. No
+// thread is started and no handler installed. A program that cannot be
+// started (missing, not executable) comes back through a close-on-exec pipe
+// as the middle child's errno; the status then carries it. On success
+// `process_id` is the program's.
+LaunchStatus launch_detached(const std::string& program, const std::vector<std::string>& arguments);
 
 // Opens an address or a document with the desktop's handler ("xdg-open").
 // A target starting with "-" is refused (EINVAL): the handler would read it

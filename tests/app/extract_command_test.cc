@@ -23,13 +23,6 @@ using testing::TempDir;
 
 const fs::path source = WAYFETCH_SOURCE_DIR;
 
-std::string replaced(std::string text, const std::string& from, const std::string& to) {
-  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
-}
-
 class ExtractCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -53,9 +46,9 @@ class ExtractCommandTest : public ::testing::Test {
   // The example's template, pointed at the server, in the scratch folder.
   std::string harbour() {
     const std::string path = dir_.file("harbour.enews");
+    const std::string example = (source / "examples/enews-rendering/harbour.enews").string();
     testing::write_bytes(
-        path, replaced(read_bytes((source / "examples/enews-rendering/harbour.enews").string()),
-                       "http://127.0.0.1:8317", server_->url("")));
+        path, testing::replace_all(read_bytes(example), "http://127.0.0.1:8317", server_->url("")));
     return path;
   }
 
@@ -73,9 +66,9 @@ class ExtractCommandTest : public ::testing::Test {
 TEST_F(ExtractCommandTest, ExtractsTheExampleAndReportsAsItGoes) {
   const testing::CapturedRun all = extract(harbour());
   EXPECT_EQ(all.code, exit_success) << all.err;
-  EXPECT_EQ(all.out, dir_.file("harbour.data.xml") + " (282 bytes)\n" + dir_.file("harbour.data0.xml") +
-                         " (" + std::to_string(fs::file_size(dir_.file("harbour.data0.xml"))) +
-                         " bytes)\n");
+  EXPECT_EQ(all.out,
+            dir_.file("harbour.data.xml") + " (282 bytes)\n" + dir_.file("harbour.data0.xml") +
+                " (" + std::to_string(fs::file_size(dir_.file("harbour.data0.xml"))) + " bytes)\n");
   EXPECT_EQ(all.err,
             "wayfetch: template loaded, extraction started\n"
             "wayfetch: downloaded a file for the main document\n"
@@ -116,7 +109,8 @@ TEST_F(ExtractCommandTest, FailuresAndWrongCommandLines) {
   std::FILE* help = ::popen((program + " --help").c_str(), "r");
   std::string text;
   char block[4096];
-  for (std::size_t got; (got = std::fread(block, 1, sizeof block, help)) > 0;) text.append(block, got);
+  for (std::size_t got; (got = std::fread(block, 1, sizeof block, help)) > 0;)
+    text.append(block, got);
   ::pclose(help);
   EXPECT_NE(text.find("--extract TEMPLATE.enews [--items LIST]"), std::string::npos);
 }

@@ -260,7 +260,7 @@ TEST(MessageTableTest, TextsStandAsWritten) {
   for (int32_t code = 0; code < 53; ++code)
     warnings += messages::warning_text(code).empty() ? 0 : 1;
   EXPECT_EQ(errors, 92);
-  EXPECT_EQ(warnings, 31);
+  EXPECT_EQ(warnings, 34);  // with the handheld log's 45, 48 and 49
   EXPECT_EQ(messages::warning_text(33),
             "Warning(extraction): an iteration stopped at its pass limit.");
   for (int32_t code :

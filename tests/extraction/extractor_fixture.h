@@ -26,13 +26,6 @@
 
 namespace wayfetch::testing {
 
-inline std::string replace_all(std::string text, const std::string& from, const std::string& to) {
-  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
-}
-
 class ExtractorTest : public ExtractionTest {
  protected:
   void SetUp() override {
@@ -130,7 +123,8 @@ class ExtractorTest : public ExtractionTest {
     if (pictures != nullptr) {
       for (const auto& [address, item, written] : test->pictures_) {
         PictureListEntry& entry = pictures->at(pictures->size());
-        entry.address = String((address.starts_with("/") ? test->site_ + address : address).c_str());
+        entry.address =
+            String((address.starts_with("/") ? test->site_ + address : address).c_str());
         entry.section = item;
         entry.written = String(written);
       }
@@ -165,7 +159,8 @@ class ExtractorTest : public ExtractionTest {
       std::string page = "<html><body>";
       if (path.ends_with("/list.html")) {
         for (int i = 0; i < generated_articles; ++i) {
-          page += "<a href=\"article-" + std::to_string(i) + ".html\">" + std::to_string(i) + "</a>";
+          page +=
+              "<a href=\"article-" + std::to_string(i) + ".html\">" + std::to_string(i) + "</a>";
         }
       } else {
         page += "<p class=\"story\">Story " + path + "</p>";
@@ -177,11 +172,11 @@ class ExtractorTest : public ExtractionTest {
     const std::filesystem::path file =
         std::filesystem::path(WAYFETCH_EXTRACTION_SITE_DIR) / path.substr(1);
     std::error_code error;
-    TestResponse response = std::filesystem::is_regular_file(file, error)
-                                ? TestResponse::typed(content_type(path),
-                                                      replace_all(read_bytes(file.string()),
-                                                                  "http://SITE", site_))
-                                : TestResponse::status_only(404, "Not Found");
+    TestResponse response =
+        std::filesystem::is_regular_file(file, error)
+            ? TestResponse::typed(content_type(path),
+                                  replace_all(read_bytes(file.string()), "http://SITE", site_))
+            : TestResponse::status_only(404, "Not Found");
     response.delay_ms = latency_ms_.load();
     return response;
   }

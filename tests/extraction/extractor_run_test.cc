@@ -40,7 +40,8 @@ struct Renderer {
                                std::to_string(section));
     if (pictures == nullptr) return;
     RenderingEngine engine;
-    engine.set_picture_target(*pictures, String((renderer->site + "/templates/harbour.xsl").c_str()));
+    engine.set_picture_target(*pictures,
+                              String((renderer->site + "/templates/harbour.xsl").c_str()));
     engine.set_radix(String(renderer->radix.c_str()));
     engine.add_datasource(String("data"));
     engine.add_datasource(String("data0"));
@@ -83,7 +84,8 @@ TEST_F(ExtractorTest, HarbourGivesTheExampleDataAndThePicturesItsPageShows) {
 
 // A list of generated articles, each followed and its story kept.
 std::string article_list(const std::string& prefix) {
-  return "<e><f action=\"follow\"><url>SITE" + prefix + "list.html</url></f>"
+  return "<e><f action=\"follow\"><url>SITE" + prefix +
+         "list.html</url></f>"
          "<l action=\"iterate\"><a action=\"extract-url follow\"><filter>article</filter></a>"
          "<s action=\"extract\"><begin><p class=\"story\"></begin><end></p></end></s></l></e>";
 }
@@ -109,7 +111,10 @@ TEST_F(ExtractorTest, RunsThreeEnewsAtOnceWithThreeDownloadsEach) {
     EXPECT_EQ(count_of(read_bytes(dir_.file(name + ".data.xml")), "Story /gen/" + name), 12);
     EXPECT_LE(server_->max_in_flight("/gen/" + name + "/"), 3) << name;
   }
-  EXPECT_EQ(server_->max_in_flight(), 9);
+  // Several eNews download at once, never more than nine requests (how
+  // close the run comes to nine depends on the machine's load).
+  EXPECT_GT(server_->max_in_flight(), 3);
+  EXPECT_LE(server_->max_in_flight(), 9);
   EXPECT_EQ(server_->requests().size(), 4u * 13u);
   // The fourth eNews starts in the first slot that is free.
   const auto first_end = std::find_if(events_.begin(), events_.end(),
@@ -117,14 +122,16 @@ TEST_F(ExtractorTest, RunsThreeEnewsAtOnceWithThreeDownloadsEach) {
   EXPECT_LT(first_end - events_.begin(),
             std::find(events_.begin(), events_.end(), "3:2:-1") - events_.begin());
   // Every event came on the thread that ran the Extractor.
-  for (const std::thread::id& thread : callback_threads_) EXPECT_EQ(thread, std::this_thread::get_id());
+  for (const std::thread::id& thread : callback_threads_)
+    EXPECT_EQ(thread, std::this_thread::get_id());
   EXPECT_EQ(log_text(), "");
 }
 
 TEST_F(ExtractorTest, EnewsWithoutDownloadsFollowEachOtherInTheirSlot) {
   std::vector<std::pair<std::string, std::vector<bool>>> enews;
   for (int i = 0; i < 5; ++i) {
-    enews.push_back({write_template("<e>" + std::to_string(i) + "</e>", "m" + std::to_string(i)), {}});
+    enews.push_back(
+        {write_template("<e>" + std::to_string(i) + "</e>", "m" + std::to_string(i)), {}});
   }
   extract(enews);
   EXPECT_EQ(log_text(), "");
@@ -144,7 +151,8 @@ TEST_F(ExtractorTest, StopEndsTheRunAtOnceAndLeavesNoTemporaryFiles) {
   }
   const std::string radix = write_template(body + "</e>");
   std::thread stopper([this] {
-    while (server_->requests().size() < 3) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    while (server_->requests().size() < 3)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     stop_time_ = std::chrono::steady_clock::now();
     connector_.abort_all();
@@ -154,10 +162,12 @@ TEST_F(ExtractorTest, StopEndsTheRunAtOnceAndLeavesNoTemporaryFiles) {
   stopper.join();
   EXPECT_LT(returned - stop_time_, std::chrono::seconds(1));
   EXPECT_EQ(server_->requests().size(), 3u);
-  EXPECT_EQ(read_bytes(dir_.file("news.data.xml")), std::string(declaration) + "<e ><m >kept</m></e>");
+  EXPECT_EQ(read_bytes(dir_.file("news.data.xml")),
+            std::string(declaration) + "<e ><m >kept</m></e>");
   EXPECT_TRUE(fs::is_empty(temporary));
   // The downloads under way say how they ended; the ones never started say it once.
-  EXPECT_EQ(count_of(site_log(), "Failed HTTP request. HTTP requests are disabled."), 1) << site_log();
+  EXPECT_EQ(count_of(site_log(), "Failed HTTP request. HTTP requests are disabled."), 1)
+      << site_log();
   EXPECT_EQ(events_.back(), "0:0:-1");
 }
 
@@ -184,19 +194,22 @@ TEST_F(ExtractorTest, PicturesListedAtTheEndStayInTheFolderAndOffLocalFiles) {
                {"file:///etc/hostname", -1, "hostname"},
                {"/templates/art/masthead.gif", -1, "art\\masthead.gif"},
                {"/harbour/pics/ferry.jpg", 0, "news.enews"}};
-  extract({{radix, {true, false}}});
+  // Item 2 is selected but the template has no third section.
+  extract({{radix, {true, false, true}}});
   EXPECT_TRUE(fs::is_regular_file(dir_.file("ferry.jpg")));
   EXPECT_TRUE(fs::is_regular_file(dir_.file("art/masthead.gif")));
   // A reference naming one of the eNews's own files takes the address's name.
   EXPECT_EQ(read_bytes(radix + ".enews").find("<e>"), std::string(declaration).size());
   EXPECT_FALSE(fs::exists(dir_.file("pics")));
   EXPECT_FALSE(fs::exists(dir_.file("hostname")));
-  EXPECT_EQ(site_log(), site_records("E68:-"));
-  EXPECT_EQ(joined_events(), "2:-1 3:1 1:-1 3:0 3:1 3:1 0:-1");
+  EXPECT_EQ(site_log(), site_records("W28:- E68:-"));
+  EXPECT_EQ(joined_events(), "2:-1 3:1 4:3 1:-1 3:0 3:1 3:1 0:-1");
 }
 
 TEST_F(ExtractorTest, EnewsThatCannotStartAndOneWithoutConnection) {
-  const std::string radix = write_template("<e><f action=\"follow\"><url>SITE/harbour/index.html</url></f></e>");
+  const std::string radix =
+      write_template("<e><f action=\"follow\"><url>SITE/harbour/index.html</url></f></e>");
+  pictures_ = {{"/harbour/pics/ferry.jpg", -1, "ferry.jpg"}};
   {
     Extractor extractor(nullptr, &ExtractorTest::record, this);
     extractor.add(String(dir_.file("missing").c_str()), {true}, 0);
@@ -209,7 +222,7 @@ TEST_F(ExtractorTest, EnewsThatCannotStartAndOneWithoutConnection) {
   EXPECT_EQ(server_->requests().size(), 0u);
   EXPECT_EQ(replace_all(site_log(), "missing", "news"),
             "Error(core): Could not access file.\r\n      in file: DIR/news.enews\r\n" +
-                site_records("E57:- E77 E58:1 W27:- W28:-"));
+                site_records("E57:- E77 E58:1 W27:- W28:- E77"));
 }
 
 TEST_F(ExtractorTest, TaskOfAnotherKindEndsTheRunInsteadOfWaiting) {
@@ -250,8 +263,8 @@ TEST_F(ExtractorTest, WebTemplateAndOversizedDocumentsGetNothing) {
 
 TEST_F(ExtractorTest, FilesThatCannotBeWrittenAreReported) {
   // A folder where the data file and the picture would go.
-  const std::string radix = write_template(
-      "<e><g action=\"get\"><url>SITE/harbour/pics/ferry.jpg</url></g></e>");
+  const std::string radix =
+      write_template("<e><g action=\"get\"><url>SITE/harbour/pics/ferry.jpg</url></g></e>");
   fs::create_directory(radix + ".data.xml");
   fs::create_directory(dir_.file("ferry.jpg"));
   extract({{radix, {}}});

@@ -24,11 +24,13 @@ struct SiteCase {
   // Data files by name after "news", content after the declaration; and
   // pictures saved in the eNews folder, as "picture".
   std::map<std::string, std::string> files;
-  const char* log;  // compact records (ExtractorTest::site_records)
+  const char* log;     // compact records (ExtractorTest::site_records)
   const char* events;  // "event:section" in order
 };
 
-void PrintTo(const SiteCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const SiteCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class SiteCaseTest : public ExtractorTest, public ::testing::WithParamInterface<SiteCase> {};
 
@@ -49,6 +51,7 @@ TEST_P(SiteCaseTest, WritesLogsAndReports) {
   EXPECT_EQ(joined_events(), c.events);
 }
 
+// clang-format off
 #define FOLLOW(path) "<f action=\"follow\"><url>SITE" path "</url></f>"
 #define TEASER "<t action=\"iterate extract\"><begin><p class=\"teaser\"></begin><end></p></end></t>"
 #define TEASERS "<t content=\"raw-text\" >Ferries leave <b>twenty minutes</b> early from Monday.</t>" \
@@ -164,6 +167,7 @@ const SiteCase site_cases[] = {
      "E68:1 E68:1",
      "2:-1 3:0 1:-1 0:-1"},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Site, SiteCaseTest, ::testing::ValuesIn(site_cases),
                          [](const ::testing::TestParamInfo<SiteCase>& param) {

@@ -220,12 +220,14 @@ void HttpTestServer::serve(int socket) {
       spans_.push_back({request.path(), events_++});
     }
     TestResponse response = handler_(request);
-    const bool go_on = answer(socket, response) && response.send_length;
-    {
+    if (!pause(response.delay_ms)) break;
+    if (!response.stall) {
+      // Ended before its bytes go out: the client cannot have the answer
+      // (and ask again) before the end is counted.
       std::lock_guard<std::mutex> lock(mutex_);
       spans_[span].end = events_++;
     }
-    if (!go_on) break;
+    if (!answer(socket, response) || !response.send_length) break;
   }
   std::lock_guard<std::mutex> lock(mutex_);
   sockets_.erase(std::find(sockets_.begin(), sockets_.end(), socket));
@@ -233,7 +235,6 @@ void HttpTestServer::serve(int socket) {
 }
 
 bool HttpTestServer::answer(int socket, const TestResponse& response) {
-  if (!pause(response.delay_ms)) return false;
   if (response.stall) {
     // Holds the connection until the client gives up or the server stops.
     while (!stopping_) {

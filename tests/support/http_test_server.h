@@ -105,8 +105,8 @@ class HttpTestServer {
   // Connections accepted so far.
   int connections() const { return connections_.load(); }
   // The most requests whose path starts with `path_prefix` ("": any) that
-  // were in flight at once, from the arrival of the request to the end of
-  // its answer (delay included).
+  // were in flight at once, from the arrival of the request to the moment
+  // its answer starts to go out (after its delay; a stalled one to the end).
   int max_in_flight(std::string_view path_prefix = "") const;
 
  private:

@@ -41,6 +41,15 @@ inline void write_bytes(const std::string& path, std::string_view bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+// `text` with every `from` replaced by `to` (fixture files name a server
+// whose address is known only when the test runs).
+inline std::string replace_all(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
 // The UTF-16LE bytes of an ASCII text.
 inline std::string utf16le(std::string_view ascii) {
   std::string out;
