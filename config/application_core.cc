@@ -8,8 +8,8 @@
 namespace wayfetch {
 
 ApplicationCore::ApplicationCore(platform::SettingsStore& settings, UpdateObserver& observer,
-                                 UpdateDelivery& delivery, const platform::NetworkState& network)
-    : config_(settings), observer_(observer), delivery_(delivery), network_(network) {
+                                 const platform::NetworkState& network)
+    : config_(settings), observer_(observer), network_(network) {
   list_lock_.create(1);
   job_.create(1);
 }
@@ -58,6 +58,17 @@ bool ApplicationCore::start_update(SyncMode mode) {
     return false;
   }
   return true;
+}
+
+bool ApplicationCore::update_all() {
+  if (!list_lock_.wait(update_all_lock_ms)) return false;
+  observer_.store_selection();
+  for (int32_t i = 0; i < config_.count(); ++i) {
+    const ENews& enews = config_.at(i);
+    if (!enews.oneshot && enews.has_selected_visible_item()) (void)enews.delete_downloads();
+  }
+  list_lock_.release();
+  return start_update(SyncMode::user);
 }
 
 void ApplicationCore::stop_update() {

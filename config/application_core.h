@@ -4,8 +4,9 @@
 //
 // A front end (the window, the command line) creates one core, observes it
 // through an UpdateObserver (config/update_observer.h) and drives it:
-// start_update, stop_update, show_estimates. Device delivery (the tools and
-// the handheld log) goes through an UpdateDelivery (config/update_delivery.h).
+// start_update, stop_update, show_estimates. Each update makes its own
+// WayfetchReplicator (delivery/wayfetch_replicator.h) for the handheld tools,
+// the handheld log merge and its upload.
 //
 // The list lock (a semaphore of count 1) guards the eNews list and the
 // configuration: an update holds it for its whole run; a front end changes
@@ -40,7 +41,6 @@
 #include <memory>
 
 #include "config/connection_policy.h"
-#include "config/update_delivery.h"
 #include "config/update_estimates.h"
 #include "config/update_observer.h"
 #include "config/wayfetch_configuration.h"
@@ -62,10 +62,11 @@ class ApplicationCore {
   // and save (a listener holds it only briefly); the run saves at its end
   // when this times out.
   static constexpr int32_t start_lock_ms = 1000;
+  // How long Update all waits for the list lock.
+  static constexpr int32_t update_all_lock_ms = 50;
 
-  // `settings`, `observer`, `delivery` and `network` must outlive the core.
+  // `settings`, `observer` and `network` must outlive the core.
   ApplicationCore(platform::SettingsStore& settings, UpdateObserver& observer,
-                  UpdateDelivery& delivery,
                   const platform::NetworkState& network = platform::system_network());
   // Stops a running update and waits for it.
   ~ApplicationCore();
@@ -93,6 +94,11 @@ class ApplicationCore {
   // the selection, saves the configuration and starts the worker. False
   // when an update runs already or no worker could be started.
   bool start_update(SyncMode mode);
+  // Update all: with the list lock (taken within update_all_lock_ms, else
+  // nothing happens and false), stores the selection and, for every
+  // regular eNews with a selected visible item, deletes its downloads
+  // (ENews::delete_downloads), then starts an update in sync mode 0.
+  bool update_all();
   // Asks the running update to stop (nothing when none runs).
   void stop_update();
   // Waits until the update started last has ended; true when it has (or
@@ -127,7 +133,6 @@ class ApplicationCore {
 
   WayfetchConfiguration config_;
   UpdateObserver& observer_;
-  UpdateDelivery& delivery_;
   const platform::NetworkState& network_;
   Semaphore list_lock_;
   Semaphore job_;

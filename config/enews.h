@@ -156,6 +156,12 @@ class ENews {
   // removed, never followed. Deletes nothing without a folder path. True
   // when nothing is left.
   bool delete_folder() const;
+  // Removes everything in the eNews folder but its templates (".enews" and
+  // ".xsl"): the data, pictures, page and e-book, so that everything is
+  // fetched and built again. A template added from a file has no other
+  // copy. Links are removed, never followed. True when only the templates
+  // are left.
+  bool delete_downloads() const;
 
   // ---- selection ----
   bool has_selected_visible_item() const;

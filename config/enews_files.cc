@@ -1,6 +1,9 @@
 // The files of an eNews and the due rule of its items.
 #include <algorithm>
+#include <filesystem>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include "config/config_text.h"
 #include "config/enews.h"
@@ -81,6 +84,27 @@ bool ENews::delete_folder() const {
   // following them.
   const std::string path = folder().to_utf8();
   return !path.empty() && platform::remove_folder(path);
+}
+
+bool ENews::delete_downloads() const {
+  const std::string path = folder().to_utf8();
+  if (path.empty()) return false;
+  const std::string name = name_.to_utf8();
+  std::error_code error;
+  std::vector<std::filesystem::path> doomed;
+  for (const auto& entry : std::filesystem::directory_iterator(path, error)) {
+    const std::string file = entry.path().filename().string();
+    if (file != name + ".enews" && file != name + ".xsl") doomed.push_back(entry.path());
+  }
+  if (error) return false;
+  bool all = true;
+  for (const std::filesystem::path& entry : doomed) {
+    // symlink_status: a link is removed as a file, whatever it points to.
+    const bool folder = std::filesystem::is_directory(std::filesystem::symlink_status(entry, error));
+    all = (folder ? platform::remove_folder(entry.string()) : platform::remove_file(entry.string())) &&
+          all;
+  }
+  return all;
 }
 
 // ---- ENewsItem ----

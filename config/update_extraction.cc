@@ -138,7 +138,8 @@ void UpdateRun::progress(int32_t i, ProgressEvent event, int32_t section,
       // page on disk is an old one: nothing is built from it.
       if (!run.rendered) enews.failed = true;
       const bool built = !enews.failed && build(i);
-      if (built && ebookman_) core_.delivery_.send_to_ebookman(enews.prc_path());
+      // The eBookMan family gets the book through its tool (device type "ebm").
+      if (built) (void)replicator_->hand_over_ebook(absolute_path(enews.prc_path().to_utf8()));
       report(i, built ? conduit_state::built : conduit_state::not_built);
       status(strings::enews_sent);
       break;

@@ -8,6 +8,7 @@
 
 #include "config/config_text.h"
 #include "core/string_table.h"
+#include "delivery/device_tools.h"
 #include "platform/file_system.h"
 
 namespace wayfetch {
@@ -74,7 +75,8 @@ void UpdateRun::execute() {
   if (mode_ == SyncMode::user) start_tools();
   if (!prepare_connection()) return;
   refresh_templates();
-  policy_.check_for_new_version();
+  // A stopped run asks the web nothing more.
+  if (!stopped()) policy_.check_for_new_version();
   announce();
   rebuild_without_download();
   extract();
@@ -98,7 +100,14 @@ bool UpdateRun::begin() {
     enews.failed = false;
     for (int32_t k = 0; k < enews.item_count(); ++k) enews.item(k).failed = false;
   }
-  ebookman_ = config_.device_type().to_utf8() == "ebm";
+  ReplicatorSetup setup;
+  setup.log_path = config_.library_path().to_utf8();
+  // The very path the announcement names: only that file is merged.
+  setup.returned_path = log_copy_path();
+  setup.device_type = config_.device_type().to_utf8();
+  setup.tools =
+      find_device_tools(config_.settings_store(), config_.installation_path().to_utf8());
+  replicator_ = std::make_unique<WayfetchReplicator>(std::move(setup));
   return true;
 }
 
@@ -126,8 +135,10 @@ void UpdateRun::make_due_list() {
 }
 
 void UpdateRun::start_tools() {
-  core_.delivery_.sync_windows_ce();
-  if (config_.settings().web_when_pda_sync == YesNo::no) core_.delivery_.start_epoc_tool();
+  // A tool that is not installed is no error: that family of handhelds is
+  // simply not used here.
+  (void)replicator_->sync_windows_ce();
+  if (config_.settings().web_when_pda_sync == YesNo::no) (void)replicator_->start_epoc_tool();
 }
 
 bool UpdateRun::prepare_connection() {
@@ -151,7 +162,7 @@ void UpdateRun::announce() {
     list.push_back(ebook_message(path, state));
   }
   auto copy = std::make_unique<FileMessage>();
-  copy->path = config_text::utf8_text(absolute_path(config_.library_temp_path().to_utf8()));
+  copy->path = config_text::utf8_text(log_copy_path());
   copy->direction = FileMessage::direction_handheld_log;
   copy->state = conduit_state::log_copy;
   list.push_back(std::move(copy));
@@ -183,12 +194,11 @@ void UpdateRun::tell_problems() {
 }
 
 void UpdateRun::finish_delivery() {
-  MessageList returned = conduit_.collect();
-  core_.delivery_.merge_returned_logs(returned);
+  (void)replicator_->merge_returned_logs(conduit_.collect());
   // A stopped run makes no further request: the log waits for the next one.
   WebConnector* connector = policy_.connector();
   if (connected_ && !stopped() && connector != nullptr && connector->enabled()) {
-    core_.delivery_.upload_log(*connector);
+    (void)replicator_->upload_log(*connector);
   }
 }
 
@@ -203,6 +213,10 @@ void UpdateRun::clean_up() {
   core_.publish_connector(nullptr);
   policy_.close();
   observer_.update_running(false);
+}
+
+std::string UpdateRun::log_copy_path() {
+  return absolute_path(config_.library_temp_path().to_utf8());
 }
 
 void UpdateRun::status(int32_t id) {

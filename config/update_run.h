@@ -25,14 +25,16 @@
 //  11. eNews to rebuild with nothing due are rendered and built from their
 //      data on disk and reported (2 built, 4 not);
 //  12. while connected: the due eNews are downloaded; each is rendered when
-//      its data files are written and built when it is finished, then
+//      its data files are written and built when it is finished (and, for
+//      the device type "ebm", handed to the eBookMan tool), then
 //      reported; afterwards time-per-file and file-count are learned
 //      (update_extraction.cc);
 //  13. by the person's hand only: message 10168 naming the eNews that had
 //      problems, or else (connected) notice 20003;
 //  14. the conduit's queue ends;
-//  15. the handheld log copies the conduit returned are merged and, when
-//      connected and not stopped, the log is uploaded;
+//  15. the handheld log copy the conduit returned is merged into the
+//      handheld log and, when connected and not stopped, the log is
+//      uploaded;
 //  16. status 25 with the run's time; the last synchronisation time;
 //  17. clean-up on every path: the configuration is saved, the list lock
 //      released, the pipe closed, the connector dropped, update_running(false).
@@ -54,6 +56,7 @@
 #include "config/application_core.h"
 #include "config/conduit_channel.h"
 #include "config/connection_policy.h"
+#include "delivery/wayfetch_replicator.h"
 #include "extraction/extractor.h"
 #include "platform/file_replacement.h"
 #include "rendering/picture_list.h"
@@ -104,6 +107,8 @@ class UpdateRun {
   void finish_delivery();
   void clean_up();
   void status(int32_t id);
+  // Where the conduit puts its copy of the handheld log, absolute.
+  std::string log_copy_path();
   bool stopped() const { return core_.stop_requested(); }
 
   // ---- the conduit (update_run.cc) ----
@@ -136,12 +141,13 @@ class UpdateRun {
   ConnectionPolicy policy_;
   ConduitChannel conduit_;
   std::vector<EnewsRun> enews_;
+  // The handheld tools and log of this run, made once the list is locked.
+  std::unique_ptr<WayfetchReplicator> replicator_;
   std::chrono::steady_clock::time_point start_;
   bool locked_ = false;
   bool conduit_open_ = false;
   bool needs_web_ = false;
   bool connected_ = false;
-  bool ebookman_ = false;
   std::vector<String> failed_addresses_;
 };
 

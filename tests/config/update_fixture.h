@@ -2,12 +2,15 @@
 // the fixture news site on the loopback server (tests/extraction/site, with
 // the eNews templates of tests/config/update_site laid over it; every
 // "http://SITE" in a served file is the server's address), a recording
-// observer and delivery, and the conduit played by the pipe client process
+// observer, stand-in handheld tools (shell scripts that write down how they
+// were started) and the conduit played by the pipe client process
 // (tests/delivery/pipe_client.cc).
 #ifndef WAYFETCH_TESTS_CONFIG_UPDATE_FIXTURE_H
 #define WAYFETCH_TESTS_CONFIG_UPDATE_FIXTURE_H
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
@@ -20,10 +23,13 @@
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "config/application_core.h"
 #include "config/settings_names.h"
+#include "delivery/device_tools.h"
+#include "platform/launcher.h"
 #include "platform/settings_store_fake.h"
 #include "tests/config/scripted_prompts.h"
 #include "tests/core/peer_process.h"
@@ -43,39 +49,6 @@ inline std::string replace_all(std::string text, const std::string& from, const 
   }
   return text;
 }
-
-// Every call as a line: "wince", "epoc", "ebookman PATH", "merge D:S:PATH,...",
-// "upload".
-class RecordingDelivery : public UpdateDelivery {
- public:
-  void sync_windows_ce() override { record("wince"); }
-  void start_epoc_tool() override { record("epoc"); }
-  void send_to_ebookman(const String& path) override { record("ebookman " + path.to_utf8()); }
-  void merge_returned_logs(MessageList& messages) override {
-    std::string line = "merge";
-    for (const auto& message : messages) {
-      const auto& file = static_cast<const FileMessage&>(*message);
-      line += " " + std::to_string(file.direction) + ":" + std::to_string(file.state) + ":" +
-              file.path.to_utf8();
-    }
-    messages.clear();
-    record(line);
-  }
-  void upload_log(WebSource&) override { record("upload"); }
-
-  std::vector<std::string> calls() const {
-    std::lock_guard hold(mutex_);
-    return calls_;
-  }
-
- private:
-  void record(std::string line) {
-    std::lock_guard hold(mutex_);
-    calls_.push_back(std::move(line));
-  }
-  mutable std::mutex mutex_;
-  std::vector<std::string> calls_;
-};
 
 // Status lines as text, estimate texts, the running flag; `on_status` is
 // called with each line (on the worker thread).
@@ -189,8 +162,15 @@ class UpdateTest : public ::testing::Test {
     server_ = std::make_unique<HttpTestServer>([this](const TestRequest& r) { return serve(r); });
     ASSERT_TRUE(server_->start());
     site_ = server_->url("");
+    namespace tools = device_tool_names;
+    for (const auto& [key, name, tool] :
+         {std::tuple{tools::windows_ce_key, std::string_view(), "wince"},
+          std::tuple{tools::program_key, tools::epoc_tool, "epoc"},
+          std::tuple{tools::program_key, tools::ebookman_tool, "ebookman"}}) {
+      ASSERT_TRUE(store_.write_value(key, name, stand_in_tool(tool)).ok());
+    }
     network_.set_connection_state(platform::NetworkState::local_network);
-    core_ = std::make_unique<ApplicationCore>(store_, observer_, delivery_, network_);
+    core_ = std::make_unique<ApplicationCore>(store_, observer_, network_);
     config().register_program();
     config().set_may_be_saved(true);
     // The environment's proxy must not reach the loopback server.
@@ -218,6 +198,23 @@ class UpdateTest : public ::testing::Test {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now() - start)
         .count();
+  }
+
+  // A script that adds "NAME ARGUMENTS" to tools.log.
+  std::string stand_in_tool(const std::string& name) {
+    const std::string path = dir_.file(name);
+    write_bytes(path, "#!/bin/sh\necho \"" + name + " $*\" >> '" + dir_.file("tools.log") + "'\n");
+    chmod(path.c_str(), 0755);
+    return path;
+  }
+  // The tools started so far, in sorted order, once they have ended.
+  std::vector<std::string> tool_calls() {
+    EXPECT_TRUE(platform::wait_for_children(std::chrono::seconds(10)));
+    std::vector<std::string> calls;
+    std::istringstream lines(read_bytes(dir_.file("tools.log")));
+    for (std::string line; std::getline(lines, line);) calls.push_back(line);
+    std::sort(calls.begin(), calls.end());
+    return calls;
   }
 
   std::string book(const char* name) { return enews(name).prc_path().to_utf8(); }
@@ -266,7 +263,6 @@ class UpdateTest : public ::testing::Test {
   platform::MemorySettingsStore store_;
   platform::FakeNetworkState network_;
   RecordingObserver observer_;
-  RecordingDelivery delivery_;
   std::unique_ptr<HttpTestServer> server_;
   std::string site_;
   std::atomic<int> latency_ms_{0};

@@ -10,6 +10,7 @@
 
 #include "core/string_table.h"
 #include "tests/config/update_fixture.h"
+#include "tests/delivery/log_records.h"
 
 namespace wayfetch::testing {
 namespace {
@@ -38,6 +39,13 @@ class UpdateJobTest : public UpdateTest {
     subscribe("tides");
   }
   int hits() const { return static_cast<int>(server_->requests().size()); }
+  // A handheld log copy as the conduit leaves it: one count for the
+  // fixture's report address.
+  void write_log_copy() {
+    reply("/report", TestResponse::typed("text/plain", "ok"));
+    make_log(log_copy(), "LorvLog", {{1, target(0, site_ + "/report")}, {2, count("story", 1, 3)}});
+  }
+  std::string handheld_log() { return config().library_path().to_utf8(); }
 };
 
 // The first update downloads, renders and builds both books and announces
@@ -47,7 +55,7 @@ TEST_F(UpdateJobTest, FirstRunBuildsSecondRestsChangedSelectionRebuildsFromDisk)
   subscribe_both();
   latency_ms_ = 20;
   {
-    write_bytes(log_copy(), "handheld log copy");
+    write_log_copy();
     Conduit conduit(log_copy());
     ASSERT_TRUE(conduit.opened());
     run();
@@ -85,8 +93,12 @@ TEST_F(UpdateJobTest, FirstRunBuildsSecondRestsChangedSelectionRebuildsFromDisk)
   EXPECT_EQ(observer_.position.load(),
             enews("harbour").file_count + enews("harbour").item(0).file_count +
                 tides.file_count + tides.item(0).file_count + tides.item(1).file_count);
-  EXPECT_EQ(delivery_.calls(),
-            (std::vector<std::string>{"wince", "merge 1:2:" + log_copy(), "upload"}));
+  // The Windows CE manager was asked; the returned copy was merged and its
+  // count posted, after which neither the copy nor the log is left.
+  EXPECT_EQ(tool_calls(), (std::vector<std::string>{"wince /syncnow"}));
+  EXPECT_EQ(server_->hits("/report"), 1);
+  EXPECT_FALSE(fs::exists(log_copy()));
+  EXPECT_FALSE(fs::exists(handheld_log()));
   EXPECT_EQ(observer_.ids.front(), strings::update_starting);
   EXPECT_TRUE(observer_.lines.back().starts_with("Update endet in 0 min ")) << observer_.lines.back();
   EXPECT_NE(std::find(observer_.lines.begin(), observer_.lines.end(),
@@ -151,15 +163,22 @@ TEST_F(UpdateJobTest, NothingSelectedAnnouncesTheBooksThatExist) {
   EXPECT_EQ(paths_with_states(conduit.received()),
             (std::vector<std::string>{"4 harbour.prc", "1 tides.prc", "3 lorvbook_temp.mbl", "7 "}));
   EXPECT_EQ(read_bytes(book("harbour")), "an earlier book");
-  EXPECT_EQ(delivery_.calls(), (std::vector<std::string>{"merge"}));
+  EXPECT_TRUE(tool_calls().empty());
   EXPECT_TRUE(observer_.prompts_.calls().empty());
 }
 
-// A run with no conduit anywhere neither waits for one nor fails.
-TEST_F(UpdateJobTest, RunWithoutConduitDoesNotWait) {
+// A run with no conduit anywhere neither waits for one nor fails. The
+// person's run starts the EPOC tool when the web is not used at a HotSync,
+// and hands each book to the eBookMan tool for that device type.
+TEST_F(UpdateJobTest, RunWithoutConduitDoesNotWaitAndStartsTheTools) {
   subscribe("tides");
+  ASSERT_TRUE(store_.write_value(settings_names::program_key, settings_names::device_type, "ebm")
+                  .ok());
+  config().settings().web_when_pda_sync = YesNo::no;
   EXPECT_LT(run(), 5000);
   EXPECT_GT(file_size(book("tides")), 0);
+  EXPECT_EQ(tool_calls(), (std::vector<std::string>{"ebookman -s " + book("tides"),
+                                                    "epoc -connect", "wince /syncnow"}));
 }
 
 // At a HotSync the pipe waits for a conduit that comes late; the web is
@@ -175,7 +194,7 @@ TEST_F(UpdateJobTest, HotSyncWaitsForTheConduit) {
   ASSERT_TRUE(core_->wait_for_update(30000));
   EXPECT_EQ(observer_.ids.front(), strings::sync_starting);
   EXPECT_EQ(hits(), 0);
-  EXPECT_EQ(delivery_.calls(), (std::vector<std::string>{"merge"}));
+  EXPECT_TRUE(tool_calls().empty());
 }
 
 // Stop from another thread while a template download hangs: the run ends
@@ -189,7 +208,7 @@ TEST_F(UpdateJobTest, StopEndsTheRunAtOnceWithoutFurtherRequests) {
   TestResponse stalled;
   stalled.stall = true;
   reply("/enews/harbour.enews", stalled);
-  write_bytes(log_copy(), "copy");
+  write_log_copy();
   Conduit conduit(log_copy());
   ASSERT_TRUE(core_->start_update(SyncMode::user));
   while (server_->hits("/enews/harbour.enews") == 0) {
@@ -200,7 +219,10 @@ TEST_F(UpdateJobTest, StopEndsTheRunAtOnceWithoutFurtherRequests) {
   ASSERT_TRUE(core_->wait_for_update(5000));
   EXPECT_LT(std::chrono::steady_clock::now() - stop, std::chrono::seconds(1));
   EXPECT_EQ(server_->hits("/soft/webupdate.asp"), 0);
-  EXPECT_EQ(delivery_.calls(), (std::vector<std::string>{"wince", "merge 1:2:" + log_copy()}));
+  EXPECT_EQ(server_->hits("/report"), 0);
+  EXPECT_FALSE(fs::exists(log_copy()));
+  EXPECT_TRUE(fs::exists(handheld_log()));
+  EXPECT_EQ(tool_calls(), (std::vector<std::string>{"wince /syncnow"}));
   EXPECT_FALSE(fs::exists(book("harbour")));
   WayfetchConfiguration reread(store_);
   EXPECT_TRUE(reread.load(config().config_path(), true, true));
