@@ -147,6 +147,7 @@ TEST_F(UpdateJobTest, AllSelectedItemsFailingBuildsNothing) {
             (std::vector<std::string>{"6 tides.prc", "3 lorvbook_temp.mbl", "7 ", "4 tides.prc"}));
   EXPECT_EQ(observer_.prompts_.calls(),
             (std::vector<std::string>{"message 10168Tides and Ferries/0"}));
+  EXPECT_EQ(enews("tides").time_per_file, 0) << "nothing finished: nothing learned";
 }
 
 // Nothing selected anywhere: no web, nothing built, the books announced.
@@ -245,6 +246,28 @@ TEST_F(UpdateJobTest, StoppedRebuildKeepsTheEarlierBook) {
   EXPECT_TRUE(enews("tides").selection_changed());
   const std::vector<std::string> states = paths_with_states(conduit.received());
   EXPECT_EQ(states.back(), "4 tides.prc");
+}
+
+// Update all fetches everything again but keeps the templates: with the
+// server refusing them now, the working copies still make the book.
+TEST_F(UpdateJobTest, UpdateAllFetchesAgainAndKeepsTheTemplates) {
+  subscribe("tides");
+  run();
+  ASSERT_EQ(server_->hits("/harbour/tide.html"), 1);
+  const std::string description = read_bytes(enews("tides").enews_path().to_utf8());
+  const std::string stray = enews("tides").folder().to_utf8() + "/picture.gif";
+  write_bytes(stray, "GIF");
+  write_bytes(book("tides"), "an earlier book");
+  for (const char* path : {"/enews/tides.enews", "/templates/tides.xsl"}) {
+    reply(path, TestResponse::status_only(404, "Not Found"));
+  }
+  ASSERT_TRUE(core_->update_all());
+  ASSERT_TRUE(core_->wait_for_update(60000));
+  EXPECT_EQ(server_->hits("/harbour/tide.html"), 2);
+  EXPECT_EQ(read_bytes(enews("tides").enews_path().to_utf8()), description);
+  EXPECT_FALSE(fs::exists(stray));
+  EXPECT_NE(read_bytes(book("tides")), "an earlier book");
+  EXPECT_FALSE(enews("tides").failed);
 }
 
 // The books open in mobitool, which shows the stories.
