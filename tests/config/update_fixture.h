@@ -43,13 +43,6 @@
 
 namespace wayfetch::testing {
 
-inline std::string replace_all(std::string text, const std::string& from, const std::string& to) {
-  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
-}
-
 // Status lines as text, estimate texts, the running flag; `on_status` is
 // called with each line (on the worker thread).
 class RecordingObserver : public UpdateObserver {
@@ -110,20 +103,23 @@ struct Received {
 };
 
 // The conduit: the pipe client opening "Wayfetch_conduit_pipe", returning a
-// handheld log copy and ending at once.
+// handheld log copy and (unless `ends` is false) ending at once.
 class Conduit {
  public:
-  explicit Conduit(const std::string& log_copy) {
+  explicit Conduit(const std::string& log_copy, bool ends = true) {
     process_.send("open Wayfetch_conduit_pipe opening nowait 15000");
     opened_ = process_.answer() == "opened";
     if (!log_copy.empty()) {
       process_.send("log " + log_copy);
       (void)process_.answer();
     }
+    if (!ends) return;
     process_.send("end");
     (void)process_.answer();
   }
   bool opened() const { return opened_; }
+  // The conduit's process dies (SIGKILL).
+  void die() { process_.kill(); }
   // What the update sent, once the connection has ended.
   std::vector<Received> received() {
     process_.send("received 20000");

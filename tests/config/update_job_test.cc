@@ -182,6 +182,20 @@ TEST_F(UpdateJobTest, RunWithoutConduitDoesNotWaitAndStartsTheTools) {
                                                     "epoc -connect", "wince /syncnow"}));
 }
 
+// A conduit that dies in the middle of the run cannot hang it: the sends
+// that follow give up and the run ends with its books built.
+TEST_F(UpdateJobTest, ConduitThatDiesDoesNotHangTheRun) {
+  subscribe_both();
+  latency_ms_ = 100;
+  Conduit conduit("", false);
+  ASSERT_TRUE(core_->start_update(SyncMode::user));
+  while (server_->requests().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  conduit.die();
+  ASSERT_TRUE(core_->wait_for_update(20000));
+  EXPECT_GT(file_size(book("harbour")), 0);
+  EXPECT_GT(file_size(book("tides")), 0);
+}
+
 // At a HotSync the pipe waits for a conduit that comes late; the web is
 // left alone when "web-when-pda-sync" is "no", and no tool is started.
 TEST_F(UpdateJobTest, HotSyncWaitsForTheConduit) {
