@@ -18,9 +18,9 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <optional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -152,8 +152,9 @@ class UpdateTest : public ::testing::Test {
     std::filesystem::permissions(runtime_, std::filesystem::perms::owner_all);
     env_.set("XDG_RUNTIME_DIR", runtime_.c_str());
     installation_ = dir_.file("installation");
-    ASSERT_TRUE(store_.write_value(settings_names::program_key, settings_names::installation_path,
-                                   installation_)
+    ASSERT_TRUE(store_
+                    .write_value(settings_names::program_key, settings_names::installation_path,
+                                 installation_)
                     .ok());
     server_ = std::make_unique<HttpTestServer>([this](const TestRequest& r) { return serve(r); });
     ASSERT_TRUE(server_->start());
@@ -191,8 +192,8 @@ class UpdateTest : public ::testing::Test {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(core_->start_update(mode));
     EXPECT_TRUE(core_->wait_for_update(60000));
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now() - start)
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
         .count();
   }
 
@@ -236,13 +237,12 @@ class UpdateTest : public ::testing::Test {
       if (special != replies_.end()) return special->second;
     }
     const std::optional<std::string> body = served(path);
-    TestResponse response =
-        !body ? TestResponse::status_only(404, "Not Found")
-              : TestResponse::typed(path.ends_with(".jpg")   ? "image/jpeg"
-                                    : path.ends_with(".gif") ? "image/gif"
-                                    : path.ends_with(".xml") ? "text/xml"
-                                                             : "text/html",
-                                    *body);
+    TestResponse response = !body ? TestResponse::status_only(404, "Not Found")
+                                  : TestResponse::typed(path.ends_with(".jpg")   ? "image/jpeg"
+                                                        : path.ends_with(".gif") ? "image/gif"
+                                                        : path.ends_with(".xml") ? "text/xml"
+                                                                                 : "text/html",
+                                                        *body);
     response.delay_ms = latency_ms_.load();
     return response;
   }
