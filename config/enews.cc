@@ -65,6 +65,36 @@ ENewsItem& ENews::add_item(std::unique_ptr<ENewsItem> item) {
   return *items_.back();
 }
 
+void ENews::keep_choices_of(const ENews& old) {
+  for (auto& item : items_) {
+    for (const auto& namesake : old.items_) {
+      if (!same_name(item->name(), namesake->name())) continue;
+      item->set_selected(namesake->selected());
+      item->selected_in_build = namesake->selected_in_build;
+      item->file_count = namesake->file_count;
+      break;
+    }
+  }
+  file_count = old.file_count;
+  file_size = old.file_size;
+  time_per_file = old.time_per_file;
+}
+
+void ENews::update_from(ENews& fresh) {
+  fresh.keep_choices_of(*this);
+  title = std::move(fresh.title);
+  xml_extraction = std::move(fresh.xml_extraction);
+  xsl_rendering = std::move(fresh.xsl_rendering);
+  xml_proxy = std::move(fresh.xml_proxy);
+  oneshot = fresh.oneshot;
+  items_ = std::move(fresh.items_);
+  fresh.items_.clear();
+  for (std::size_t k = 0; k < items_.size(); ++k) {
+    items_[k]->owner_ = this;
+    items_[k]->index_ = static_cast<int32_t>(k);
+  }
+}
+
 ENewsItem* ENews::find_item(const String& name) {
   for (auto& item : items_) {
     if (same_name(item->name(), name)) return item.get();

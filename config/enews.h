@@ -156,6 +156,12 @@ class ENews {
   // removed, never followed. Deletes nothing without a folder path. True
   // when nothing is left.
   bool delete_folder() const;
+  // Removes everything in the eNews folder but its templates (".enews" and
+  // ".xsl"): the data, pictures, page and e-book, so that everything is
+  // fetched and built again. A template added from a file has no other
+  // copy. Links are removed, never followed. True when only the templates
+  // are left.
+  bool delete_downloads() const;
 
   // ---- selection ----
   bool has_selected_visible_item() const;
@@ -164,6 +170,19 @@ class ENews {
   // After a successful build: each item's selected_in_build becomes
   // "selected and not failed".
   void mark_built();
+
+  // ---- a newer description of the same eNews ----
+  // Takes over from `old`, the record this one replaces, what the person
+  // chose and the program learned: each item with a namesake in `old` gets
+  // its selection, selected-in-build and file count; the eNews gets its
+  // file count, file size and time per file.
+  void keep_choices_of(const ENews& old);
+  // Takes a refreshed description into this record, which stays where it
+  // is (nothing pointing at it is left dangling): the title, the addresses,
+  // the one-shot flag and the items of `fresh` (each keeping the choices of
+  // its namesake here); the name, the data folder and the learned figures
+  // stay. `fresh` is left without items.
+  void update_from(ENews& fresh);
 
   // Attaches `item` as the last item (index = the count before) and returns it.
   ENewsItem& add_item(std::unique_ptr<ENewsItem> item);
@@ -211,6 +230,11 @@ inline constexpr std::size_t max_made_name = 64;
 // cut to max_made_name bytes; "enews" for an empty title. Always a safe
 // folder name.
 String name_from_title(const String& title);
+
+// Whether `name` is one made from `title` when the eNews was added: the
+// name made from it, or its start followed by a hexadecimal number (the
+// suffix that made a used name free).
+bool is_name_made_from(const String& name, const String& title);
 
 }  // namespace wayfetch
 

@@ -1,5 +1,9 @@
 // The files of an eNews and the due rule of its items.
+#include <algorithm>
+#include <filesystem>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include "config/config_text.h"
 #include "config/enews.h"
@@ -82,6 +86,29 @@ bool ENews::delete_folder() const {
   return !path.empty() && platform::remove_folder(path);
 }
 
+bool ENews::delete_downloads() const {
+  const std::string path = folder().to_utf8();
+  if (path.empty()) return false;
+  const std::string name = name_.to_utf8();
+  std::error_code error;
+  std::vector<std::filesystem::path> doomed;
+  for (const auto& entry : std::filesystem::directory_iterator(path, error)) {
+    const std::string file = entry.path().filename().string();
+    if (file != name + ".enews" && file != name + ".xsl") doomed.push_back(entry.path());
+  }
+  if (error) return false;
+  bool all = true;
+  for (const std::filesystem::path& entry : doomed) {
+    // symlink_status: a link is removed as a file, whatever it points to.
+    const bool folder =
+        std::filesystem::is_directory(std::filesystem::symlink_status(entry, error));
+    all = (folder ? platform::remove_folder(entry.string())
+                  : platform::remove_file(entry.string())) &&
+          all;
+  }
+  return all;
+}
+
 // ---- ENewsItem ----
 
 std::string ENewsItem::data_file() const {
@@ -127,6 +154,28 @@ String name_from_title(const String& title) {
   }
   if (name.empty()) name = "enews";
   return utf8_text(name);
+}
+
+bool is_name_made_from(const String& name, const String& title) {
+  const std::string base = name_from_title(title).to_utf8();
+  const std::string text = name.to_utf8();
+  if (text == base) return true;
+  // The suffix is up to eight lowercase hexadecimal digits after the base,
+  // cut so that the whole stays within max_made_name bytes.
+  for (std::size_t digits = 1; digits <= 8 && digits < text.size(); ++digits) {
+    const std::size_t cut = text.size() - digits;
+    bool hex = true;
+    for (std::size_t at = cut; at < text.size() && hex; ++at) {
+      const char c = text[at];
+      hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+    }
+    if (!hex) break;
+    if (text.compare(0, cut, base, 0, max_made_name - digits) == 0 &&
+        cut == std::min(base.size(), max_made_name - digits)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace wayfetch

@@ -164,17 +164,7 @@ void WayfetchConfiguration::merge(ENewsList list, bool replace) {
     }
     if (!replace) continue;
     ENews& old = at(found->second);
-    for (int32_t k = 0; k < fresh->item_count(); ++k) {
-      ENewsItem& item = fresh->item(k);
-      const ENewsItem* namesake = old.find_item(item.name());
-      if (namesake == nullptr) continue;
-      item.set_selected(namesake->selected());
-      item.selected_in_build = namesake->selected_in_build;
-      item.file_count = namesake->file_count;
-    }
-    fresh->file_count = old.file_count;
-    fresh->file_size = old.file_size;
-    fresh->time_per_file = old.time_per_file;
+    fresh->keep_choices_of(old);
     // Names match in any ASCII case, folders only in one: the eNews keeps
     // the spelling its folder was made with.
     fresh->set_name(old.name());

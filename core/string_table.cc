@@ -7,14 +7,23 @@ namespace wayfetch::strings {
 namespace {
 
 // Sorted by identifier. "License" is English in the delivered German table.
-// 10143 and 10144 are ours: the delivered table has no text for them.
-constexpr std::array<std::pair<int32_t, std::string_view>, 13> entries{{
+// 10143, 10144, 10168 and 20003 are ours: the delivered table has no text
+// for them.
+constexpr std::array<std::pair<int32_t, std::string_view>, 28> entries{{
+    {sending_to_sync_folder, "Zum Sync. Folder senden..."},
+    {update_ended_in, "Update endet in "},
     {description_suffix, ".enews"},
     {table_of_contents, "Inhaltsverzeichnis"},
     {web_at_handheld_sync,
      "Sie symchronisieren Ihren PDA mit Lorvane. Einige E-News sind nicht mehr aktuell. "
      "Möchten Sie sie automatisch auf Ihren PDA aktualisieren?"},
+    {kilobytes, " KB"},
     {program_title, "Lorvane Wayfetch"},
+    {file_downloaded, "Neu heruntergeladene Datei"},
+    {rendering_enews, "Die E-News werden übertragen."},
+    {enews_rendered, "E-News übertragen"},
+    {building_enews, "Erstellen der eNews Dateien"},
+    {enews_sent, "E-News gesendet"},
     {proxy_credentials,
      "Der Proxy-Server verlangt einen Benutzernamen und ein Passwort. Bitte geben Sie sie ein."},
     {server_not_found,
@@ -26,10 +35,19 @@ constexpr std::array<std::pair<int32_t, std::string_view>, 13> entries{{
      "Es gibt bereits eine ältere Version. Der Wayfetch kann die alte Konfiguration jetzt "
      "erneuern. Dazu brauchen Sie eine Verbindung zum Internet. Wollen Sie jetzt aktualisieren?"},
     {configuration_not_saved, "Die Konfigurationdatei konnte nicht gespeichert werden."},
+    {update_starting, "Starte das Update..."},
     {label_author, "Autor"},
     {label_title, "Titel"},
     {label_date, "Datum"},
     {label_license, "License"},
+    {nothing_to_download, "Es gibt nichts herunterzuladen."},
+    {estimated_download_time, "Geschätzte Download-Zeit :"},
+    {download_problems, "Probleme beim Download. E-News wird nicht gebildet"},
+    {enews_with_problems, "Beim Herunterladen dieser E-News gab es Probleme: "},
+    {sync_starting, "Startet Synchronisierung..."},
+    {update_finished_notice,
+     "Das Update ist beendet. Ihre E-News werden bei der nächsten Synchronisierung auf Ihren "
+     "PDA übertragen."},
 }};
 
 }  // namespace

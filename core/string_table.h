@@ -13,19 +13,34 @@
 
 namespace wayfetch::strings {
 
+inline constexpr int32_t sending_to_sync_folder = 15;        // status while an e-book is reported
+inline constexpr int32_t update_ended_in = 25;               // status at the end, then the time
 inline constexpr int32_t description_suffix = 10127;        // ".enews"
 inline constexpr int32_t table_of_contents = 10128;         // "Inhaltsverzeichnis"
 inline constexpr int32_t web_at_handheld_sync = 10131;      // yes/no question at a HotSync
+inline constexpr int32_t kilobytes = 10132;                 // after the size estimate
 inline constexpr int32_t program_title = 10133;             // caption of every message box
+inline constexpr int32_t file_downloaded = 10138;           // status, with the eNews
+inline constexpr int32_t rendering_enews = 10139;           // status
+inline constexpr int32_t enews_rendered = 10140;            // status
+inline constexpr int32_t building_enews = 10141;            // status
+inline constexpr int32_t enews_sent = 10142;                // status
 inline constexpr int32_t proxy_credentials = 10143;         // text of the credentials dialog
 inline constexpr int32_t server_not_found = 10144;          // message, once per update
 inline constexpr int32_t invalid_configuration = 10145;     // message at start-up
 inline constexpr int32_t convert_old_installation = 10146;  // yes/no question
 inline constexpr int32_t configuration_not_saved = 10147;   // message at the end
+inline constexpr int32_t update_starting = 10155;           // status at the start of an update
 inline constexpr int32_t label_author = 10161;              // "Autor"
 inline constexpr int32_t label_title = 10162;               // "Titel"
 inline constexpr int32_t label_date = 10163;                // "Datum"
 inline constexpr int32_t label_license = 10164;             // "License"
+inline constexpr int32_t nothing_to_download = 10165;       // label of the time estimate
+inline constexpr int32_t estimated_download_time = 10166;   // label of the time estimate
+inline constexpr int32_t download_problems = 10167;         // status: an eNews is not built
+inline constexpr int32_t enews_with_problems = 10168;       // message, then the titles
+inline constexpr int32_t sync_starting = 20002;             // status at the start at a HotSync
+inline constexpr int32_t update_finished_notice = 20003;    // notice after a user's update
 
 // Dialog texts without an identifier of their own.
 inline constexpr std::string_view new_version_offered =

@@ -1,5 +1,9 @@
 #include "platform/threads.h"
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <system_error>
 
@@ -29,6 +33,12 @@ void OsThread::join() {
 
 void sleep_ms(int32_t ms) {
   current_clock().sleep_for(std::chrono::milliseconds(ms));
+}
+
+bool lower_current_thread_priority() {
+  // PRIO_PROCESS with a thread id changes that thread only.
+  const auto thread = static_cast<id_t>(syscall(SYS_gettid));
+  return setpriority(PRIO_PROCESS, thread, 19) == 0;
 }
 
 }  // namespace wayfetch::platform

@@ -39,6 +39,11 @@ class OsThread {
 // (platform/clock.h; 0 yields the processor).
 void sleep_ms(int32_t ms);
 
+// Gives the calling thread the lowest scheduling priority (nice 19 for this
+// thread alone: Linux keeps a nice value per thread). Threads it starts
+// afterwards inherit it. False when the system refuses.
+bool lower_current_thread_priority();
+
 }  // namespace wayfetch::platform
 
 #endif

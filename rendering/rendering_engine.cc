@@ -1,6 +1,7 @@
 #include "rendering/rendering_engine.h"
 
 #include "platform/clock.h"
+#include "platform/file_replacement.h"
 
 namespace wayfetch {
 
@@ -76,7 +77,13 @@ bool RenderingEngine::render() {
     return false;
   }
 
-  if (!output.write_file(path_with(".html"), 0, String())) raise_error(errors::render_output);
+  // The page goes to a file beside its place and is renamed over it only
+  // when complete: a run stopped or killed half-way leaves the earlier page.
+  platform::FileReplacement page(path_with(".html").to_utf8());
+  if (!page.ready() || !output.write_file(String(std::string_view(page.path())), 0, String()) ||
+      !page.commit()) {
+    raise_error(errors::render_output);
+  }
   return self_check();
 }
 

@@ -5,7 +5,8 @@
 // the picture target, render, destroy. The files are all named from the
 // radix: data source x is radix + "." + x + ".xml" (so "data" is the main
 // data file and "data0" the first section), the template radix + ".xsl", the
-// output radix + ".html".
+// output radix + ".html" (written beside it and renamed over it when
+// complete, so an earlier page stays whole until then).
 //
 // The engine owns the data tree (every data file parsed into one table), the
 // template (an XslParser) and, while rendering, the output tree. render()

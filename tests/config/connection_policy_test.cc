@@ -364,14 +364,14 @@ TEST(NonInteractivePrompts, AnswersAtOnceAndSaysWhatItAnswered) {
   std::ostringstream err;
   NonInteractivePrompts prompts(err);
   ProxyCredentials credentials{String("anne"), String("secret")};
-  prompts.message_with_text(10168, String(" News, Sport"), PromptIcon::information);
+  prompts.message_with_text(10168, String("News, Sport"), PromptIcon::information);
   QuestionAnswer answer = prompts.question(strings::web_at_handheld_sync);
   EXPECT_FALSE(answer.yes || answer.remember);
   EXPECT_FALSE(prompts.credentials(credentials));
   EXPECT_EQ(prompts.new_version(String("3.3.0")), NewVersionChoice::remind_later);
   EXPECT_FALSE(prompts.notice(20003));
   EXPECT_EQ(err.str(),
-            "Lorvane Wayfetch: (message 10168) News, Sport\n"
+            "Lorvane Wayfetch: Beim Herunterladen dieser E-News gab es Probleme: News, Sport\n"
             "Lorvane Wayfetch: Sie symchronisieren Ihren PDA mit Lorvane. Einige E-News sind nicht "
             "mehr aktuell. Möchten Sie sie automatisch auf Ihren PDA aktualisieren?\n"
             "  (not asked, no one to answer: No, not remembered)\n"
@@ -380,7 +380,8 @@ TEST(NonInteractivePrompts, AnswersAtOnceAndSaysWhatItAnswered) {
             "  (not asked, no one to answer: cancelled)\n"
             "Lorvane Wayfetch: Eine neuere Version von Lorvane ist verfügbar: 3.3.0\n"
             "  (not asked, no one to answer: Später daran erinnern.)\n"
-            "Lorvane Wayfetch: (message 20003)\n");
+            "Lorvane Wayfetch: Das Update ist beendet. Ihre E-News werden bei der nächsten "
+            "Synchronisierung auf Ihren PDA übertragen.\n");
 }
 
 }  // namespace

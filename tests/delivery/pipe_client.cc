@@ -8,6 +8,9 @@
 //   stream              (file messages until killed) -> streaming
 //   end                 (the outgoing queue ends)    -> ended
 //   finish MS   (waits for the end, takes all) -> finished ERROR COUNT [TEXT|...]
+//   log PATH    (a handheld log copy: direction 1, state 2) -> queued 1
+//   received MS (waits for the end, takes all)
+//                -> received COUNT [STATE DIRECTION SIZE MODIFIED PATH|...] (file messages)
 // It ends at "exit" or the end of its input.
 #include <atomic>
 #include <chrono>
@@ -61,6 +64,33 @@ class Client {
       std::getline(in >> std::ws, rest);
       outgoing_.add(std::make_unique<TextMessage>(String(rest)));
       return "queued 1";
+    }
+    if (command == "log") {
+      std::string path;
+      std::getline(in >> std::ws, path);
+      auto copy = std::make_unique<FileMessage>();
+      copy->path = String(path);
+      copy->direction = FileMessage::direction_handheld_log;
+      copy->state = 2;
+      outgoing_.add(std::move(copy));
+      return "queued 1";
+    }
+    if (command == "received") {
+      int32_t ms = 0;
+      in >> ms;
+      if (!connection_ || !connection_->wait_ended(ms)) return "not finished";
+      MessageList got;
+      while (PipeConnection::take_all(incoming_, got, 0)) {
+      }
+      std::string files;
+      for (const auto& message : got) {
+        if (message->kind() != PipeMessage::kind_file) continue;
+        const auto& file = static_cast<const FileMessage&>(*message);
+        files += (files.empty() ? " " : "|") + std::to_string(file.state) + " " +
+                 std::to_string(file.direction) + " " + std::to_string(file.size) + " " +
+                 std::to_string(file.modified) + " " + file.path.to_utf8();
+      }
+      return "received " + std::to_string(got.size()) + files;
     }
     if (command == "stream") {
       streaming_ = std::thread([this] {
