@@ -56,8 +56,7 @@ std::string description(const std::string& e) {
        << "/" << e << "/e.xsl\" validity=\"1 day\"><title>News " << e
        << "</title><enewsitem name=\"stories\" selected=\"yes\"><title>Stories</title>"
           "</enewsitem></enews></wayfetch-config><name>News "
-       << e
-       << "</name><stories action=\"section\"><f action=\"follow\"><url>" << site << "/" << e
+       << e << "</name><stories action=\"section\"><f action=\"follow\"><url>" << site << "/" << e
        << "/list.html</url></f><l action=\"iterate\"><a action=\"extract-url follow\">"
           "<filter>article</filter></a><s action=\"extract\" html-filter=\"no-tags\">"
           "<begin><p class=\"story\"></begin><end></p></end></s></l></stories></enews>";
@@ -83,8 +82,8 @@ TestResponse serve(const TestRequest& request) {
     std::string page = "<html><head><title>" + path + "</title></head><body>";
     if (path.ends_with("/list.html")) {
       for (int k = 0; k < article_count; ++k) {
-        page += "<p><a href=\"article-" + std::to_string(k) + ".html\">Story " +
-                std::to_string(k) + "</a></p>";
+        page += "<p><a href=\"article-" + std::to_string(k) + ".html\">Story " + std::to_string(k) +
+                "</a></p>";
       }
     } else {
       page += "<p class=\"story\">";
@@ -209,8 +208,8 @@ int main(int argc, char** argv) {
           latency_ms * (requests - 2 * enews_count) / 1000.0 / in_flight + templates;
       std::printf("%d eNews x %d articles (%d requests, %d in flight), %d runs\n", enews_count,
                   article_count, requests, in_flight, runs);
-      for (const auto& [name, run] : {std::pair{"best", results.front()},
-                                      std::pair{"median", results[results.size() / 2]}}) {
+      for (const auto& [name, run] :
+           {std::pair{"best", results.front()}, std::pair{"median", results[results.size() / 2]}}) {
         const double ideal = spread + run.work;
         const double ideal_sequential = spread_after + run.work;
         std::printf(

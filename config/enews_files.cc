@@ -100,8 +100,10 @@ bool ENews::delete_downloads() const {
   bool all = true;
   for (const std::filesystem::path& entry : doomed) {
     // symlink_status: a link is removed as a file, whatever it points to.
-    const bool folder = std::filesystem::is_directory(std::filesystem::symlink_status(entry, error));
-    all = (folder ? platform::remove_folder(entry.string()) : platform::remove_file(entry.string())) &&
+    const bool folder =
+        std::filesystem::is_directory(std::filesystem::symlink_status(entry, error));
+    all = (folder ? platform::remove_folder(entry.string())
+                  : platform::remove_file(entry.string())) &&
           all;
   }
   return all;

@@ -82,10 +82,9 @@ std::unique_ptr<ENews> UpdateRun::checked_description(File& file, const String& 
   std::unique_ptr<ENews> fresh = std::move(read.front());
   // A description names its eNews; one that names none fits only an eNews
   // whose name was made from its title when it was added.
-  const bool same = fresh->name().empty()
-                        ? is_name_made_from(enews.name(), enews.title) ||
-                              is_name_made_from(enews.name(), fresh->title)
-                        : same_name(fresh->name(), enews.name());
+  const bool same = fresh->name().empty() ? is_name_made_from(enews.name(), enews.title) ||
+                                                is_name_made_from(enews.name(), fresh->title)
+                                          : same_name(fresh->name(), enews.name());
   if (!same) return nullptr;
   // A description from the web must not send later downloads to local
   // files or other schemes.

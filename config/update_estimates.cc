@@ -94,8 +94,8 @@ int64_t EstimateDisplay::remaining_ms() const {
 }
 
 void EstimateDisplay::note_time(Changes& changes) {
-  const int32_t label = anything_due_ ? strings::estimated_download_time
-                                      : strings::nothing_to_download;
+  const int32_t label =
+      anything_due_ ? strings::estimated_download_time : strings::nothing_to_download;
   // Whole seconds are what the window shows; -2 stands for the empty text.
   const int64_t seconds = anything_due_ ? remaining_ms_ / 1000 : -2;
   if (label == shown_label_ && seconds == shown_seconds_) return;

@@ -6,11 +6,11 @@
 #include <system_error>
 
 #include "config/update_run.h"
-#include "extraction/safe_name.h"
 #include "core/string_table.h"
 #include "ebook/bitmap_pictures.h"
 #include "ebook/ebook_package.h"
 #include "ebook/ebook_publisher.h"
+#include "extraction/safe_name.h"
 #include "platform/file_system.h"
 #include "rendering/rendering_engine.h"
 
@@ -27,8 +27,7 @@ std::string absolute_path(const std::string& path) {
 }
 
 int32_t clamped(int64_t value) {
-  return static_cast<int32_t>(
-      std::clamp<int64_t>(value, 0, std::numeric_limits<int32_t>::max()));
+  return static_cast<int32_t>(std::clamp<int64_t>(value, 0, std::numeric_limits<int32_t>::max()));
 }
 
 }  // namespace
@@ -104,8 +103,7 @@ void UpdateRun::on_progress(void* self, int32_t identifier, ProgressEvent event,
   static_cast<UpdateRun*>(self)->progress(identifier, event, section, pictures);
 }
 
-void UpdateRun::progress(int32_t i, ProgressEvent event, int32_t section,
-                         PictureList* pictures) {
+void UpdateRun::progress(int32_t i, ProgressEvent event, int32_t section, PictureList* pictures) {
   if (i < 0 || i >= config_.count()) return;
   ENews& enews = config_.at(i);
   EnewsRun& run = enews_[static_cast<std::size_t>(i)];
@@ -199,8 +197,8 @@ bool UpdateRun::build(int32_t i) {
     enews.failed = true;
     return false;
   }
-  const EbookPackage package = EbookPackage::from_page(page, enews.title.to_utf8(),
-                                                       EbookPackage::declared_code_page(page));
+  const EbookPackage package =
+      EbookPackage::from_page(page, enews.title.to_utf8(), EbookPackage::declared_code_page(page));
   BitmapPictureSource pictures;
   EbookPublisher publisher(package, &pictures);
   publisher.set_converter_progress(nullptr);

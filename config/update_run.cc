@@ -86,9 +86,8 @@ void UpdateRun::execute() {
   const int64_t seconds = milliseconds_since(start_) / 1000;
   observer_.status(StatusLine::time_line(strings::update_ended_in, seconds));
   const Timestamp last = config_.last_download_time();
-  observer_.last_synchronisation(last.value() == Timestamp::unix_epoch
-                                     ? std::nullopt
-                                     : std::optional<Timestamp>(last));
+  observer_.last_synchronisation(
+      last.value() == Timestamp::unix_epoch ? std::nullopt : std::optional<Timestamp>(last));
 }
 
 bool UpdateRun::begin() {
@@ -105,8 +104,7 @@ bool UpdateRun::begin() {
   // The very path the announcement names: only that file is merged.
   setup.returned_path = log_copy_path();
   setup.device_type = config_.device_type().to_utf8();
-  setup.tools =
-      find_device_tools(config_.settings_store(), config_.installation_path().to_utf8());
+  setup.tools = find_device_tools(config_.settings_store(), config_.installation_path().to_utf8());
   replicator_ = std::make_unique<WayfetchReplicator>(std::move(setup));
   return true;
 }

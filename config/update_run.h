@@ -65,12 +65,12 @@ namespace wayfetch {
 
 // The states of the e-books the conduit is told about.
 namespace conduit_state {
-inline constexpr int32_t missing = 1;        // announced: no e-book yet
-inline constexpr int32_t built = 2;          // reported: built in this run
-inline constexpr int32_t log_copy = 3;       // where the conduit puts the log copy
-inline constexpr int32_t not_built = 4;      // announced: exists; reported: not built
-inline constexpr int32_t to_be_built = 6;    // announced: the run will build it
-inline constexpr int32_t end_of_list = 7;    // the announcement's closing entry
+inline constexpr int32_t missing = 1;      // announced: no e-book yet
+inline constexpr int32_t built = 2;        // reported: built in this run
+inline constexpr int32_t log_copy = 3;     // where the conduit puts the log copy
+inline constexpr int32_t not_built = 4;    // announced: exists; reported: not built
+inline constexpr int32_t to_be_built = 6;  // announced: the run will build it
+inline constexpr int32_t end_of_list = 7;  // the announcement's closing entry
 }  // namespace conduit_state
 
 class UpdateRun {
@@ -93,7 +93,7 @@ class UpdateRun {
     bool rendered = false;   // rendered in this run
     int32_t own_files = 0;   // files for the eNews itself in this run
     std::vector<int32_t> item_files;
-    int32_t files = 0;       // all its files in this run
+    int32_t files = 0;  // all its files in this run
   };
 
   // ---- the sequence (update_run.cc) ----
@@ -121,8 +121,7 @@ class UpdateRun {
   // description, `enews` is checked to be the same eNews and updated.
   bool refresh_file(const String& address, const String& target, ENews* enews);
   // The downloaded description in `file` when it is one of `enews`.
-  std::unique_ptr<ENews> checked_description(File& file, const String& address,
-                                             const ENews& enews);
+  std::unique_ptr<ENews> checked_description(File& file, const String& address, const ENews& enews);
 
   // ---- rendering, building, extracting (update_extraction.cc) ----
   void rebuild_without_download();

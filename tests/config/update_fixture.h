@@ -18,9 +18,9 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <optional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -42,13 +42,6 @@
 #endif
 
 namespace wayfetch::testing {
-
-inline std::string replace_all(std::string text, const std::string& from, const std::string& to) {
-  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
-}
 
 // Status lines as text, estimate texts, the running flag; `on_status` is
 // called with each line (on the worker thread).
@@ -110,20 +103,23 @@ struct Received {
 };
 
 // The conduit: the pipe client opening "Wayfetch_conduit_pipe", returning a
-// handheld log copy and ending at once.
+// handheld log copy and (unless `ends` is false) ending at once.
 class Conduit {
  public:
-  explicit Conduit(const std::string& log_copy) {
+  explicit Conduit(const std::string& log_copy, bool ends = true) {
     process_.send("open Wayfetch_conduit_pipe opening nowait 15000");
     opened_ = process_.answer() == "opened";
     if (!log_copy.empty()) {
       process_.send("log " + log_copy);
       (void)process_.answer();
     }
+    if (!ends) return;
     process_.send("end");
     (void)process_.answer();
   }
   bool opened() const { return opened_; }
+  // The conduit's process dies (SIGKILL).
+  void die() { process_.kill(); }
   // What the update sent, once the connection has ended.
   std::vector<Received> received() {
     process_.send("received 20000");
@@ -156,8 +152,9 @@ class UpdateTest : public ::testing::Test {
     std::filesystem::permissions(runtime_, std::filesystem::perms::owner_all);
     env_.set("XDG_RUNTIME_DIR", runtime_.c_str());
     installation_ = dir_.file("installation");
-    ASSERT_TRUE(store_.write_value(settings_names::program_key, settings_names::installation_path,
-                                   installation_)
+    ASSERT_TRUE(store_
+                    .write_value(settings_names::program_key, settings_names::installation_path,
+                                 installation_)
                     .ok());
     server_ = std::make_unique<HttpTestServer>([this](const TestRequest& r) { return serve(r); });
     ASSERT_TRUE(server_->start());
@@ -195,8 +192,8 @@ class UpdateTest : public ::testing::Test {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(core_->start_update(mode));
     EXPECT_TRUE(core_->wait_for_update(60000));
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now() - start)
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
         .count();
   }
 
@@ -240,13 +237,12 @@ class UpdateTest : public ::testing::Test {
       if (special != replies_.end()) return special->second;
     }
     const std::optional<std::string> body = served(path);
-    TestResponse response =
-        !body ? TestResponse::status_only(404, "Not Found")
-              : TestResponse::typed(path.ends_with(".jpg")   ? "image/jpeg"
-                                    : path.ends_with(".gif") ? "image/gif"
-                                    : path.ends_with(".xml") ? "text/xml"
-                                                             : "text/html",
-                                    *body);
+    TestResponse response = !body ? TestResponse::status_only(404, "Not Found")
+                                  : TestResponse::typed(path.ends_with(".jpg")   ? "image/jpeg"
+                                                        : path.ends_with(".gif") ? "image/gif"
+                                                        : path.ends_with(".xml") ? "text/xml"
+                                                                                 : "text/html",
+                                                        *body);
     response.delay_ms = latency_ms_.load();
     return response;
   }

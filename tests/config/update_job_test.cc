@@ -63,9 +63,9 @@ TEST_F(UpdateJobTest, FirstRunBuildsSecondRestsChangedSelectionRebuildsFromDisk)
     ASSERT_GE(got.size(), 6u);
     // The announcements, in order; then the reports as the books are done.
     const std::vector<std::string> states = paths_with_states(got);
-    EXPECT_EQ(std::vector<std::string>(states.begin(), states.begin() + 4),
-              (std::vector<std::string>{"6 harbour.prc", "6 tides.prc", "3 lorvbook_temp.mbl",
-                                        "7 "}));
+    EXPECT_EQ(
+        std::vector<std::string>(states.begin(), states.begin() + 4),
+        (std::vector<std::string>{"6 harbour.prc", "6 tides.prc", "3 lorvbook_temp.mbl", "7 "}));
     EXPECT_EQ(got[2].direction, 1);
     EXPECT_EQ(got[2].path, fs::absolute(log_copy()).lexically_normal().string());
     std::vector<std::string> reports(states.begin() + 4, states.end());
@@ -90,9 +90,9 @@ TEST_F(UpdateJobTest, FirstRunBuildsSecondRestsChangedSelectionRebuildsFromDisk)
   EXPECT_EQ(enews("tides").item(2).file_count, 0);
   // The bar moved once per downloaded file.
   const ENews& tides = enews("tides");
-  EXPECT_EQ(observer_.position.load(),
-            enews("harbour").file_count + enews("harbour").item(0).file_count +
-                tides.file_count + tides.item(0).file_count + tides.item(1).file_count);
+  EXPECT_EQ(observer_.position.load(), enews("harbour").file_count +
+                                           enews("harbour").item(0).file_count + tides.file_count +
+                                           tides.item(0).file_count + tides.item(1).file_count);
   // The Windows CE manager was asked; the returned copy was merged and its
   // count posted, after which neither the copy nor the log is left.
   EXPECT_EQ(tool_calls(), (std::vector<std::string>{"wince /syncnow"}));
@@ -100,7 +100,8 @@ TEST_F(UpdateJobTest, FirstRunBuildsSecondRestsChangedSelectionRebuildsFromDisk)
   EXPECT_FALSE(fs::exists(log_copy()));
   EXPECT_FALSE(fs::exists(handheld_log()));
   EXPECT_EQ(observer_.ids.front(), strings::update_starting);
-  EXPECT_TRUE(observer_.lines.back().starts_with("Update endet in 0 min ")) << observer_.lines.back();
+  EXPECT_TRUE(observer_.lines.back().starts_with("Update endet in 0 min "))
+      << observer_.lines.back();
   EXPECT_NE(std::find(observer_.lines.begin(), observer_.lines.end(),
                       "Neu heruntergeladene Datei (Tides and Ferries,2)"),
             observer_.lines.end());
@@ -161,8 +162,9 @@ TEST_F(UpdateJobTest, NothingSelectedAnnouncesTheBooksThatExist) {
   Conduit conduit("");
   run(SyncMode::timer);
   EXPECT_EQ(hits(), 0);
-  EXPECT_EQ(paths_with_states(conduit.received()),
-            (std::vector<std::string>{"4 harbour.prc", "1 tides.prc", "3 lorvbook_temp.mbl", "7 "}));
+  EXPECT_EQ(
+      paths_with_states(conduit.received()),
+      (std::vector<std::string>{"4 harbour.prc", "1 tides.prc", "3 lorvbook_temp.mbl", "7 "}));
   EXPECT_EQ(read_bytes(book("harbour")), "an earlier book");
   EXPECT_TRUE(tool_calls().empty());
   EXPECT_TRUE(observer_.prompts_.calls().empty());
@@ -173,13 +175,27 @@ TEST_F(UpdateJobTest, NothingSelectedAnnouncesTheBooksThatExist) {
 // and hands each book to the eBookMan tool for that device type.
 TEST_F(UpdateJobTest, RunWithoutConduitDoesNotWaitAndStartsTheTools) {
   subscribe("tides");
-  ASSERT_TRUE(store_.write_value(settings_names::program_key, settings_names::device_type, "ebm")
-                  .ok());
+  ASSERT_TRUE(
+      store_.write_value(settings_names::program_key, settings_names::device_type, "ebm").ok());
   config().settings().web_when_pda_sync = YesNo::no;
   EXPECT_LT(run(), 5000);
   EXPECT_GT(file_size(book("tides")), 0);
-  EXPECT_EQ(tool_calls(), (std::vector<std::string>{"ebookman -s " + book("tides"),
-                                                    "epoc -connect", "wince /syncnow"}));
+  EXPECT_EQ(tool_calls(), (std::vector<std::string>{"ebookman -s " + book("tides"), "epoc -connect",
+                                                    "wince /syncnow"}));
+}
+
+// A conduit that dies in the middle of the run cannot hang it: the sends
+// that follow give up and the run ends with its books built.
+TEST_F(UpdateJobTest, ConduitThatDiesDoesNotHangTheRun) {
+  subscribe_both();
+  latency_ms_ = 100;
+  Conduit conduit("", false);
+  ASSERT_TRUE(core_->start_update(SyncMode::user));
+  while (server_->requests().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  conduit.die();
+  ASSERT_TRUE(core_->wait_for_update(20000));
+  EXPECT_GT(file_size(book("harbour")), 0);
+  EXPECT_GT(file_size(book("tides")), 0);
 }
 
 // At a HotSync the pipe waits for a conduit that comes late; the web is
@@ -203,8 +219,9 @@ TEST_F(UpdateJobTest, HotSyncWaitsForTheConduit) {
 // returned log is still merged and config.xml stays readable.
 TEST_F(UpdateJobTest, StopEndsTheRunAtOnceWithoutFurtherRequests) {
   subscribe("harbour");
-  ASSERT_TRUE(store_.write_value(settings_names::program_key, "Update check address",
-                                 site_ + "/soft/webupdate.asp")
+  ASSERT_TRUE(store_
+                  .write_value(settings_names::program_key, "Update check address",
+                               site_ + "/soft/webupdate.asp")
                   .ok());
   TestResponse stalled;
   stalled.stall = true;
@@ -284,8 +301,7 @@ TEST_F(UpdateJobTest, BooksOpenInMobitool) {
     const std::string command =
         "mobitool -s -o '" + markup + "' '" + book(name) + "' >/dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << name;
-    const std::string html =
-        read_bytes(markup + "/" + name + "_markup/part00000.html");
+    const std::string html = read_bytes(markup + "/" + name + "_markup/part00000.html");
     EXPECT_NE(html.find(words), std::string::npos) << name;
   }
 }
