@@ -103,8 +103,8 @@ TEST_F(CommandLineTest, SubscribeListSelectUpdateUnsubscribe) {
 
   ProgramResult listed = run({"--list"});
   EXPECT_EQ(listed.status, 0) << listed.err;
-  for (const std::string line :
-       {"tides \"Tides and Ferries\"\n", "  e-book: " + book("tides") + " (not built yet)\n",
+  for (const std::string& line : std::vector<std::string>{
+           "tides \"Tides and Ferries\"\n", "  e-book: " + book("tides") + " (not built yet)\n",
         "  tide \"Tides\": selected, due, last download never\n",
         "  archive \"Archive\": not selected, not due, last download never\n"}) {
     EXPECT_NE(listed.out.find(line), std::string::npos) << line << listed.out;
