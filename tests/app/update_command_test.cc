@@ -190,9 +190,11 @@ TEST_F(CommandLineTest, ExitCodesAndNothingHalfChanged) {
   EXPECT_EQ(read_bytes(config_xml()), saved);
   EXPECT_TRUE(fs::exists(folder("tides") + "/tides.enews"));
 
-  // A save that fails (no file may grow): message 10147, the old file kept.
+  // A save that fails (no file may grow past 512 bytes, the messages
+  // stay below): message 10147, the old file kept.
+  ASSERT_GT(saved.size(), 1024u);
   const ProgramResult unsaved =
-      wayfetch_.run({"--deselect", "tides"}, "trap '' XFSZ; ulimit -f 0; exec \"$0\" \"$@\"");
+      wayfetch_.run({"--deselect", "tides"}, "trap '' XFSZ; ulimit -f 1; exec \"$0\" \"$@\"");
   EXPECT_EQ(unsaved.status, exit_failure);
   EXPECT_NE(unsaved.err.find("Die Konfigurationdatei konnte nicht gespeichert werden."),
             std::string::npos)
@@ -207,12 +209,14 @@ TEST_F(CommandLineTest, ExitCodesAndNothingHalfChanged) {
   EXPECT_NE(failed.err.find("Tides and Ferries"), std::string::npos) << failed.err;
 
   // An invalid configuration: nothing runs, nothing is saved.
-  write_bytes(config_xml(), "<wayfetch-config><enews name=");
+  const std::string invalid = "<wayfetch-config></enews></wayfetch-config>";
+  write_bytes(config_xml(), invalid);
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"--update"}, {"--select", "harbour"}, {"--list"}}) {
     EXPECT_EQ(run(args).status, exit_not_run) << args[0];
   }
-  EXPECT_EQ(read_bytes(config_xml()), "<wayfetch-config><enews name=");
+  EXPECT_EQ(read_bytes(config_xml()), invalid);
+  EXPECT_FALSE(fs::exists(config_xml() + ".bak"));
 }
 
 // One writer at a time; SIGTERM stops a run, which saves and leaves every
