@@ -156,6 +156,12 @@ TEST_F(CommandLineTest, SubscribeListSelectUpdateUnsubscribe) {
   EXPECT_EQ(rebuilt.out, book_line("tides"));
   EXPECT_EQ(static_cast<int>(server_->requests().size()), requests);
 
+  // Update all fetches everything again.
+  const ProgramResult all = run({"--update", "--all"});
+  EXPECT_EQ(all.status, 0) << all.err;
+  EXPECT_EQ(all.out, book_line("harbour") + book_line("tides"));
+  EXPECT_GT(static_cast<int>(server_->requests().size()), requests);
+
   const ProgramResult gone = run({"--unsubscribe", "Tides"});
   EXPECT_EQ(gone.status, 0) << gone.err;
   EXPECT_FALSE(fs::exists(folder("tides")));
