@@ -29,8 +29,7 @@ namespace wayfetch {
 class InstallationSession {
  public:
   // `config` and `err` must outlive the session.
-  InstallationSession(WayfetchConfiguration& config, std::FILE* err)
-      : config_(config), err_(err) {}
+  InstallationSession(WayfetchConfiguration& config, std::FILE* err) : config_(config), err_(err) {}
 
   // Locks the installation and starts the configuration; exit_success when
   // the command may go on, else the exit code (the reason told on `err`).

@@ -51,8 +51,8 @@ std::string time_text(const std::optional<Timestamp>& time) {
 }
 
 void print_enews(const ENews& enews, Timestamp now, std::FILE* out) {
-  std::fprintf(out, "%s \"%s\"%s\n", enews.name().to_utf8().c_str(),
-               enews.title.to_utf8().c_str(), enews.oneshot ? " (one-shot)" : "");
+  std::fprintf(out, "%s \"%s\"%s\n", enews.name().to_utf8().c_str(), enews.title.to_utf8().c_str(),
+               enews.oneshot ? " (one-shot)" : "");
   const std::string book = enews.prc_path().to_utf8();
   std::error_code error;
   const auto size = book.empty() ? 0 : std::filesystem::file_size(book, error);
@@ -200,7 +200,8 @@ int run_unsubscribe(const std::string& name, std::FILE* err) {
   std::unique_ptr<ENews> removed = config.remove(index);
   if (const int code = session.save(); code != exit_success) return code;
   if (!removed->delete_folder()) {
-    std::fprintf(err, "wayfetch: '%s' is unsubscribed, but its folder %s could not be removed whole\n",
+    std::fprintf(err,
+                 "wayfetch: '%s' is unsubscribed, but its folder %s could not be removed whole\n",
                  name.c_str(), removed->folder().to_utf8().c_str());
     return exit_failure;
   }

@@ -102,8 +102,7 @@ int usage_error(const std::string& message) {
 template <typename Command>
 int run_stoppable(Command command) {
   const wayfetch::platform::StopSignals signals;
-  const int code =
-      command([] { return wayfetch::platform::StopSignals::received() != 0; });
+  const int code = command([] { return wayfetch::platform::StopSignals::received() != 0; });
   if (const int signal = wayfetch::platform::StopSignals::received(); signal != 0) {
     std::fflush(stdout);
     std::fflush(stderr);
@@ -123,9 +122,8 @@ int update_command(const std::vector<std::string_view>& rest) {
     }
     flag = true;
   }
-  return run_stoppable([&](auto stop) {
-    return wayfetch::run_update(options, stdout, stderr, stop);
-  });
+  return run_stoppable(
+      [&](auto stop) { return wayfetch::run_update(options, stdout, stderr, stop); });
 }
 
 // The list commands: --subscribe, --list, --select, --deselect, --unsubscribe.
@@ -200,9 +198,8 @@ int main(int argc, char** argv) {
       items = std::string(rest[2]);
     }
     const std::string path(rest[0]);
-    return run_stoppable([&](auto stop) {
-      return wayfetch::run_extract(path, items, stdout, stderr, stop);
-    });
+    return run_stoppable(
+        [&](auto stop) { return wayfetch::run_extract(path, items, stdout, stderr, stop); });
   }
   return usage_error("unknown command '" + std::string(command) + "'");
 }

@@ -50,11 +50,11 @@ struct UpdateOptions {
 
 // What an update left behind, from which its exit code follows.
 struct UpdateOutcome {
-  bool started = false;      // the update's worker ran
-  bool completed = false;    // the run reached its end (it was not cut short)
-  bool went_online = false;  // the run made a connection
-  bool needed_web = false;   // items were due when it started
-  bool stopped = false;      // Stop was asked for
+  bool started = false;             // the update's worker ran
+  bool completed = false;           // the run reached its end (it was not cut short)
+  bool went_online = false;         // the run made a connection
+  bool needed_web = false;          // items were due when it started
+  bool stopped = false;             // Stop was asked for
   std::vector<std::string> failed;  // titles of the eNews that failed
 };
 

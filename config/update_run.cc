@@ -120,8 +120,7 @@ UpdateRun::EnewsRun UpdateRun::due_state(const ENews& enews, Timestamp now) cons
   }
   // Deselecting every item asks for no book: the last one stays as it was
   // rather than be replaced by one without any item.
-  state.rebuild =
-      state.any_due || (enews.selection_changed() && enews.has_selected_visible_item());
+  state.rebuild = state.any_due || (enews.selection_changed() && enews.has_selected_visible_item());
   return state;
 }
 

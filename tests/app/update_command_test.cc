@@ -37,9 +37,7 @@ class CommandLineTest : public ::testing::Test {
   }
 
   std::string description(const std::string& name) { return dir_.file(name + ".enews"); }
-  std::string folder(const std::string& name) {
-    return wayfetch_.installation() + "/data/" + name;
-  }
+  std::string folder(const std::string& name) { return wayfetch_.installation() + "/data/" + name; }
   std::string book(const std::string& name) { return folder(name) + "/" + name + ".prc"; }
   std::string config_xml() { return wayfetch_.installation() + "/config.xml"; }
   // The book line --update and --publish print.
@@ -105,8 +103,8 @@ TEST_F(CommandLineTest, SubscribeListSelectUpdateUnsubscribe) {
   EXPECT_EQ(listed.status, 0) << listed.err;
   for (const std::string& line : std::vector<std::string>{
            "tides \"Tides and Ferries\"\n", "  e-book: " + book("tides") + " (not built yet)\n",
-        "  tide \"Tides\": selected, due, last download never\n",
-        "  archive \"Archive\": not selected, not due, last download never\n"}) {
+           "  tide \"Tides\": selected, due, last download never\n",
+           "  archive \"Archive\": not selected, not due, last download never\n"}) {
     EXPECT_NE(listed.out.find(line), std::string::npos) << line << listed.out;
   }
 
@@ -118,7 +116,10 @@ TEST_F(CommandLineTest, SubscribeListSelectUpdateUnsubscribe) {
   if (std::system("command -v mobitool >/dev/null 2>&1") == 0) {
     const std::string markup = dir_.file("markup");
     fs::create_directory(markup);
-    ASSERT_EQ(std::system(("mobitool -s -o '" + markup + "' '" + book("tides") + "' >/dev/null 2>&1").c_str()), 0);
+    ASSERT_EQ(
+        std::system(
+            ("mobitool -s -o '" + markup + "' '" + book("tides") + "' >/dev/null 2>&1").c_str()),
+        0);
     EXPECT_NE(read_bytes(markup + "/tides_markup/part00000.html").find("highest tides of the year"),
               std::string::npos);
   }
@@ -175,8 +176,8 @@ TEST_F(CommandLineTest, SubscribeListSelectUpdateUnsubscribe) {
 TEST_F(CommandLineTest, ExitCodesAndNothingHalfChanged) {
   subscribe_both();
   const std::vector<std::vector<std::string>> usage = {
-      {"--frobnicate"}, {"--update", "--soon"}, {"--update", "--all", "--all"},
-      {"--subscribe"},  {"--list", "extra"},    {"--select"},
+      {"--frobnicate"},  {"--update", "--soon"},      {"--update", "--all", "--all"},
+      {"--subscribe"},   {"--list", "extra"},         {"--select"},
       {"--unsubscribe"}, {"--unsubscribe", "a", "b"}, {"--select", "--all"}};
   for (const auto& args : usage) EXPECT_EQ(run(args).status, exit_usage) << args[0];
 
@@ -217,8 +218,8 @@ TEST_F(CommandLineTest, ExitCodesAndNothingHalfChanged) {
   // An invalid configuration: nothing runs, nothing is saved.
   const std::string invalid = "<wayfetch-config></enews></wayfetch-config>";
   write_bytes(config_xml(), invalid);
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"--update"}, {"--select", "harbour"}, {"--list"}}) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"--update"}, {"--select", "harbour"}, {"--list"}}) {
     EXPECT_EQ(run(args).status, exit_not_run) << args[0];
   }
   EXPECT_EQ(read_bytes(config_xml()), invalid);
