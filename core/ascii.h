@@ -43,6 +43,15 @@ constexpr bool is_name_char(uint32_t c) {
 
 // A code unit with A-Z made a-z (the platform's byte lower-casing); every
 // other value unchanged.
+// The value of a hexadecimal digit in either case, or -1 for any other
+// character.
+constexpr int hex_value(uint32_t c) {
+  if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
+  if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
+  if (c >= 'A' && c <= 'F') return static_cast<int>(c - 'A' + 10);
+  return -1;
+}
+
 inline uint32_t fold(uint32_t c) {
   return c < 0x80 ? platform::lower_byte(static_cast<uint8_t>(c)) : c;
 }

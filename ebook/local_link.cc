@@ -7,21 +7,14 @@
 namespace wayfetch {
 namespace {
 
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // "%41" becomes "A"; a "%" not followed by two hex digits stays as it is.
 std::string percent_decoded(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && hex_value(text[i + 1]) >= 0 &&
-        hex_value(text[i + 2]) >= 0) {
-      out += static_cast<char>(hex_value(text[i + 1]) * 16 + hex_value(text[i + 2]));
+    if (text[i] == '%' && i + 2 < text.size() && ascii::hex_value(text[i + 1]) >= 0 &&
+        ascii::hex_value(text[i + 2]) >= 0) {
+      out += static_cast<char>(ascii::hex_value(text[i + 1]) * 16 + ascii::hex_value(text[i + 2]));
       i += 2;
     } else {
       out += text[i];

@@ -33,7 +33,9 @@ bool ExtractionEngine::request_address(const ListRun& list, DownloadKind kind,
     error_at(errors::extract_url_parameter_missing, element.line);
     return false;
   }
-  if (kind == DownloadKind::follow) anchor_of(address, request.anchor);
+  if (kind == DownloadKind::follow || kind == DownloadKind::site_page) {
+    anchor_of(address, request.anchor);
+  }
   if (!absolute_address(address, request.address) || !may_fetch(request.address, from_page)) {
     error_at(errors::extract_bad_address, element.line);
     return false;

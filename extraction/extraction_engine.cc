@@ -16,6 +16,7 @@ bool ExtractionEngine::start(const String& radix) {
   stopped_ = false;
   tickets_.clear();
   last_address_.clear();
+  registry_.reset(limits_.site_anchors);
   messages_ = 0;
   radix_ = radix.to_utf8();
   enews_name_ = extraction::last_component(radix);
@@ -83,11 +84,6 @@ void ExtractionEngine::continue_follow(const DownloadRequest& task, const String
   place_at_anchor(task.anchor, line);
   walk(follow, template_.scope_of(follow));
   if (!walk_.page_used && !stopped_) warning_at(warnings::follow_unused, line);
-}
-
-void ExtractionEngine::continue_site_page(const DownloadRequest& /*task*/, const String& /*page*/,
-                                          const String& /*page_address*/) {
-  // The site downloads fill the task's `page` element from here.
 }
 
 bool ExtractionEngine::task_live(int32_t ticket) const {

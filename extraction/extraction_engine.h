@@ -56,6 +56,7 @@
 #include "extraction/download_sink.h"
 #include "extraction/extraction_template.h"
 #include "extraction/page_text.h"
+#include "extraction/url_registry.h"
 #include "xml/xml_parser.h"
 
 namespace wayfetch {
@@ -72,6 +73,7 @@ class ExtractionEngine : public ErrorState {
     int64_t held_nodes = int64_t{1} << 21;  // nodes of the data documents in memory together
     int64_t held_bytes = int64_t{1} << 27;  // their text bytes together
     int32_t messages = 10000;               // log records per run; later codes are only recorded
+    int64_t site_anchors = 1000000;         // (address, anchor) pairs site downloads number
   };
 
   ExtractionEngine() = default;
@@ -108,8 +110,13 @@ class ExtractionEngine : public ErrorState {
   void continue_follow(const DownloadRequest& task, const String& page,
                        const String& page_address);
 
-  // Runs the site-page step of `task` over its downloaded `page` (the site
-  // downloads fill it in; until then a site page adds nothing).
+  // Runs the site-page step of `task` over its downloaded `page`, whose
+  // address (`page_address`) resolves its links: every picture (with
+  // `get-pics`) and link of the page is registered, new ones are scheduled
+  // (extraction/site_pages.cc), and the task's `page` element receives the
+  // page's title, its body with links and pictures rewritten to local
+  // names, and its anchor. Nothing happens for a detached task or once the
+  // engine has stopped.
   void continue_site_page(const DownloadRequest& task, const String& page,
                           const String& page_address);
 
@@ -240,7 +247,27 @@ class ExtractionEngine : public ErrorState {
   bool run_iterate(ListRun& list, int32_t node, bool output_point);
   void run_section(ListRun& list, int32_t node);
   void end_iteration_by_failure(ListRun& list, int32_t node);
+
+  // ---- site downloads (site_pages.cc) ----
+  // What registering an address needs of the download-site that asked.
+  struct SiteContext {
+    int32_t action_node = -1;
+    int32_t line = 0;
+    int32_t element = -1;  // the download-site output element
+  };
   void run_download_site(ListRun& list);
+  // Whether a site download may register `absolute`: http and https, and
+  // file addresses only where the walk may fetch them.
+  bool site_registrable(const String& absolute) const;
+  // `link` (a page's link or picture address) resolved against the page, its
+  // anchor split off; false when it cannot be registered.
+  bool site_address(const String& link, String& absolute, String& anchor) const;
+  // Registers (absolute, anchor) as a page (depth: the levels it may still
+  // take) or a picture, scheduling a new address; the pair's number, or
+  // UrlRegistry::none. `picture_name` receives a picture's file name
+  // (empty when the address is no picture).
+  uint32_t site_register(const SiteContext& site, const String& absolute, const String& anchor,
+                         bool picture, int32_t depth, std::string* picture_name);
 
   // ---- page actions (page_actions.cc) ----
   bool run_goto(const ListRun& list);
@@ -292,6 +319,7 @@ class ExtractionEngine : public ErrorState {
   std::vector<Ticket> tickets_;
   std::unordered_map<int32_t, String> last_address_;
   XmlParser tags_;
+  extraction::UrlRegistry registry_;
   Walk walk_;
   bool stopped_ = false;
   int32_t messages_ = 0;

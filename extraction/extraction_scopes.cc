@@ -113,11 +113,4 @@ void ExtractionEngine::run_section(ListRun& list, int32_t node) {
   walk_.open.push_back(section);
 }
 
-void ExtractionEngine::run_download_site(ListRun& list) {
-  DownloadRequest request;
-  if (!request_address(list, DownloadKind::site_page, request)) return;
-  output_element(list);
-  // Registering the start address and its pages comes with the site downloads.
-}
-
 }  // namespace wayfetch

@@ -5,17 +5,11 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/ascii.h"
 #include "platform/file_system.h"
 
 namespace wayfetch {
 namespace {
-
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // Pieces handed to the file and read from local files.
 constexpr int32_t piece_size = 4096;
@@ -89,8 +83,8 @@ bool local_path_of(std::string_view url_path, std::string& path) {
   for (std::size_t i = 0; i < url_path.size(); ++i) {
     char c = url_path[i];
     if (c == '%' && i + 2 < url_path.size()) {
-      int high = hex_value(url_path[i + 1]);
-      int low = hex_value(url_path[i + 2]);
+      int high = ascii::hex_value(url_path[i + 1]);
+      int low = ascii::hex_value(url_path[i + 2]);
       if (high >= 0 && low >= 0) {
         c = static_cast<char>(high * 16 + low);
         i += 2;
