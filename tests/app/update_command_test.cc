@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ class CommandLineTest : public ::testing::Test {
       write_bytes(description(name), *served(std::string("/enews/") + name + ".enews"));
     }
   }
+
+  // The server's threads read the fixture until they are joined.
+  void TearDown() override { server_->stop(); }
 
   std::string description(const std::string& name) { return dir_.file(name + ".enews"); }
   std::string folder(const std::string& name) { return wayfetch_.installation() + "/data/" + name; }
@@ -69,12 +73,19 @@ class CommandLineTest : public ::testing::Test {
   }
   TestResponse serve(const TestRequest& request) {
     const std::string path = request.path();
-    if (path == slow_path_) {
+    std::string slow_path;
+    std::string missing_path;
+    {
+      std::lock_guard hold(paths_mutex_);
+      slow_path = slow_path_;
+      missing_path = missing_path_;
+    }
+    if (path == slow_path) {
       TestResponse slow = TestResponse::html("<html></html>");
       slow.delay_ms = 30000;
       return slow;
     }
-    if (path == missing_path_) return TestResponse::status_only(404, "Not Found");
+    if (path == missing_path) return TestResponse::status_only(404, "Not Found");
     const std::optional<std::string> body = served(path);
     if (!body) return TestResponse::status_only(404, "Not Found");
     return TestResponse::typed(path.ends_with(".jpg")   ? "image/jpeg"
@@ -87,6 +98,17 @@ class CommandLineTest : public ::testing::Test {
   TempDir dir_;
   ProgramProcess wayfetch_{WAYFETCH_PROGRAM, dir_.path()};
   std::unique_ptr<HttpTestServer> server_;
+  // Set by the test while the server's threads read them.
+  void answer_slowly(const std::string& path) {
+    std::lock_guard hold(paths_mutex_);
+    slow_path_ = path;
+  }
+  void answer_missing(const std::string& path) {
+    std::lock_guard hold(paths_mutex_);
+    missing_path_ = path;
+  }
+
+  std::mutex paths_mutex_;
   std::string slow_path_;     // answered after 30 s
   std::string missing_path_;  // answered 404
 };
@@ -210,7 +232,7 @@ TEST_F(CommandLineTest, ExitCodesAndNothingHalfChanged) {
   EXPECT_EQ(read_bytes(config_xml()), saved);
 
   // An eNews whose rendering template cannot be had fails; the other is built.
-  missing_path_ = "/templates/tides.xsl";
+  answer_missing("/templates/tides.xsl");
   const ProgramResult failed = run({"--update"});
   EXPECT_EQ(failed.status, exit_failure) << failed.err;
   EXPECT_EQ(failed.out, book_line("harbour"));
@@ -236,16 +258,17 @@ TEST_F(CommandLineTest, LockAndStop) {
   const std::string tides_book = read_bytes(book("tides"));
   const auto tides_data = fs::last_write_time(folder("tides") + "/tides.data0.xml");
   age("harbour");
-  slow_path_ = "/harbour/index.html";
-  const int earlier_hits = server_->hits(slow_path_);
+  const std::string slow_path = "/harbour/index.html";
+  answer_slowly(slow_path);
+  const int earlier_hits = server_->hits(slow_path);
 
   const pid_t running = wayfetch_.start({"--update"});
   ASSERT_GT(running, 0);
   const auto limit = std::chrono::steady_clock::now() + 30s;
-  while (server_->hits(slow_path_) == earlier_hits && std::chrono::steady_clock::now() < limit) {
+  while (server_->hits(slow_path) == earlier_hits && std::chrono::steady_clock::now() < limit) {
     std::this_thread::sleep_for(10ms);
   }
-  ASSERT_EQ(server_->hits(slow_path_), earlier_hits + 1);
+  ASSERT_EQ(server_->hits(slow_path), earlier_hits + 1);
 
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{"--update"}, {"--select", "tides"}}) {
