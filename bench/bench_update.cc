@@ -82,8 +82,8 @@ TestResponse serve(const TestRequest& request) {
     std::string page = "<html><head><title>" + path + "</title></head><body>";
     if (path.ends_with("/list.html")) {
       for (int k = 0; k < article_count; ++k) {
-        page += "<p><a href=\"article-" + std::to_string(k) + ".html\">Story " + std::to_string(k) +
-                "</a></p>";
+        page += std::string("<p><a href=\"article-") + std::to_string(k) + ".html\">Story " +
+                std::to_string(k) + "</a></p>";
       }
     } else {
       page += "<p class=\"story\">";
@@ -170,7 +170,7 @@ int main(int argc, char** argv) {
     config.register_program();
     config.settings().proxy.mode = ProxyMode::none;
     for (int i = 0; i < enews_count; ++i) {
-      config.queue_description(description("e" + std::to_string(i)));
+      config.queue_description(description(std::string("e") + std::to_string(i)));
       if (!config.add_queued().ok) {
         std::fprintf(stderr, "cannot subscribe\n");
         return 1;

@@ -18,7 +18,9 @@ bool ConduitChannel::send(MessageList messages) {
   // connection that stopped shuts the queue (ended, signal clear), so no
   // wait here outlasts a conduit that died.
   // A stopped run does not wait: what it still reports is queued at once.
-  while (outgoing_.signalled() && !stopped_()) {
+  // Nor does a run whose conduit has not connected (none may ever come): the
+  // queue keeps the order, and the connection sends it all once connected.
+  while (outgoing_.signalled() && !stopped_() && connection_.connected()) {
     if (outgoing_.ended() || connection_.ended()) return false;
     sleep(check_ms);
   }

@@ -13,7 +13,9 @@
 // and signal. The wait ends too when the queue or the connection has ended
 // (a conduit that died), and then nothing is sent. A stopped run does not
 // wait at all, so that Stop never waits for a conduit: its messages are
-// queued at once. The queue's signal is looked at every check_ms.
+// queued at once; nor does a run before a conduit has connected (the
+// connection takes the queue only every slice then, and sends it in order
+// once a conduit comes). The queue's signal is looked at every check_ms.
 //
 // What the conduit sends back (the handheld log copies) is collected once
 // the run has ended its queue: collect() takes everything until the

@@ -288,7 +288,10 @@ void ExtractionEngine::continue_site_page(const DownloadRequest& task, const Str
           number = site_register(site, absolute, anchor, false, task.depth, nullptr);
         }
       }
-      replacement = "#" + anchor_name(number);
+      // Appended rather than "#" + name: GCC 12 at -O3 warns falsely
+      // (-Wrestrict) about the operator+ that inserts at the front.
+      replacement = "#";
+      replacement += anchor_name(number);
     } else if (extraction::equals_ascii(owner, "a") &&
                extraction::equals_ascii(node.attr_name, "name")) {
       replacement = anchor_name(registry_.number(own_key, node.name.to_utf8(), false).number);
