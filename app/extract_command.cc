@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/log_records.h"
 #include "app/quick_publish.h"
 #include "config/wayfetch_configuration.h"
 #include "core/ascii.h"
@@ -150,21 +151,6 @@ void print_event(void* err_stream, int32_t, ProgressEvent event, int32_t section
       break;
   }
   std::fflush(err);
-}
-
-// The log's records as UTF-8 text with the terminal's line ends (the file
-// is UTF-16LE after its byte-order mark, with CR LF line ends).
-std::string log_records(const std::string& path) {
-  File file;
-  String text;
-  if (!file.open(path, File::read_existing) || !text.read_file(file, String())) return "";
-  std::string records = text.to_utf8();
-  std::string lines;
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    if (records[i] == '\r' && i + 1 < records.size() && records[i + 1] == '\n') continue;
-    lines.push_back(records[i]);
-  }
-  return lines;
 }
 
 // The data files of `radix` written since `start`, with their sizes.

@@ -19,6 +19,10 @@ namespace wayfetch {
 inline constexpr int exit_success = 0;
 inline constexpr int exit_failure = 1;  // the e-book could not be made
 inline constexpr int exit_usage = 2;    // the command line is wrong
+// The work could not be done at all: another wayfetch holds the installation,
+// "config.xml" is invalid, the conduit pipe or a needed connection could not
+// be had, the web was skipped while items were due, or the run was stopped.
+inline constexpr int exit_not_run = 3;
 
 // The e-book path for `source` and the optional `target` ("" when not given):
 // the target, or the source when none, with the extension ".prc" in place

@@ -118,7 +118,9 @@ UpdateRun::EnewsRun UpdateRun::due_state(const ENews& enews, Timestamp now) cons
     state.due[static_cast<std::size_t>(k)] = due;
     state.any_due = state.any_due || due;
   }
-  state.rebuild = state.any_due || enews.selection_changed();
+  // Deselecting every item asks for no book: the last one stays as it was
+  // rather than be replaced by one without any item.
+  state.rebuild = state.any_due || (enews.selection_changed() && enews.has_selected_visible_item());
   return state;
 }
 

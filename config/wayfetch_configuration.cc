@@ -141,6 +141,12 @@ int32_t WayfetchConfiguration::find(const String& name) const {
   return -1;
 }
 
+std::unique_ptr<ENews> WayfetchConfiguration::remove(int32_t i) {
+  std::unique_ptr<ENews> removed = std::move(enews_[static_cast<std::size_t>(i)]);
+  enews_.erase(enews_.begin() + i);
+  return removed;
+}
+
 void WayfetchConfiguration::merge(ENewsList list, bool replace) {
   // Names by their folded UTF-16 form: a merge of a thousand eNews stays
   // linear. Empty names are never looked up.

@@ -140,6 +140,9 @@ class WayfetchConfiguration : public ErrorState {
   const ENews& at(int32_t i) const { return *enews_[static_cast<std::size_t>(i)]; }
   // The first eNews whose name equals `name` (ASCII case ignored), or -1.
   int32_t find(const String& name) const;
+  // Takes eNews `i` out of the list and hands it over (Unsubscribe); the
+  // others keep their order. REQUIRES: 0 <= i < count().
+  std::unique_ptr<ENews> remove(int32_t i);
   // Merges read eNews into the list, each in turn: a name with a character
   // other than ASCII letters, digits, "_" and "-" is dropped; a name already
   // in the list replaces the old eNews in its place when `replace` (keeping
