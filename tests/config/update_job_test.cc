@@ -1,5 +1,6 @@
 // The update job end to end: the fixture news site on the loopback server,
 // two eNews, the conduit in another process, books read back by mobitool.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -262,8 +263,10 @@ TEST_F(UpdateJobTest, StoppedRebuildKeepsTheEarlierBook) {
   run();
   EXPECT_EQ(read_bytes(book("tides")), earlier);
   EXPECT_TRUE(enews("tides").selection_changed());
-  const std::vector<std::string> states = paths_with_states(conduit.received());
-  EXPECT_EQ(states.back(), "4 tides.prc");
+  // A stopped run does not wait for the conduit, so whether its last
+  // reports arrive varies; it never reports the book as built.
+  EXPECT_THAT(paths_with_states(conduit.received()),
+              ::testing::Not(::testing::Contains("2 tides.prc")));
 }
 
 // Update all fetches everything again but keeps the templates: with the
