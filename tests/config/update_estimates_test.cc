@@ -51,11 +51,11 @@ TEST_P(FiguresTest, Figures) {
   enews.file_count = c.file_count;
   enews.time_per_file = c.time_per_file;
   enews.file_size = c.file_size;
-  for (const Item& spec : c.items) {
+  for (const Item& wanted : c.items) {
     ENewsItem& item = enews.add_item(std::make_unique<ENewsItem>());
-    item.set_selected(spec.selected);
-    item.selected_in_build = spec.in_build;
-    item.file_count = spec.file_count;
+    item.set_selected(wanted.selected);
+    item.selected_in_build = wanted.in_build;
+    item.file_count = wanted.file_count;
   }
   const EstimateFigures figures = enews_estimates(enews, Timestamp::now());
   EXPECT_EQ(figures.files, c.files);
