@@ -73,6 +73,16 @@ void print_enews(const ENews& enews, Timestamp now, std::FILE* out) {
   }
 }
 
+// The eNews called `name` (looked up, never taken as a path), or -1 after
+// saying that there is none.
+int32_t find_named(const WayfetchConfiguration& config, const std::string& name, std::FILE* err) {
+  const int32_t index = config.find(String(name));
+  if (index < 0) {
+    std::fprintf(err, "wayfetch: no eNews is named '%s' (see wayfetch --list)\n", name.c_str());
+  }
+  return index;
+}
+
 }  // namespace
 
 int run_subscribe(const std::vector<std::string>& files, std::FILE* out, std::FILE* err) {
@@ -152,11 +162,8 @@ int run_select(const std::string& name, const std::vector<std::string>& items, b
   InstallationSession session(config, err);
   if (const int code = session.open(); code != exit_success) return code;
 
-  const int32_t index = config.find(String(name));
-  if (index < 0) {
-    std::fprintf(err, "wayfetch: no eNews is named '%s' (see wayfetch --list)\n", name.c_str());
-    return exit_failure;
-  }
+  const int32_t index = find_named(config, name, err);
+  if (index < 0) return exit_failure;
   ENews& enews = config.at(index);
   if (enews.oneshot) {
     std::fprintf(err, "wayfetch: '%s' is a one-shot eNews: it has no items to choose\n",
@@ -189,11 +196,8 @@ int run_unsubscribe(const std::string& name, std::FILE* err) {
   InstallationSession session(config, err);
   if (const int code = session.open(); code != exit_success) return code;
 
-  const int32_t index = config.find(String(name));
-  if (index < 0) {
-    std::fprintf(err, "wayfetch: no eNews is named '%s' (see wayfetch --list)\n", name.c_str());
-    return exit_failure;
-  }
+  const int32_t index = find_named(config, name, err);
+  if (index < 0) return exit_failure;
   // The list is saved without the eNews before its folder goes: a failed
   // save leaves both as they were, and a folder that cannot be removed
   // whole is only left-over files, never an entry without its templates.
