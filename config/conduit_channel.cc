@@ -7,7 +7,7 @@
 namespace wayfetch {
 
 ConduitChannel::ConduitChannel(std::function<bool()> stopped, int32_t limit_ms)
-    : stopped_(std::move(stopped)), connection_(limit_ms) {}
+    : stopped_(std::move(stopped)), limit_ms_(limit_ms), connection_(limit_ms) {}
 
 bool ConduitChannel::open(bool wait_for_peer) {
   return connection_.open(outgoing_, incoming_, pipe_name, true, wait_for_peer);
@@ -42,6 +42,14 @@ MessageList ConduitChannel::collect() {
   for (;;) {
     if (PipeConnection::take_all(incoming_, got, check_ms * 5)) continue;
     if (incoming_.ended() || stopped_()) break;
+  }
+  // The conduit may have ended its side before the run's last reports and
+  // end marker were written; closing now would drop them. The connection
+  // ends once they are out (or the peer is gone).
+  for (int32_t waited = 0;
+       outgoing_.ended() && connection_.connected() && !stopped_() && waited < limit_ms_;
+       waited += check_ms) {
+    sleep(check_ms);
   }
   return got;
 }

@@ -59,13 +59,16 @@ class ConduitChannel {
   bool send(std::unique_ptr<PipeMessage> message);
   // The run has nothing more to send (the end flag and its signal).
   void end();
-  // Everything the conduit sent, once it has ended.
+  // Everything the conduit sent, once it has ended; after end(), also waits
+  // (within the peer limit, unless stopped) until what the run queued has
+  // gone out, since a conduit that ended its side first still reads it.
   MessageList collect();
   // Lets the pipe go; the queues end.
   void close();
 
  private:
   std::function<bool()> stopped_;
+  int32_t limit_ms_;
   MessageQueue outgoing_;
   MessageQueue incoming_;
   PipeConnection connection_;
