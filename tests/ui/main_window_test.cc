@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
+#include <QSystemTrayIcon>
 #include <QTreeWidget>
 
 #include <chrono>
@@ -129,7 +130,7 @@ class MainWindowTest : public ::testing::Test {
 
 TEST_F(MainWindowTest, TreeMirrorsTheListAndOffersTheMenuOfEachKind) {
   QAbstractItemModelTester tester(tree().model(),
-                                  QAbstractItemModelTester::FailureReportingMode::Warning);
+                                  QAbstractItemModelTester::FailureReportingMode::Fatal);
   standard_list();
   ASSERT_EQ(tree().topLevelItemCount(), 2);
   QTreeWidgetItem* regular = tree().topLevelItem(0);
@@ -306,6 +307,25 @@ TEST_F(MainWindowTest, DetailsOffAndOnRestoreTheWidths) {
   EXPECT_TRUE(window_->controls().details->isVisible());
   EXPECT_EQ(window_->width(), window_width);
   EXPECT_EQ(tree().width(), tree_width);
+
+  // Closing never ends the program: without a notification area the window
+  // is minimised, with one it is hidden.
+  window_->close();
+  QCoreApplication::processEvents();
+  if (window_->tray() == nullptr) {
+    EXPECT_TRUE(window_->isMinimized());
+  } else {
+    EXPECT_FALSE(window_->isVisible());
+  }
+  window_->hide();
+}
+
+TEST_F(MainWindowTest, TrayDoubleClickOpensTheWindow) {
+  if (window_->tray() == nullptr) GTEST_SKIP() << "the desktop has no notification area";
+  window_->hide();
+  Q_EMIT window_->tray()->activated(QSystemTrayIcon::DoubleClick);
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_EQ(window_->tray()->toolTip(), "Lorvane Wayfetch");
   window_->hide();
 }
 
