@@ -16,7 +16,7 @@
 //
 // Threads: the widgets are touched only on the GUI thread (the thread that
 // made the window). Observer and front-end calls from other threads are
-// queued to it and return at once; store_selection, which the core calls on
+// queued to it as events and return at once; store_selection, which the core calls on
 // the thread that starts an update and whose result that thread needs,
 // waits for the GUI thread to copy the check marks, but gives up as soon as
 // the window is leaving its loop, so a thread the program joins at its stop
@@ -159,6 +159,8 @@ class MainWindow : public QMainWindow, public ProgramFrontEnd {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // Runs the work other threads queued (post, run_and_wait).
+  bool event(QEvent* event) override;
 
  private:
   struct Gate;

@@ -11,6 +11,7 @@
 #include <QSystemTrayIcon>
 #include <QTreeWidget>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -267,6 +268,26 @@ TEST_F(MainWindowTest, ObserverCallsFromAnotherThreadReachTheWidgets) {
   EXPECT_EQ(controls.status->text(), "Update endet in 3 min 20");
   window_->last_synchronisation(std::nullopt);
   EXPECT_EQ(controls.last_sync->text(), "");
+}
+
+TEST_F(MainWindowTest, StoringTheSelectionFromAnotherThreadWaitsOnlyWhileTheLoopRuns) {
+  standard_list();
+  enews("harbour").item(0).set_selected(false);  // the box still shows it ticked
+  std::atomic<bool> stored{false};
+  std::thread starter([&] {
+    window_->store_selection();
+    stored = true;
+  });
+  EXPECT_TRUE(process_until([&] { return stored.load(); }));
+  starter.join();
+  EXPECT_TRUE(enews("harbour").item(0).selected());
+
+  // Once Exit has been chosen no loop will run the work: the caller goes on.
+  enews("harbour").item(0).set_selected(false);
+  EXPECT_TRUE(window_->run_command(commands::exit));
+  std::thread late([&] { window_->store_selection(); });
+  late.join();
+  EXPECT_FALSE(enews("harbour").item(0).selected());
 }
 
 TEST_F(MainWindowTest, EstimatesSayWhenNothingIsDue) {
