@@ -45,7 +45,9 @@ extern "C" void __tsan_release(void* address);
 #endif
 
 // Resources in a static library are registered by name, outside any namespace.
-static void register_icons() { Q_INIT_RESOURCE(icons); }
+static void register_icons() {
+  Q_INIT_RESOURCE(icons);
+}
 
 namespace wayfetch {
 namespace {
@@ -79,7 +81,9 @@ void mark_received([[maybe_unused]] QObject* receiver) {
 QString text_of(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
-QString table_text(int32_t id) { return text_of(strings::text(id)); }
+QString table_text(int32_t id) {
+  return text_of(strings::text(id));
+}
 
 }  // namespace
 
@@ -130,9 +134,13 @@ MainWindow::MainWindow(Prompts& prompts, QWidget* parent)
   }
 }
 
-MainWindow::~MainWindow() { gate_->close(); }
+MainWindow::~MainWindow() {
+  gate_->close();
+}
 
-void MainWindow::load_resources() { register_icons(); }
+void MainWindow::load_resources() {
+  register_icons();
+}
 
 void MainWindow::leave() {
   leaving_ = true;
@@ -159,11 +167,20 @@ void MainWindow::make_commands() {
   commands_ = {
       {c::update_now, [this] { update_now(); }},
       {c::update_all, [this] { update_all(); }},
-      {c::stop, [this] { if (core_ != nullptr) core_->stop_update(); }},
+      {c::stop,
+       [this] {
+         if (core_ != nullptr) core_->stop_update();
+       }},
       {c::add_enews_file, [this] { add_enews_file(); }},
       {c::unsubscribe, [this] { unsubscribe(); }},
-      {c::quick_publish, [this] { if (quick_publish_) quick_publish_(); }},
-      {c::configuration, [this] { if (configuration_) configuration_(); }},
+      {c::quick_publish,
+       [this] {
+         if (quick_publish_) quick_publish_();
+       }},
+      {c::configuration,
+       [this] {
+         if (configuration_) configuration_();
+       }},
       {c::details, [this] { set_details(!details_shown_); }},
       {c::find_enews, [this] { find_enews(); }},
       {c::find_ebooks, [this] { open_page(WebPage::find_ebooks); }},
@@ -266,8 +283,8 @@ void MainWindow::make_toolbar() {
   bar->addAction(
       make_action(c::find_ebooks, strings::text(strings::toolbar_find_ebooks), "find_ebooks"));
   bar->addSeparator();
-  bar->addAction(make_action(c::quick_publish, strings::text(strings::toolbar_quick_publish),
-                             "publish"));
+  bar->addAction(
+      make_action(c::quick_publish, strings::text(strings::toolbar_quick_publish), "publish"));
 }
 
 void MainWindow::make_tray() {

@@ -181,7 +181,9 @@ void MainWindow::set_selection_of_children(bool selected) {
   core_->show_estimates();
 }
 
-void MainWindow::busy_message() { prompts_.message(strings::list_busy, PromptIcon::information); }
+void MainWindow::busy_message() {
+  prompts_.message(strings::list_busy, PromptIcon::information);
+}
 
 // ---- commands ----
 
@@ -200,9 +202,10 @@ void MainWindow::add_enews_file() {
     path = *next_file_name_;
     next_file_name_.reset();
   } else {
-    path = QFileDialog::getOpenFileName(this, QString(), QString(),
-                                        QString::fromUtf8(strings::window::enews_file_filter.data(),
-                                                          strings::window::enews_file_filter.size()));
+    path =
+        QFileDialog::getOpenFileName(this, QString(), QString(),
+                                     QString::fromUtf8(strings::window::enews_file_filter.data(),
+                                                       strings::window::enews_file_filter.size()));
   }
   if (path.isEmpty()) return;
   bool added = false;

@@ -57,6 +57,8 @@ bool is_web_address(std::string_view address) {
   return true;
 }
 
-std::string help_page_path() { return platform::find_program_file("help/index.htm"); }
+std::string help_page_path() {
+  return platform::find_program_file("help/index.htm");
+}
 
 }  // namespace wayfetch

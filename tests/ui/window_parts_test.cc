@@ -49,9 +49,9 @@ TEST(WebAddressesTest, StoredValuesOverrideDefaultsAndOnlyWebAddressesPass) {
   EXPECT_EQ(web_address(store, WebPage::home), "https://wayfetch.example.org/");
 
   const std::pair<const char*, bool> addresses[] = {
-      {"https://x.example/", true}, {"HTTP://x.example", true},  {"http://", false},
-      {"file:///etc/passwd", false}, {"-help", false},          {"/usr/bin/xterm", false},
-      {"javascript:alert(1)", false}, {"http://a\nb", false},   {"", false}};
+      {"https://x.example/", true},   {"HTTP://x.example", true}, {"http://", false},
+      {"file:///etc/passwd", false},  {"-help", false},           {"/usr/bin/xterm", false},
+      {"javascript:alert(1)", false}, {"http://a\nb", false},     {"", false}};
   for (const auto& [address, allowed] : addresses) {
     EXPECT_EQ(is_web_address(address), allowed) << address;
   }
@@ -70,7 +70,8 @@ TEST(WindowPartsTest, IconsLoadAndFixedTextsAreAsDelivered) {
   // 2001-03-08 14:05:30 UTC, shown in local time without its seconds.
   const QDateTime local = QDateTime::fromSecsSinceEpoch(984060330).toLocalTime();
   const QString shown = MainWindow::synchronisation_text(Timestamp::from_unix(984060330));
-  EXPECT_TRUE(shown.startsWith(QLocale().toString(local.date(), QLocale::LongFormat))) << shown.toStdString();
+  EXPECT_TRUE(shown.startsWith(QLocale().toString(local.date(), QLocale::LongFormat)))
+      << shown.toStdString();
   EXPECT_FALSE(shown.contains(":30")) << shown.toStdString();
   EXPECT_TRUE(shown.contains(QString::number(local.time().minute()).rightJustified(2, '0')));
 }
