@@ -239,6 +239,9 @@ std::vector<String> WayfetchProgram::receive_forwarded() {
       (void)PipeConnection::take_all(incoming, messages, listener_slice_ms);
       if (incoming.ended() && incoming.size() == 0) break;
     }
+    // The peer's end marker may arrive before ours is written: closing at
+    // once would leave the sender without it, and it would report failure.
+    (void)connection.wait_ended(forward_end_ms);
   }
   connection.close();
   for (const auto& message : messages) {

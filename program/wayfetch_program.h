@@ -64,6 +64,8 @@ class WayfetchProgram {
   // How long the subscription listener waits for its peer, then for its text.
   static constexpr int32_t forward_connect_ms = 15000;
   static constexpr int32_t forward_text_ms = 30000;
+  // How long it lets the conversation end on its own before closing it.
+  static constexpr int32_t forward_end_ms = 2000;
   // How long stop() waits for a running update, then for the list lock.
   static constexpr int32_t stop_update_wait_ms = 30000;
   static constexpr int32_t stop_lock_wait_ms = 5000;
