@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/instance_lock.h"
+#include "platform/process_handle.h"
 #include "tests/app/program_process.h"
 #include "tests/support/temp_dir.h"
 
@@ -111,6 +113,23 @@ TEST_F(ProgramProcessTest, ForwardingStartsAnInstanceWhenNoneRuns) {
   EXPECT_EQ(run({"-k"}).status, 0);
   const testing::ProgramResult list = run({"--list"});
   EXPECT_NE(list.out.find("The Harbour Gazette"), std::string::npos) << list.out << list.err;
+}
+
+TEST_F(ProgramProcessTest, KillNeverSignalsAStaleOrForeignId) {
+  // The test's own id, first in a file nobody holds, then held by this
+  // process, which runs another program file: "-k" must leave it alone
+  // (a wrong signal would end the test itself).
+  const std::string folder = dir_.file("run/wayfetch");
+  std::filesystem::create_directories(folder);
+  std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+  const std::string id = std::to_string(platform::current_process_id());
+  write_bytes(folder + "/wayfetch.lock", id);
+  EXPECT_EQ(run({"-k"}).status, 0);
+  platform::InstanceLock lock;
+  ASSERT_EQ(lock.try_lock(folder + "/wayfetch.lock"), platform::InstanceLock::Result::locked);
+  ASSERT_TRUE(lock.publish(id));
+  EXPECT_EQ(run({"-k"}).status, 0);
+  lock.unlock();
 }
 
 }  // namespace
