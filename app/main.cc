@@ -174,9 +174,9 @@ int list_command(std::string_view command, const std::vector<std::string_view>& 
 
 int main(int argc, char** argv) {
   // "-h" stays the short form of --help, as it always was.
-  if (argc < 2 || (std::string_view(argv[1]) != "-h" &&
-                   (!std::string_view(argv[1]).starts_with("--") ||
-                    std::string_view(argv[1]) == "--hidden"))) {
+  if (argc < 2 ||
+      (std::string_view(argv[1]) != "-h" &&
+       (!std::string_view(argv[1]).starts_with("--") || std::string_view(argv[1]) == "--hidden"))) {
     return wayfetch::run_program_entry(argc, argv, nullptr);
   }
   const std::string_view command = argv[1];

@@ -52,8 +52,8 @@ bool InstanceLock::publish(std::string_view content) {
   if (fd_ < 0 || ::ftruncate(fd_, 0) != 0) return false;
   std::size_t done = 0;
   while (done < content.size()) {
-    const ssize_t wrote = ::pwrite(fd_, content.data() + done, content.size() - done,
-                                   static_cast<off_t>(done));
+    const ssize_t wrote =
+        ::pwrite(fd_, content.data() + done, content.size() - done, static_cast<off_t>(done));
     if (wrote < 0 && errno == EINTR) continue;
     if (wrote <= 0) return false;
     done += static_cast<std::size_t>(wrote);

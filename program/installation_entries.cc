@@ -49,10 +49,17 @@ std::string xml_escaped(std::string_view text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -181,15 +188,16 @@ InstallationReport register_installation(platform::SettingsStore& settings,
     const std::string exec = desktop_exec_line(places.program);
     const std::string applications = places.data_home + "/applications";
     if (!places.program.empty() && !exec.empty()) {
-      report.desktop_entry = write_when_changed(
-          applications + "/" + entry_name + ".desktop", desktop_entry(exec));
+      report.desktop_entry =
+          write_when_changed(applications + "/" + entry_name + ".desktop", desktop_entry(exec));
       if (report.desktop_entry) {
         (void)platform::launch_detached("update-desktop-database", {applications});
       }
     }
     if (!places.icon.empty()) {
       std::ifstream in(places.icon, std::ios::binary);
-      const std::string icon((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      const std::string icon((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
       if (in.good() || in.eof()) {
         if (!icon.empty()) {
           report.icon = write_when_changed(

@@ -38,11 +38,11 @@ inline constexpr char conduit_creator[] = "LORV";
 
 // Where the entries come from and go to; tests point them at their folders.
 struct InstallationPlaces {
-  std::string program;          // the program file (absolute)
-  std::string data_home;        // $XDG_DATA_HOME
-  std::string icon;             // the icon shipped with the program; "" for none
-  std::string conduit_library;  // the conduit library; "" when not installed
-  std::string conduit_registry; // the HotSync host's registrations file
+  std::string program;           // the program file (absolute)
+  std::string data_home;         // $XDG_DATA_HOME
+  std::string icon;              // the icon shipped with the program; "" for none
+  std::string conduit_library;   // the conduit library; "" when not installed
+  std::string conduit_registry;  // the HotSync host's registrations file
 
   // The running program's places.
   static InstallationPlaces of_this_program();

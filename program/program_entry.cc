@@ -185,8 +185,8 @@ int forward_subscription(const std::string& given) {
     if (!event.wait(0)) event.set();
   }
   const bool ended = connection.wait_ended(WayfetchProgram::forward_text_ms);
-  const bool sent = ended && connection.state() == PipeConnection::State::ended &&
-                    connection.error == 0;
+  const bool sent =
+      ended && connection.state() == PipeConnection::State::ended && connection.error == 0;
   connection.close();
   return sent ? exit_ok : exit_failed;
 }

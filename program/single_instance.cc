@@ -101,7 +101,8 @@ bool SingleInstance::end_running() {
   const platform::LockHolder holder = platform::probe_instance_lock(lock_path());
   if (!holder.held || parse_id(holder.content) != id) return false;
   const std::string program = platform::process_program_file(id);
-  if (program.empty() || program != platform::process_program_file(platform::current_process_id())) return false;
+  if (program.empty() || program != platform::process_program_file(platform::current_process_id()))
+    return false;
 
   Event exit_event;
   if (exit_event.create(instance_names::exit_event)) exit_event.set();

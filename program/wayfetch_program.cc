@@ -72,8 +72,8 @@ void WayfetchProgram::initialise() {
   {
     ConnectionPolicy policy(config, prompts, platform::system_network());
     PolicyConversionConnection connection(policy);
-    startup = config.start_up([&prompts](int32_t id) { return prompts.question(id).yes; },
-                              &connection);
+    startup =
+        config.start_up([&prompts](int32_t id) { return prompts.question(id).yes; }, &connection);
   }
   if (!startup.ok) {
     // Neither read nor found: the program runs with what it has and must
@@ -85,9 +85,8 @@ void WayfetchProgram::initialise() {
   }
 
   const Timestamp last = config.last_download_time();
-  front_end_.last_synchronisation(last.value() == Timestamp::unix_epoch
-                                      ? std::nullopt
-                                      : std::optional<Timestamp>(last));
+  front_end_.last_synchronisation(
+      last.value() == Timestamp::unix_epoch ? std::nullopt : std::optional<Timestamp>(last));
   front_end_.list_changed();
   if (core_.lock_list(-1)) {
     core_.show_estimates();
@@ -206,7 +205,7 @@ uint32_t WayfetchProgram::run_subscription_listener(void* program) {
         // A relative path would be read against our folder, not the sender's.
         if (!file.starts_with('/') || !self.core_.configuration().queue_description_file(path)) {
           self.front_end_.prompts().message_with_text(strings::not_a_subscription, path,
-                                                       PromptIcon::stop);
+                                                      PromptIcon::stop);
           continue;
         }
         self.pending_.push_back(path);
@@ -264,9 +263,9 @@ void WayfetchProgram::add_pending() {
     if (result.texts[i].failure == WayfetchConfiguration::AddFailure::none) {
       front_end_.status(StatusLine::plain_line(strings::subscription_saved));
     } else {
-      front_end_.prompts().message_with_text(
-          strings::not_a_subscription, i < pending_.size() ? pending_[i] : String(),
-          PromptIcon::stop);
+      front_end_.prompts().message_with_text(strings::not_a_subscription,
+                                             i < pending_.size() ? pending_[i] : String(),
+                                             PromptIcon::stop);
     }
   }
   pending_.clear();

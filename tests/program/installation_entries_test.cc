@@ -53,8 +53,10 @@ TEST_F(InstallationEntriesTest, WritesEveryEntryOnceAndOnlyChangesWhatChanged) {
   EXPECT_NE(mime.find("type=\"application/x-lorvane-subscription\""), std::string::npos);
   EXPECT_NE(mime.find("<glob pattern=\"*.enews\"/>"), std::string::npos);
   EXPECT_NE(mime.find("<comment>E-News Signatur</comment>"), std::string::npos);
-  EXPECT_NE(read_bytes(desktop_file()).find("Exec=\"" + dir_.path() + "/bin dir/way\\\\$fetch\" "
-                                            "-enews %f\n"),
+  EXPECT_NE(read_bytes(desktop_file())
+                .find("Exec=\"" + dir_.path() +
+                      "/bin dir/way\\\\$fetch\" "
+                      "-enews %f\n"),
             std::string::npos);
   EXPECT_EQ(read_bytes(places_.data_home + "/icons/hicolor/scalable/apps/lorvane-wayfetch.svg"),
             read_bytes(places_.icon));
