@@ -7,13 +7,16 @@ namespace wayfetch::strings {
 namespace {
 
 // Sorted by identifier. "License" is English in the delivered German table.
-// 10143, 10144, 10168 and 20003 are ours: the delivered table has no text
+// 10143, 10144, 10154, 10168 and 20003 are ours: the delivered table has no text
 // for them.
-constexpr std::array<std::pair<int32_t, std::string_view>, 28> entries{{
+constexpr std::array<std::pair<int32_t, std::string_view>, 32> entries{{
     {sending_to_sync_folder, "Zum Sync. Folder senden..."},
     {update_ended_in, "Update endet in "},
     {description_suffix, ".enews"},
     {table_of_contents, "Inhaltsverzeichnis"},
+    {subscription_saved,
+     "Die E-News wurde gespeichert. Wenn Sie Ihre E-News jetzt updaten, werden die Dateien "
+     "hinzugefügt werden."},
     {web_at_handheld_sync,
      "Sie symchronisieren Ihren PDA mit Lorvane. Einige E-News sind nicht mehr aktuell. "
      "Möchten Sie sie automatisch auf Ihren PDA aktualisieren?"},
@@ -35,6 +38,9 @@ constexpr std::array<std::pair<int32_t, std::string_view>, 28> entries{{
      "Es gibt bereits eine ältere Version. Der Wayfetch kann die alte Konfiguration jetzt "
      "erneuern. Dazu brauchen Sie eine Verbindung zum Internet. Wollen Sie jetzt aktualisieren?"},
     {configuration_not_saved, "Die Konfigurationdatei konnte nicht gespeichert werden."},
+    {subscription_file_type, "E-News Signatur"},
+    {open_verb, "Öffnen"},
+    {not_a_subscription, "Diese Datei ist keine gültige E-News-Signatur: "},
     {update_starting, "Starte das Update..."},
     {label_author, "Autor"},
     {label_title, "Titel"},
