@@ -1,5 +1,6 @@
-// wayfetch: the program entry. Commands that need no window run here; the
-// window and notification icon come with the user-interface library.
+// wayfetch: the program entry. The "--" commands run here; every other
+// start (none, "-k", "-conduit", "-enews", "-m", "--hidden") is the running
+// program's (program/program_entry.h).
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -12,6 +13,7 @@
 #include "app/quick_publish.h"
 #include "app/update_command.h"
 #include "platform/stop_signals.h"
+#include "program/program_entry.h"
 
 namespace {
 
@@ -19,9 +21,20 @@ constexpr std::string_view version = "0.1.0";
 
 void print_help() {
   std::printf(
-      "Usage: wayfetch COMMAND [ARGUMENT]...\n"
+      "Usage: wayfetch [-m | -k | -enews FILE.enews | -conduit]\n"
+      "       wayfetch COMMAND [ARGUMENT]...\n"
       "Fetches subscribed periodicals (eNews) from the web and turns them into\n"
       "e-books for handheld readers.\n"
+      "\n"
+      "The program (one per user; a second start shows the first):\n"
+      "  (nothing)    start: updates every 15 minutes, when the handheld\n"
+      "               synchronises and when asked; without a desktop it runs\n"
+      "               without a window, status lines on standard error\n"
+      "  -m           the same, not brought to the foreground\n"
+      "  -k           end the running program\n"
+      "  -enews FILE  subscribe to FILE in the running program (started when\n"
+      "               none runs)\n"
+      "  -conduit     the HotSync conduit's start: the running program updates\n"
       "\n"
       "Subscriptions and updates (one at a time: each holds the installation's\n"
       "lock, and a second one exits with status 3 at once):\n"
@@ -160,9 +173,11 @@ int list_command(std::string_view command, const std::vector<std::string_view>& 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    print_help();
-    return 0;
+  // "-h" stays the short form of --help, as it always was.
+  if (argc < 2 ||
+      (std::string_view(argv[1]) != "-h" &&
+       (!std::string_view(argv[1]).starts_with("--") || std::string_view(argv[1]) == "--hidden"))) {
+    return wayfetch::run_program_entry(argc, argv, nullptr);
   }
   const std::string_view command = argv[1];
   std::vector<std::string_view> rest(argv + 2, argv + argc);

@@ -1,5 +1,6 @@
 #include "config/conduit_channel.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "core/sync.h"
@@ -45,10 +46,12 @@ MessageList ConduitChannel::collect() {
   }
   // The conduit may have ended its side before the run's last reports and
   // end marker were written; closing now would drop them. The connection
-  // ends once they are out (or the peer is gone).
-  for (int32_t waited = 0;
-       outgoing_.ended() && connection_.connected() && !stopped_() && waited < limit_ms_;
+  // ends once they are out (or the peer is gone). A stopped run gives them
+  // a short while only, so that Stop never waits long for a conduit.
+  for (int32_t waited = 0; outgoing_.ended() && connection_.connected();
        waited += check_ms) {
+    const int32_t bound = stopped_() ? std::min(limit_ms_, stopped_flush_ms) : limit_ms_;
+    if (waited >= bound) break;
     sleep(check_ms);
   }
   return got;

@@ -41,6 +41,9 @@ class ConduitChannel {
   static constexpr std::string_view pipe_name = "Wayfetch_conduit_pipe";
   // How often a sender looks whether the connection took the last messages.
   static constexpr int32_t check_ms = 20;
+  // How long a stopped run still lets a connected conduit take its last
+  // reports before the pipe closes.
+  static constexpr int32_t stopped_flush_ms = 1000;
 
   // `stopped` answers whether the run was stopped; `limit_ms` is the
   // connection's peer limit.
@@ -60,8 +63,9 @@ class ConduitChannel {
   // The run has nothing more to send (the end flag and its signal).
   void end();
   // Everything the conduit sent, once it has ended; after end(), also waits
-  // (within the peer limit, unless stopped) until what the run queued has
-  // gone out, since a conduit that ended its side first still reads it.
+  // (within the peer limit; a stopped run within stopped_flush_ms) until
+  // what the run queued has gone out to a connected conduit, since a
+  // conduit that ended its side first still reads it.
   MessageList collect();
   // Lets the pipe go; the queues end.
   void close();

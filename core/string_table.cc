@@ -7,9 +7,9 @@ namespace wayfetch::strings {
 namespace {
 
 // Sorted by identifier. "License" is English in the delivered German table.
-// 10143, 10144, 10168 and 20003 are ours: the delivered table has no text
+// 10143, 10144, 10154, 10168 and 20003 are ours: the delivered table has no text
 // for them.
-constexpr std::array<std::pair<int32_t, std::string_view>, 35> entries{{
+constexpr std::array<std::pair<int32_t, std::string_view>, 39> entries{{
     {sending_to_sync_folder, "Zum Sync. Folder senden..."},
     {toolbar_update_now, "Jetzt Updaten"},
     {toolbar_stop, "Stop"},
@@ -19,6 +19,9 @@ constexpr std::array<std::pair<int32_t, std::string_view>, 35> entries{{
     {toolbar_quick_publish, "Veröffentlichen"},
     {description_suffix, ".enews"},
     {table_of_contents, "Inhaltsverzeichnis"},
+    {subscription_saved,
+     "Die E-News wurde gespeichert. Wenn Sie Ihre E-News jetzt updaten, werden die Dateien "
+     "hinzugefügt werden."},
     {web_at_handheld_sync,
      "Sie symchronisieren Ihren PDA mit Lorvane. Einige E-News sind nicht mehr aktuell. "
      "Möchten Sie sie automatisch auf Ihren PDA aktualisieren?"},
@@ -44,6 +47,9 @@ constexpr std::array<std::pair<int32_t, std::string_view>, 35> entries{{
      "Es gibt bereits eine ältere Version. Der Wayfetch kann die alte Konfiguration jetzt "
      "erneuern. Dazu brauchen Sie eine Verbindung zum Internet. Wollen Sie jetzt aktualisieren?"},
     {configuration_not_saved, "Die Konfigurationdatei konnte nicht gespeichert werden."},
+    {subscription_file_type, "E-News Signatur"},
+    {open_verb, "Öffnen"},
+    {not_a_subscription, "Diese Datei ist keine gültige E-News-Signatur: "},
     {update_starting, "Starte das Update..."},
     {label_author, "Autor"},
     {label_title, "Titel"},
