@@ -9,9 +9,14 @@ namespace {
 // Sorted by identifier. "License" is English in the delivered German table.
 // 10143, 10144, 10154, 10168 and 20003 are ours: the delivered table has no text
 // for them.
-constexpr std::array<std::pair<int32_t, std::string_view>, 32> entries{{
+constexpr std::array<std::pair<int32_t, std::string_view>, 39> entries{{
     {sending_to_sync_folder, "Zum Sync. Folder senden..."},
+    {toolbar_update_now, "Jetzt Updaten"},
+    {toolbar_stop, "Stop"},
+    {toolbar_find_enews, "E-News"},
+    {toolbar_find_ebooks, "E-Books"},
     {update_ended_in, "Update endet in "},
+    {toolbar_quick_publish, "Veröffentlichen"},
     {description_suffix, ".enews"},
     {table_of_contents, "Inhaltsverzeichnis"},
     {subscription_saved,
@@ -22,6 +27,10 @@ constexpr std::array<std::pair<int32_t, std::string_view>, 32> entries{{
      "Möchten Sie sie automatisch auf Ihren PDA aktualisieren?"},
     {kilobytes, " KB"},
     {program_title, "Lorvane Wayfetch"},
+    {list_busy, "Die Konfiguration wird während des Updates deaktiviert."},
+    {enews_file_not_added,
+     "Der Wayfetch konnte die Datei nicht korrekt downloaden. Bitte überprüfen Sie, ob der "
+     "Dateiname korrekt ist und ob die Datei der letzten Version entspricht."},
     {file_downloaded, "Neu heruntergeladene Datei"},
     {rendering_enews, "Die E-News werden übertragen."},
     {enews_rendered, "E-News übertragen"},

@@ -15,12 +15,19 @@ namespace wayfetch::strings {
 
 inline constexpr int32_t sending_to_sync_folder = 15;        // status while an e-book is reported
 inline constexpr int32_t update_ended_in = 25;               // status at the end, then the time
+inline constexpr int32_t toolbar_update_now = 16;            // toolbar: "Jetzt Updaten"
+inline constexpr int32_t toolbar_stop = 17;                  // toolbar: "Stop"
+inline constexpr int32_t toolbar_find_enews = 18;            // toolbar: "E-News"
+inline constexpr int32_t toolbar_find_ebooks = 19;           // toolbar: "E-Books"
+inline constexpr int32_t toolbar_quick_publish = 10117;      // toolbar: "Veröffentlichen"
 inline constexpr int32_t description_suffix = 10127;        // ".enews"
 inline constexpr int32_t table_of_contents = 10128;         // "Inhaltsverzeichnis"
 inline constexpr int32_t subscription_saved = 10129;        // status: a forwarded eNews was added
 inline constexpr int32_t web_at_handheld_sync = 10131;      // yes/no question at a HotSync
 inline constexpr int32_t kilobytes = 10132;                 // after the size estimate
 inline constexpr int32_t program_title = 10133;             // caption of every message box
+inline constexpr int32_t list_busy = 10135;                 // message: the list is locked by an update
+inline constexpr int32_t enews_file_not_added = 10136;      // message: an eNews file failed to load
 inline constexpr int32_t file_downloaded = 10138;           // status, with the eNews
 inline constexpr int32_t rendering_enews = 10139;           // status
 inline constexpr int32_t enews_rendered = 10140;            // status
@@ -56,6 +63,46 @@ inline constexpr std::string_view do_not_ask_again = "Diese Frage nicht mehr ste
 inline constexpr std::string_view do_not_show_again = "Diese Nachricht nicht mehr zeigen";
 inline constexpr std::string_view label_user_name = "Benutzername:";
 inline constexpr std::string_view label_password = "Passwort:";
+
+// Window texts without an identifier of their own: the menus, the pop-up
+// menus, the labels and the about box, as delivered (typos included). Those
+// marked "ours" have no delivered text.
+namespace window {
+inline constexpr std::string_view menu_file = "&Datei";
+inline constexpr std::string_view menu_edit = "&Bearb.";
+inline constexpr std::string_view menu_view = "&Ansicht";
+inline constexpr std::string_view menu_go = "&Gehen zu";
+inline constexpr std::string_view menu_help = "&Hilfe";
+inline constexpr std::string_view update_now = "&Jetzt updaten";
+inline constexpr std::string_view update_all = "&Jetzt alles updaten";
+inline constexpr std::string_view stop = "&Stop!";
+inline constexpr std::string_view add_enews_file = "eNews-&Datei hinzufügen...";  // ours
+inline constexpr std::string_view unsubscribe = "&Unsubscribe";
+inline constexpr std::string_view exit = "&Exit";
+inline constexpr std::string_view quick_publish = "Express &Publikation...";
+inline constexpr std::string_view configuration = "&Konfiguration";
+inline constexpr std::string_view details = "&Details";
+inline constexpr std::string_view find_enews = "&E-News finden";     // ours
+inline constexpr std::string_view find_ebooks = "E-&Books finden";   // ours
+inline constexpr std::string_view help_page = "&Hilfe anzeigen";     // ours
+inline constexpr std::string_view on_the_web = "Im &Web";            // ours: the sub-menu
+inline constexpr std::string_view home_page = "&Homepage";           // ours
+inline constexpr std::string_view downloads_page = "&Downloads";     // ours
+inline constexpr std::string_view support_page = "&Support";         // ours
+inline constexpr std::string_view enews_catalogue = "E-News-&Katalog";  // ours
+inline constexpr std::string_view about = "Über...";
+inline constexpr std::string_view tray_open = "Öffnen";
+inline constexpr std::string_view tray_exit = "Exit";
+inline constexpr std::string_view select_all = "&Alles auswählen";
+inline constexpr std::string_view select_none = "&Auswahl aufheben";
+inline constexpr std::string_view delete_oneshot = "&Löschen";
+inline constexpr std::string_view last_sync_label = "Letzte Sync. : ";
+inline constexpr std::string_view last_sync_unknown = "Unbekannt";
+inline constexpr std::string_view total_size_label = "Geschätzte Gesamtgröße :";
+inline constexpr std::string_view enews_file_filter = "eNews subscription (*.enews)";
+inline constexpr std::string_view about_version = "Wayfetch Version %1.%2";
+inline constexpr std::string_view about_build = "Build %3";
+}  // namespace window
 
 // The text with this identifier, or "" when the table has none.
 std::string_view text(int32_t id);
