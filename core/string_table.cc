@@ -7,11 +7,12 @@ namespace wayfetch::strings {
 namespace {
 
 // Sorted by identifier. "License" is English in the delivered German table.
-// 10143, 10144, 10168 and 20003 are ours: the delivered table has no text
+// 10143, 10144, 10168, 20001 and 20003 are ours: the delivered table has no text
 // for them.
-constexpr std::array<std::pair<int32_t, std::string_view>, 28> entries{{
+constexpr std::array<std::pair<int32_t, std::string_view>, 32> entries{{
     {sending_to_sync_folder, "Zum Sync. Folder senden..."},
     {update_ended_in, "Update endet in "},
+    {no_valid_file_name, "Bitte geben Sie einen gültigen Dateinamen ein."},
     {description_suffix, ".enews"},
     {table_of_contents, "Inhaltsverzeichnis"},
     {web_at_handheld_sync,
@@ -19,6 +20,10 @@ constexpr std::array<std::pair<int32_t, std::string_view>, 28> entries{{
      "Möchten Sie sie automatisch auf Ihren PDA aktualisieren?"},
     {kilobytes, " KB"},
     {program_title, "Lorvane Wayfetch"},
+    {unsuitable_field,
+     "Ein Feld enthält einen unpassenden Wert. (Benutzen Sie kein Semikolon in der Proxi "
+     "Adresse)."},
+    {configuration_busy, "Die Konfiguration wird während des Updates deaktiviert."},
     {file_downloaded, "Neu heruntergeladene Datei"},
     {rendering_enews, "Die E-News werden übertragen."},
     {enews_rendered, "E-News übertragen"},
@@ -44,6 +49,9 @@ constexpr std::array<std::pair<int32_t, std::string_view>, 28> entries{{
     {estimated_download_time, "Geschätzte Download-Zeit :"},
     {download_problems, "Probleme beim Download. E-News wird nicht gebildet"},
     {enews_with_problems, "Beim Herunterladen dieser E-News gab es Probleme: "},
+    {page_not_loaded,
+     "Die Datei konnte nicht geladen werden. Bitte prüfen Sie, ob sie eine gültige HTML- oder "
+     "Textdatei ist."},
     {sync_starting, "Startet Synchronisierung..."},
     {update_finished_notice,
      "Das Update ist beendet. Ihre E-News werden bei der nächsten Synchronisierung auf Ihren "
