@@ -49,9 +49,9 @@ struct PagePublishOutcome {
 };
 
 struct PagePublishOptions {
-  PublishProgress* progress = nullptr;       // may be null
-  std::FILE* converter_progress = nullptr;   // the converter's "\r..." lines, or none
-  std::function<bool()> stop;                // may be empty
+  PublishProgress* progress = nullptr;      // may be null
+  std::FILE* converter_progress = nullptr;  // the converter's "\r..." lines, or none
+  std::function<bool()> stop;               // may be empty
 };
 
 // Publishes `source` into quick_publish_target(source, target).

@@ -84,7 +84,8 @@ void ConfigurationDialog::show_settings(const GlobalSettings& settings) {
       m_ui->proxy_given->setChecked(true);
       break;
   }
-  const ProxyFields fields = split_proxy_name(QString::fromStdString(settings.proxy.name.to_utf8()));
+  const ProxyFields fields =
+      split_proxy_name(QString::fromStdString(settings.proxy.name.to_utf8()));
   m_ui->proxy_address->setText(fields.address);
   m_ui->proxy_port->setText(fields.port);
   m_ui->proxy_user->setText(QString::fromStdString(settings.proxy.user_name.to_utf8()));
@@ -92,9 +93,9 @@ void ConfigurationDialog::show_settings(const GlobalSettings& settings) {
 
 void ConfigurationDialog::update_proxy_fields() {
   const bool given = editable_ && m_ui->proxy_given->isChecked();
-  for (QWidget* field : {static_cast<QWidget*>(m_ui->proxy_address),
-                         static_cast<QWidget*>(m_ui->proxy_port),
-                         static_cast<QWidget*>(m_ui->proxy_user)}) {
+  for (QWidget* field :
+       {static_cast<QWidget*>(m_ui->proxy_address), static_cast<QWidget*>(m_ui->proxy_port),
+        static_cast<QWidget*>(m_ui->proxy_user)}) {
     field->setEnabled(given);
   }
 }

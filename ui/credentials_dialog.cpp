@@ -25,9 +25,17 @@ CredentialsDialog::CredentialsDialog(const QString& user_name, const QString& pa
 
 CredentialsDialog::~CredentialsDialog() = default;
 
-QString CredentialsDialog::user_name() const { return m_ui->user->text(); }
-QString CredentialsDialog::password() const { return m_ui->password->text(); }
-QLineEdit* CredentialsDialog::user_field() const { return m_ui->user; }
-QLineEdit* CredentialsDialog::password_field() const { return m_ui->password; }
+QString CredentialsDialog::user_name() const {
+  return m_ui->user->text();
+}
+QString CredentialsDialog::password() const {
+  return m_ui->password->text();
+}
+QLineEdit* CredentialsDialog::user_field() const {
+  return m_ui->user;
+}
+QLineEdit* CredentialsDialog::password_field() const {
+  return m_ui->password;
+}
 
 }  // namespace wayfetch

@@ -10,7 +10,9 @@ QString qt_text(std::string_view utf8) {
   return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
-QString table_text(int32_t id) { return qt_text(strings::text(id)); }
+QString table_text(int32_t id) {
+  return qt_text(strings::text(id));
+}
 
 QWidget* visible_owner(QWidget* owner) {
   return owner != nullptr && owner->isVisible() ? owner : nullptr;

@@ -42,6 +42,8 @@ QAbstractButton* NewVersionDialog::button(NewVersionChoice choice) const {
   return m_ui->later;
 }
 
-QLineEdit* NewVersionDialog::version_field() const { return m_ui->version; }
+QLineEdit* NewVersionDialog::version_field() const {
+  return m_ui->version;
+}
 
 }  // namespace wayfetch

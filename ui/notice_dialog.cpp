@@ -17,8 +17,14 @@ NoticeDialog::NoticeDialog(const QString& text, QWidget* parent)
 
 NoticeDialog::~NoticeDialog() = default;
 
-bool NoticeDialog::do_not_show_again() const { return m_ui->do_not_show->isChecked(); }
-QAbstractButton* NoticeDialog::ok_button() const { return m_ui->ok; }
-QAbstractButton* NoticeDialog::do_not_show_box() const { return m_ui->do_not_show; }
+bool NoticeDialog::do_not_show_again() const {
+  return m_ui->do_not_show->isChecked();
+}
+QAbstractButton* NoticeDialog::ok_button() const {
+  return m_ui->ok;
+}
+QAbstractButton* NoticeDialog::do_not_show_box() const {
+  return m_ui->do_not_show;
+}
 
 }  // namespace wayfetch

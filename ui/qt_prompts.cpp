@@ -32,13 +32,17 @@ QMessageBox::Icon box_icon(PromptIcon icon) {
   return QMessageBox::Information;
 }
 
-QString qt_string(const String& text) { return QString::fromStdString(text.to_utf8()); }
+QString qt_string(const String& text) {
+  return QString::fromStdString(text.to_utf8());
+}
 
 }  // namespace
 
 QtPrompts::QtPrompts(QObject* parent) : QObject(parent) {}
 
-QtPrompts::~QtPrompts() { shut_down(); }
+QtPrompts::~QtPrompts() {
+  shut_down();
+}
 
 void QtPrompts::shut_down() {
   {
@@ -61,7 +65,9 @@ void QtPrompts::cancel_open() {
   }
 }
 
-QWidget* QtPrompts::owner() const { return visible_owner(owner_.data()); }
+QWidget* QtPrompts::owner() const {
+  return visible_owner(owner_.data());
+}
 
 int QtPrompts::run(QDialog& dialog) {
   open_.emplace_back(&dialog);
@@ -146,8 +152,7 @@ bool QtPrompts::credentials(ProxyCredentials& credentials) {
       [this, user, password]() -> Entered {
         CredentialsDialog dialog(user, password, owner());
         if (run(dialog) != QDialog::Accepted) return std::nullopt;
-        return std::make_pair(dialog.user_name().toStdString(),
-                              dialog.password().toStdString());
+        return std::make_pair(dialog.user_name().toStdString(), dialog.password().toStdString());
       },
       std::nullopt);
   if (!entered) return false;

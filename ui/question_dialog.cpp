@@ -25,8 +25,14 @@ bool QuestionDialog::remember() const {
   return !m_ui->remember->isHidden() && m_ui->remember->isChecked();
 }
 
-QAbstractButton* QuestionDialog::yes_button() const { return m_ui->yes; }
-QAbstractButton* QuestionDialog::no_button() const { return m_ui->no; }
-QAbstractButton* QuestionDialog::remember_box() const { return m_ui->remember; }
+QAbstractButton* QuestionDialog::yes_button() const {
+  return m_ui->yes;
+}
+QAbstractButton* QuestionDialog::no_button() const {
+  return m_ui->no;
+}
+QAbstractButton* QuestionDialog::remember_box() const {
+  return m_ui->remember;
+}
 
 }  // namespace wayfetch

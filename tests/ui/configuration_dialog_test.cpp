@@ -96,8 +96,8 @@ TEST_F(ConfigurationDialogTest, ProxyNameSplitsAndIsRebuiltOrRefused) {
       {"old:1", "old", "1", "", "8080", nullptr},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.stored) + " / " + (c.typed_address ? c.typed_address : "-") +
-                 " : " + (c.typed_port ? c.typed_port : "-"));
+    SCOPED_TRACE(std::string(c.stored) + " / " + (c.typed_address ? c.typed_address : "-") + " : " +
+                 (c.typed_port ? c.typed_port : "-"));
     store_proxy(ProxyMode::proxy, c.stored);
     messages_.clear();
     auto dialog = open();

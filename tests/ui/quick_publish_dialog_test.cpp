@@ -60,7 +60,7 @@ TEST_F(QuickPublishDialogTest, PublishesAGoodPageAndRefusesTheRest) {
   struct Case {
     std::string source;
     std::string target;
-    int32_t message;   // 0: none
+    int32_t message;  // 0: none
     bool closes;
     std::string book;  // "" : no book expected there
   };
@@ -106,7 +106,7 @@ TEST_F(QuickPublishDialogTest, CancelStopsThePublishWithoutAPartialBook) {
   QTest::mouseClick(dialog_.findChild<QPushButton*>("publish"), Qt::LeftButton);
   ASSERT_TRUE(dialog_.publishing());
   EXPECT_FALSE(dialog_.findChild<QLineEdit*>("source")->isEnabled());
-  dialog_.reject();  // Escape, Cancel and the close button all come here
+  dialog_.reject();              // Escape, Cancel and the close button all come here
   EXPECT_EQ(closed.count(), 0);  // not before the publish has stopped
   ASSERT_TRUE(closed.wait(60000));
   EXPECT_EQ(dialog_.result(), QDialog::Rejected);
@@ -125,8 +125,8 @@ TEST_F(QuickPublishDialogTest, BrowseOffersTheFilters) {
   QTest::mouseClick(dialog_.findChild<QToolButton*>("browse_source"), Qt::LeftButton);
   QTest::mouseClick(dialog_.findChild<QToolButton*>("browse_target"), Qt::LeftButton);
   ASSERT_EQ(offered.size(), 2u);
-  EXPECT_EQ(offered[0], (QStringList{"Text Files (*.TXT)", "HTML Files (*.htm *.html)",
-                                     "All Files (*.*)"}));
+  EXPECT_EQ(offered[0],
+            (QStringList{"Text Files (*.TXT)", "HTML Files (*.htm *.html)", "All Files (*.*)"}));
   EXPECT_EQ(offered[1], (QStringList{"PRC Files (*.prc *.pdb)", "All Files (*.*)"}));
   EXPECT_EQ(dialog_.findChild<QLineEdit*>("source")->text(), "/pages/a.html");
   EXPECT_TRUE(dialog_.findChild<QLineEdit*>("target")->text().isEmpty());
