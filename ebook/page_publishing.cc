@@ -1,7 +1,5 @@
 #include "ebook/page_publishing.h"
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <system_error>
 
@@ -43,12 +41,11 @@ bool is_publishable(const std::string& path) {
 }
 
 // Names compare as text only after the ".prc" change; a link or a second
-// name of the page is found by what the file system says it is.
+// name of the page is found by what the file system says it is (device and
+// inode). A book that does not exist yet is no page.
 bool same_file(const std::string& a, const std::string& b) {
-  struct stat first {};
-  struct stat second {};
-  if (::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0) return false;
-  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+  std::error_code error;
+  return fs::equivalent(a, b, error) && !error;
 }
 
 // The collected failure texts without the separator after the last one.

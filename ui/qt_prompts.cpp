@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QMessageBox>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 
 #include "core/string_table.h"
@@ -38,7 +39,11 @@ QString qt_string(const String& text) {
 
 }  // namespace
 
-QtPrompts::QtPrompts(QObject* parent) : QObject(parent) {}
+QtPrompts::QtPrompts(QObject* parent) : QObject(parent), serve_timer_(new QTimer(this)) {
+  serve_timer_->setInterval(serve_interval_ms);
+  connect(serve_timer_, &QTimer::timeout, this, &QtPrompts::serve);
+  serve_timer_->start();
+}
 
 QtPrompts::~QtPrompts() {
   shut_down();
@@ -48,12 +53,40 @@ void QtPrompts::shut_down() {
   {
     std::lock_guard hold(waiting_->mutex);
     waiting_->shut_down = true;
+    // Their callers are released below; nobody waits for these any more.
+    waiting_->asked.clear();
   }
   waiting_->answered.notify_all();
-  if (QThread::currentThread() == thread()) {
+  // Off the GUI thread, the next serve() closes the open prompts.
+  if (QThread::currentThread() == thread()) cancel_open();
+}
+
+void QtPrompts::serve() {
+  std::deque<std::function<void()>> asked;
+  bool shut = false;
+  {
+    std::lock_guard hold(waiting_->mutex);
+    asked.swap(waiting_->asked);
+    shut = waiting_->shut_down;
+  }
+  if (shut) {
+    // Shut down from another thread: the callers were released already.
+    serve_timer_->stop();
     cancel_open();
-  } else {
-    QMetaObject::invokeMethod(this, &QtPrompts::cancel_open, Qt::QueuedConnection);
+    return;
+  }
+  // Each prompt is shown from an event of its own, not from this slot: Qt
+  // does not fire a timer again while its slot runs, and an open prompt's
+  // nested event loop must still see this timer (for the next prompt and
+  // for a shut-down from another thread).
+  for (std::function<void()>& show : asked) {
+    QTimer::singleShot(0, this, [waiting = waiting_, show = std::move(show)] {
+      {
+        std::lock_guard hold(waiting->mutex);
+        if (waiting->shut_down) return;
+      }
+      show();
+    });
   }
 }
 
@@ -79,31 +112,24 @@ int QtPrompts::run(QDialog& dialog) {
 template <typename T>
 T QtPrompts::ask(std::function<T()> show, T fallback) {
   std::shared_ptr<Waiting> waiting = waiting_;
-  {
-    std::lock_guard hold(waiting->mutex);
-    if (waiting->shut_down) return fallback;
+  std::unique_lock hold(waiting->mutex);
+  if (waiting->shut_down) return fallback;
+  if (QThread::currentThread() == thread()) {
+    hold.unlock();
+    return show();
   }
-  if (QThread::currentThread() == thread()) return show();
 
   // The answer lives beside the waiting state, not on the caller's stack:
   // a caller released by shut_down() may be gone when the dialog closes.
   auto answer = std::make_shared<std::optional<T>>();
-  QMetaObject::invokeMethod(
-      this,
-      [this, waiting, answer, show = std::move(show)] {
-        {
-          std::lock_guard hold(waiting->mutex);
-          if (waiting->shut_down) return;
-        }
-        T value = show();
-        {
-          std::lock_guard hold(waiting->mutex);
-          *answer = std::move(value);
-        }
-        waiting->answered.notify_all();
-      },
-      Qt::QueuedConnection);
-  std::unique_lock hold(waiting->mutex);
+  waiting->asked.push_back([waiting, answer, show = std::move(show)] {
+    T value = show();
+    {
+      std::lock_guard done(waiting->mutex);
+      *answer = std::move(value);
+    }
+    waiting->answered.notify_all();
+  });
   waiting->answered.wait(hold, [&] { return answer->has_value() || waiting->shut_down; });
   return answer->has_value() ? std::move(**answer) : fallback;
 }

@@ -4,10 +4,13 @@
 //
 // Threads: the object lives on the GUI thread. A prompt asked there is shown
 // at once (a nested event loop: the window stays responsive). A prompt asked
-// on another thread (the update's worker) is posted to the GUI thread and
-// the caller waits for the answer, as a blocking queued call would; unlike
-// one, the wait ends at shut_down(), so a worker is never left waiting for a
-// GUI thread that has stopped serving events.
+// on another thread (the update's worker) is queued for the GUI thread,
+// which takes it within serve_interval_ms, and the caller waits for the
+// answer, as a blocking queued call would; unlike one, the wait ends at
+// shut_down(), so a worker is never left waiting for a GUI thread that has
+// stopped serving events. The queue is ours (a mutex and a condition
+// variable), not Qt's cross-thread events, so every hand-over between the
+// threads is one a race checker can see.
 //
 // Stop and exit: cancel_open() answers every open prompt as Cancel / No /
 // "later" (the window calls it for Stop). shut_down() does the same, wakes
@@ -18,6 +21,7 @@
 #define WAYFETCH_UI_QT_PROMPTS_H
 
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -29,6 +33,7 @@
 #include "config/prompts.h"
 
 class QDialog;
+class QTimer;
 class QWidget;
 
 namespace wayfetch {
@@ -37,6 +42,9 @@ class QtPrompts : public QObject, public Prompts {
   Q_OBJECT
 
  public:
+  // How often the GUI thread looks for prompts from other threads.
+  static constexpr int serve_interval_ms = 25;
+
   // REQUIRES: created on the GUI thread.
   explicit QtPrompts(QObject* parent = nullptr);
   // Shuts down (see shut_down()).
@@ -70,6 +78,7 @@ class QtPrompts : public QObject, public Prompts {
     std::mutex mutex;
     std::condition_variable answered;
     bool shut_down = false;
+    std::deque<std::function<void()>> asked;  // prompts for the GUI thread
   };
 
   // Runs `show` on the GUI thread and returns its answer, or `fallback`
@@ -79,9 +88,13 @@ class QtPrompts : public QObject, public Prompts {
   // Shows `dialog` modally (or through the hook), counted as open.
   int run(QDialog& dialog);
   QWidget* owner() const;
+  // GUI thread, on the timer: shows the queued prompts; after shut_down()
+  // from another thread, answers the open ones and stops.
+  void serve();
 
   std::shared_ptr<Waiting> waiting_ = std::make_shared<Waiting>();
   QPointer<QWidget> owner_;
+  QTimer* serve_timer_ = nullptr;
   RunHook run_hook_;
   std::vector<QPointer<QDialog>> open_;  // GUI thread only
 };

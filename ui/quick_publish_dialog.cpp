@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QStyle>
-#include <QThread>
+#include <QTimer>
 
 #include "core/string_table.h"
 #include "ui_quick_publish_dialog.h"
@@ -13,29 +13,24 @@
 namespace wayfetch {
 namespace {
 
-// Hands the publisher's progress to the dialog's bar on the GUI thread.
-// Queued calls addressed to the dialog are dropped once it is gone, and it
-// joins the worker before it goes.
+// Hands the publisher's progress to the dialog through atomics.
 class ProgressRelay : public PublishProgress {
  public:
-  explicit ProgressRelay(QProgressBar* bar) : bar_(bar) {}
+  ProgressRelay(std::atomic<int32_t>& range, std::atomic<int32_t>& position)
+      : range_(range), position_(position) {}
   void set_range(Stage /*stage*/, int32_t count) override {
-    QMetaObject::invokeMethod(
-        bar_,
-        [bar = bar_, count] {
-          bar->setRange(0, count > 0 ? count : 1);
-          bar->setValue(0);
-        },
-        Qt::QueuedConnection);
+    position_.store(0);
+    range_.store(count > 0 ? count : 1);
   }
-  void set_position(int32_t position) override {
-    QMetaObject::invokeMethod(
-        bar_, [bar = bar_, position] { bar->setValue(position); }, Qt::QueuedConnection);
-  }
+  void set_position(int32_t position) override { position_.store(position); }
 
  private:
-  QProgressBar* bar_;
+  std::atomic<int32_t>& range_;
+  std::atomic<int32_t>& position_;
 };
+
+// How often the GUI thread looks at a running publish.
+constexpr int poll_interval_ms = 50;
 
 }  // namespace
 
@@ -52,6 +47,9 @@ QuickPublishDialog::QuickPublishDialog(QWidget* parent)
     button->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
   }
   m_ui->progress->setVisible(false);
+  poll_timer_ = new QTimer(this);
+  poll_timer_->setInterval(poll_interval_ms);
+  connect(poll_timer_, &QTimer::timeout, this, &QuickPublishDialog::poll);
   connect(m_ui->browse_source, &QToolButton::clicked, this, [this] { browse(true); });
   connect(m_ui->browse_target, &QToolButton::clicked, this, [this] { browse(false); });
   connect(m_ui->publish, &QPushButton::clicked, this, &QuickPublishDialog::publish);
@@ -59,9 +57,9 @@ QuickPublishDialog::QuickPublishDialog(QWidget* parent)
 }
 
 QuickPublishDialog::~QuickPublishDialog() {
-  if (worker_ != nullptr) {
+  if (worker_.joinable()) {
     stop_.store(true);
-    worker_->wait();
+    worker_.join();
   }
 }
 
@@ -103,7 +101,7 @@ void QuickPublishDialog::set_busy(bool busy) {
 }
 
 void QuickPublishDialog::publish() {
-  if (worker_ != nullptr) return;
+  if (worker_.joinable()) return;
   const QString source = m_ui->source->text().trimmed();
   if (source.isEmpty() || !QFileInfo(source).isFile()) {
     message(strings::no_valid_file_name, QMessageBox::Information);
@@ -114,24 +112,35 @@ void QuickPublishDialog::publish() {
   m_ui->target->setText(QString::fromStdString(book));
 
   stop_.store(false);
+  ended_.store(false);
+  range_.store(0);
+  position_.store(0);
   m_ui->progress->setRange(0, 0);
   set_busy(true);
-  worker_ = QThread::create([this, bar = m_ui->progress, page, book] {
-    ProgressRelay relay(bar);
+  worker_ = std::thread([this, page, book] {
+    ProgressRelay relay(range_, position_);
     PagePublishOptions options;
     options.progress = &relay;
     options.stop = [this] { return stop_.load(); };
     outcome_ = publish_page(page, book, options);
+    ended_.store(true);
   });
-  connect(worker_, &QThread::finished, this, &QuickPublishDialog::publish_ended);
-  worker_->start();
+  poll_timer_->start();
+}
+
+void QuickPublishDialog::poll() {
+  const int32_t range = range_.load();
+  if (range > 0) {
+    m_ui->progress->setRange(0, range);
+    m_ui->progress->setValue(position_.load());
+  }
+  if (ended_.load()) publish_ended();
 }
 
 void QuickPublishDialog::publish_ended() {
+  poll_timer_->stop();
   // Joining makes the worker's outcome visible here.
-  worker_->wait();
-  delete worker_;
-  worker_ = nullptr;
+  worker_.join();
   set_busy(false);
   switch (outcome_.result) {
     case PagePublishResult::published:
@@ -155,7 +164,7 @@ void QuickPublishDialog::publish_ended() {
 }
 
 void QuickPublishDialog::reject() {
-  if (worker_ != nullptr) {
+  if (worker_.joinable()) {
     stop_.store(true);
     return;
   }
@@ -163,7 +172,7 @@ void QuickPublishDialog::reject() {
 }
 
 void QuickPublishDialog::closeEvent(QCloseEvent* event) {
-  if (worker_ != nullptr) {
+  if (worker_.joinable()) {
     stop_.store(true);
     event->ignore();
     return;

@@ -21,7 +21,9 @@
 #define WAYFETCH_UI_QUICK_PUBLISH_DIALOG_H
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
+#include <thread>
 
 #include <QDialog>
 #include <QScopedPointer>
@@ -30,7 +32,7 @@
 #include "ebook/page_publishing.h"
 #include "ui/message_boxes.h"
 
-class QThread;
+class QTimer;
 
 namespace Ui {
 class QuickPublishDialog;
@@ -46,7 +48,7 @@ class QuickPublishDialog : public QDialog {
   // Stops a publish in progress and waits for its worker.
   ~QuickPublishDialog() override;
 
-  bool publishing() const { return worker_ != nullptr; }
+  bool publishing() const { return worker_.joinable(); }
   // The browse filters, as shown in the file dialogs.
   static QStringList source_filters();
   static QStringList target_filters();
@@ -70,6 +72,8 @@ class QuickPublishDialog : public QDialog {
  private:
   void browse(bool source);
   void publish();
+  // GUI thread, on the timer: shows the progress; joins an ended worker.
+  void poll();
   void publish_ended();
   void set_busy(bool busy);
   void message(int32_t text_id, QMessageBox::Icon icon);
@@ -77,9 +81,15 @@ class QuickPublishDialog : public QDialog {
   QScopedPointer<Ui::QuickPublishDialog> m_ui;
   BrowseHook browse_hook_;
   MessageHook message_hook_;
-  QThread* worker_ = nullptr;
+  // The worker hands its progress over in atomics that the GUI thread polls
+  // (no Qt call crosses threads, so every hand-over is one a race checker
+  // sees); the outcome is read only after joining it.
+  std::thread worker_;
+  QTimer* poll_timer_ = nullptr;
   std::atomic<bool> stop_{false};
-  // Written by the worker, read on the GUI thread after joining it.
+  std::atomic<bool> ended_{false};
+  std::atomic<int32_t> range_{0};
+  std::atomic<int32_t> position_{0};
   PagePublishOutcome outcome_;
 };
 
