@@ -3,6 +3,7 @@
 // program's (program/program_entry.h).
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@
 #include "app/update_command.h"
 #include "platform/stop_signals.h"
 #include "program/program_entry.h"
+#include "ui/desktop_host.h"
 
 namespace {
 
@@ -177,7 +179,8 @@ int main(int argc, char** argv) {
   if (argc < 2 ||
       (std::string_view(argv[1]) != "-h" &&
        (!std::string_view(argv[1]).starts_with("--") || std::string_view(argv[1]) == "--hidden"))) {
-    return wayfetch::run_program_entry(argc, argv, nullptr);
+    const std::unique_ptr<wayfetch::WindowHost> host = wayfetch::make_desktop_host();
+    return wayfetch::run_program_entry(argc, argv, host.get());
   }
   const std::string_view command = argv[1];
   std::vector<std::string_view> rest(argv + 2, argv + argc);

@@ -13,6 +13,8 @@
 #include <functional>
 #include <string>
 
+#include "ebook/page_publishing.h"
+
 namespace wayfetch {
 
 // Exit codes of the command line.
@@ -24,10 +26,7 @@ inline constexpr int exit_usage = 2;    // the command line is wrong
 // be had, the web was skipped while items were due, or the run was stopped.
 inline constexpr int exit_not_run = 3;
 
-// The e-book path for `source` and the optional `target` ("" when not given):
-// the target, or the source when none, with the extension ".prc" in place
-// of its own; a target that is an existing folder receives the source's name.
-std::string quick_publish_target(const std::string& source, const std::string& target);
+// The e-book's name comes from quick_publish_target (ebook/page_publishing.h).
 
 // Publishes `source` into the target; returns the exit code. `stop` (may be
 // empty) is asked while the book is made; once it answers true the publish

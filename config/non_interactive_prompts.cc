@@ -43,6 +43,11 @@ QuestionAnswer NonInteractivePrompts::question(int32_t text_id) {
   return QuestionAnswer{};
 }
 
+bool NonInteractivePrompts::yes_no(int32_t text_id) {
+  write(table_text(text_id), "not asked, no one to answer: No");
+  return false;
+}
+
 bool NonInteractivePrompts::credentials(ProxyCredentials& /*credentials*/) {
   write(table_text(strings::proxy_credentials), "not asked, no one to answer: cancelled");
   return false;

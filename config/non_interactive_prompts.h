@@ -4,6 +4,7 @@
 // UTF-8, what was shown and what it answered in the user's place:
 //   messages and notices    "Lorvane Wayfetch: <text>" (a notice unticked);
 //   the yes/no question     answered No, not remembered (asked again next time);
+//   the plain Ja/Nein       answered No;
 //   the credentials dialog  cancelled, so a proxy that keeps asking ends each
 //                           request with its status instead of looping;
 //   the new-version dialog  "Später daran erinnern.", with the offered version.
@@ -30,6 +31,7 @@ class NonInteractivePrompts : public Prompts {
   void message(int32_t text_id, PromptIcon icon) override;
   void message_with_text(int32_t text_id, const String& appended, PromptIcon icon) override;
   QuestionAnswer question(int32_t text_id) override;
+  bool yes_no(int32_t text_id) override;
   bool credentials(ProxyCredentials& credentials) override;
   NewVersionChoice new_version(const String& offered) override;
   bool notice(int32_t text_id) override;

@@ -55,6 +55,10 @@ class Prompts {
   // String `text_id` as a question with "Ja", "Nein" and the box for not
   // asking again.
   virtual QuestionAnswer question(int32_t text_id) = 0;
+  // String `text_id` as a plain question with "Ja" and "Nein" (10146, whether
+  // to convert an earlier installation); true for Ja. A front end that has
+  // no such question answers No, which changes nothing.
+  virtual bool yes_no(int32_t /*text_id*/) { return false; }
   // The credentials dialog (title 10133, text 10143), prefilled with
   // `credentials`; true on OK with the fields as entered, false on Cancel
   // (`credentials` then unchanged).

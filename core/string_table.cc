@@ -7,9 +7,9 @@ namespace wayfetch::strings {
 namespace {
 
 // Sorted by identifier. "License" is English in the delivered German table.
-// 10143, 10144, 10154, 10168 and 20003 are ours: the delivered table has no text
-// for them.
-constexpr std::array<std::pair<int32_t, std::string_view>, 39> entries{{
+// 10143, 10144, 10154, 10168, 20001 and 20003 are ours: the delivered table has no
+// text for them.
+constexpr std::array<std::pair<int32_t, std::string_view>, 42> entries{{
     {sending_to_sync_folder, "Zum Sync. Folder senden..."},
     {toolbar_update_now, "Jetzt Updaten"},
     {toolbar_stop, "Stop"},
@@ -17,6 +17,7 @@ constexpr std::array<std::pair<int32_t, std::string_view>, 39> entries{{
     {toolbar_find_ebooks, "E-Books"},
     {update_ended_in, "Update endet in "},
     {toolbar_quick_publish, "Veröffentlichen"},
+    {no_valid_file_name, "Bitte geben Sie einen gültigen Dateinamen ein."},
     {description_suffix, ".enews"},
     {table_of_contents, "Inhaltsverzeichnis"},
     {subscription_saved,
@@ -27,6 +28,9 @@ constexpr std::array<std::pair<int32_t, std::string_view>, 39> entries{{
      "Möchten Sie sie automatisch auf Ihren PDA aktualisieren?"},
     {kilobytes, " KB"},
     {program_title, "Lorvane Wayfetch"},
+    {unsuitable_field,
+     "Ein Feld enthält einen unpassenden Wert. (Benutzen Sie kein Semikolon in der Proxi "
+     "Adresse)."},
     {list_busy, "Die Konfiguration wird während des Updates deaktiviert."},
     {enews_file_not_added,
      "Der Wayfetch konnte die Datei nicht korrekt downloaden. Bitte überprüfen Sie, ob der "
@@ -59,6 +63,9 @@ constexpr std::array<std::pair<int32_t, std::string_view>, 39> entries{{
     {estimated_download_time, "Geschätzte Download-Zeit :"},
     {download_problems, "Probleme beim Download. E-News wird nicht gebildet"},
     {enews_with_problems, "Beim Herunterladen dieser E-News gab es Probleme: "},
+    {page_not_loaded,
+     "Die Datei konnte nicht geladen werden. Bitte prüfen Sie, ob sie eine gültige HTML- oder "
+     "Textdatei ist."},
     {sync_starting, "Startet Synchronisierung..."},
     {update_finished_notice,
      "Das Update ist beendet. Ihre E-News werden bei der nächsten Synchronisierung auf Ihren "

@@ -20,6 +20,7 @@ inline constexpr int32_t toolbar_stop = 17;                  // toolbar: "Stop"
 inline constexpr int32_t toolbar_find_enews = 18;            // toolbar: "E-News"
 inline constexpr int32_t toolbar_find_ebooks = 19;           // toolbar: "E-Books"
 inline constexpr int32_t toolbar_quick_publish = 10117;      // toolbar: "Veröffentlichen"
+inline constexpr int32_t no_valid_file_name = 10120;        // Quick publish: no such source
 inline constexpr int32_t description_suffix = 10127;        // ".enews"
 inline constexpr int32_t table_of_contents = 10128;         // "Inhaltsverzeichnis"
 inline constexpr int32_t subscription_saved = 10129;        // status: a forwarded eNews was added
@@ -28,6 +29,8 @@ inline constexpr int32_t kilobytes = 10132;                 // after the size es
 inline constexpr int32_t program_title = 10133;             // caption of every message box
 inline constexpr int32_t list_busy = 10135;                 // message: the list is locked by an update
 inline constexpr int32_t enews_file_not_added = 10136;      // message: an eNews file failed to load
+inline constexpr int32_t unsuitable_field = 10134;          // configuration: bad proxy field
+inline constexpr int32_t configuration_busy = 10135;        // the list lock is held by an update
 inline constexpr int32_t file_downloaded = 10138;           // status, with the eNews
 inline constexpr int32_t rendering_enews = 10139;           // status
 inline constexpr int32_t enews_rendered = 10140;            // status
@@ -50,6 +53,7 @@ inline constexpr int32_t nothing_to_download = 10165;       // label of the time
 inline constexpr int32_t estimated_download_time = 10166;   // label of the time estimate
 inline constexpr int32_t download_problems = 10167;         // status: an eNews is not built
 inline constexpr int32_t enews_with_problems = 10168;       // message, then the titles
+inline constexpr int32_t page_not_loaded = 20001;           // Quick publish: the page failed
 inline constexpr int32_t sync_starting = 20002;             // status at the start at a HotSync
 inline constexpr int32_t update_finished_notice = 20003;    // notice after a user's update
 
@@ -63,6 +67,38 @@ inline constexpr std::string_view do_not_ask_again = "Diese Frage nicht mehr ste
 inline constexpr std::string_view do_not_show_again = "Diese Nachricht nicht mehr zeigen";
 inline constexpr std::string_view label_user_name = "Benutzername:";
 inline constexpr std::string_view label_password = "Passwort:";
+inline constexpr std::string_view answer_yes = "Ja";
+inline constexpr std::string_view answer_no = "Nein";
+
+// The configuration dialog: its radio buttons as delivered (by control),
+// then our own title and labels.
+inline constexpr std::string_view sync_automatic =  // 1033
+    "Automatisches Update der E-News, jedesmal wenn der PDA synchronisiert wird.";
+inline constexpr std::string_view sync_manual = "Manuelles Update der E-News";  // 1034
+inline constexpr std::string_view proxy_none = "Kein Proxy benutzen";           // 1004
+inline constexpr std::string_view proxy_automatic =                             // 1005
+    "Internet Explorer Proxy Configuration benutzen";
+inline constexpr std::string_view proxy_given = "Dises Proxy benutzen :";  // 1006
+inline constexpr std::string_view configuration_title = "Konfiguration";
+inline constexpr std::string_view group_sync = "Synchronisierung";
+inline constexpr std::string_view group_proxy = "Proxy";
+inline constexpr std::string_view label_proxy_address = "Adresse:";
+inline constexpr std::string_view label_proxy_port = "Port:";
+inline constexpr std::string_view label_proxy_user = "Benutzername:";
+
+// The Quick publish dialog: the button and browse filters as delivered
+// (the filters with blanks between the patterns, which the file dialog
+// needs), then our own title and labels.
+inline constexpr std::string_view publish_button = "&Publizieren >>";
+inline constexpr std::string_view filter_text_files = "Text Files (*.TXT)";
+inline constexpr std::string_view filter_html_files = "HTML Files (*.htm *.html)";
+inline constexpr std::string_view filter_prc_files = "PRC Files (*.prc *.pdb)";
+inline constexpr std::string_view filter_all_files = "All Files (*.*)";
+inline constexpr std::string_view quick_publish_title = "Express Publikation";
+inline constexpr std::string_view message_title_short = "Wayfetch";
+inline constexpr std::string_view label_source_file = "Quelldatei:";
+inline constexpr std::string_view label_target_file = "Zieldatei (.prc):";
+inline constexpr std::string_view cancel_button = "Abbrechen";
 
 // Window texts without an identifier of their own: the menus, the pop-up
 // menus, the labels and the about box, as delivered (typos included). Those

@@ -46,7 +46,10 @@ class ProgramProcess {
       const std::string name = entry.substr(0, entry.find('='));
       std::string lower = name;
       for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      if (lower.find("proxy") == std::string::npos && !name.starts_with("XDG_")) {
+      // The program runs headless here: no display reaches it.
+      const bool display =
+          name == "DISPLAY" || name == "WAYLAND_DISPLAY" || name == "QT_QPA_PLATFORM";
+      if (lower.find("proxy") == std::string::npos && !name.starts_with("XDG_") && !display) {
         environment_.push_back(entry);
       }
     }

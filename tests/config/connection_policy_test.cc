@@ -370,6 +370,7 @@ TEST(NonInteractivePrompts, AnswersAtOnceAndSaysWhatItAnswered) {
   EXPECT_FALSE(prompts.credentials(credentials));
   EXPECT_EQ(prompts.new_version(String("3.3.0")), NewVersionChoice::remind_later);
   EXPECT_FALSE(prompts.notice(20003));
+  EXPECT_FALSE(prompts.yes_no(strings::convert_old_installation));
   EXPECT_EQ(err.str(),
             "Lorvane Wayfetch: Beim Herunterladen dieser E-News gab es Probleme: News, Sport\n"
             "Lorvane Wayfetch: Sie symchronisieren Ihren PDA mit Lorvane. Einige E-News sind nicht "
@@ -381,7 +382,11 @@ TEST(NonInteractivePrompts, AnswersAtOnceAndSaysWhatItAnswered) {
             "Lorvane Wayfetch: Eine neuere Version von Lorvane ist verfügbar: 3.3.0\n"
             "  (not asked, no one to answer: Später daran erinnern.)\n"
             "Lorvane Wayfetch: Das Update ist beendet. Ihre E-News werden bei der nächsten "
-            "Synchronisierung auf Ihren PDA übertragen.\n");
+            "Synchronisierung auf Ihren PDA übertragen.\n"
+            "Lorvane Wayfetch: Es gibt bereits eine ältere Version. Der Wayfetch kann die alte "
+            "Konfiguration jetzt erneuern. Dazu brauchen Sie eine Verbindung zum Internet. Wollen "
+            "Sie jetzt aktualisieren?\n"
+            "  (not asked, no one to answer: No)\n");
 }
 
 }  // namespace
