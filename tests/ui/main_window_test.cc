@@ -39,7 +39,7 @@ namespace {
 
 using testing::ScriptedPrompts;
 
-struct ItemSpec {
+struct ItemSetup {
   const char* name;
   bool selected;
 };
@@ -78,17 +78,17 @@ class MainWindowTest : public ::testing::Test {
   QString text_of(QLabel* label) { return label->text(); }
 
   // Subscribes to an eNews made here, then shows the list as initialising does.
-  void add(const char* name, std::vector<ItemSpec> items, bool oneshot = false) {
+  void add(const char* name, std::vector<ItemSetup> items, bool oneshot = false) {
     ENewsList list;
     auto enews = std::make_unique<ENews>();
     enews->set_name(name);
     enews->title = String((std::string("Title ") + name).c_str());
     enews->oneshot = oneshot;
-    for (const ItemSpec& spec : items) {
+    for (const ItemSetup& setup : items) {
       auto item = std::make_unique<ENewsItem>();
-      item->set_name(spec.name);
-      item->title = String(spec.name);
-      item->set_selected(spec.selected);
+      item->set_name(setup.name);
+      item->title = String(setup.name);
+      item->set_selected(setup.selected);
       enews->add_item(std::move(item));
     }
     list.push_back(std::move(enews));
