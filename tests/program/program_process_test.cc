@@ -34,9 +34,7 @@ class ProgramProcessTest : public ::testing::Test {
   // An instance left by a failed check must not outlive the test.
   ~ProgramProcessTest() override { (void)run({"-k"}); }
 
-  std::string settings_file() const {
-    return program_.config_dir() + "/lorvane-wayfetch/settings";
-  }
+  std::string settings_file() const { return program_.config_dir() + "/lorvane-wayfetch/settings"; }
   std::string enews_file() const { return dir_.file("my files/harbour news.enews"); }
   std::string other_file() const { return dir_.file("my files/not an enews.enews"); }
 
@@ -121,7 +119,8 @@ TEST_F(ProgramProcessTest, ForwardingStartsAnInstanceWhenNoneRuns) {
   EXPECT_EQ(run({"-enews", relative}).status, 1);
   // Installed: the program is started and the relative path made absolute
   // against the forwarding start's folder.
-  write_bytes(settings_file(), "[SOFTWARE\\Lorvane\\Wayfetch]\nWayfetch Exe=" WAYFETCH_PROGRAM "\n");
+  write_bytes(settings_file(),
+              "[SOFTWARE\\Lorvane\\Wayfetch]\nWayfetch Exe=" WAYFETCH_PROGRAM "\n");
   const testing::ProgramResult forwarded = run({"-enews", relative});
   EXPECT_EQ(forwarded.status, 0) << forwarded.err;
   ASSERT_TRUE(wait_for_instance());
