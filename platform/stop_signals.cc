@@ -32,11 +32,13 @@ StopSignals::StopSignals() {
   received_signal.store(0);
   install(SIGINT, old_interrupt_);
   install(SIGTERM, old_terminate_);
+  install(SIGHUP, old_hang_up_);
 }
 
 StopSignals::~StopSignals() {
   sigaction(SIGINT, &old_interrupt_, nullptr);
   sigaction(SIGTERM, &old_terminate_, nullptr);
+  sigaction(SIGHUP, &old_hang_up_, nullptr);
 }
 
 int StopSignals::received() {

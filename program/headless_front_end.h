@@ -5,7 +5,7 @@
 // No, messages written). Status lines go to standard error, one per line
 // ("wayfetch: <line>"); a show request is noted there too. wait() returns
 // once exit_requested() was called: by "-k" from another start, or by
-// SIGINT/SIGTERM through the program's request listener.
+// SIGINT/SIGTERM/SIGHUP through the program's request listener.
 //
 // Thread-safe: the observer calls arrive on the program's threads.
 #ifndef WAYFETCH_PROGRAM_HEADLESS_FRONT_END_H

@@ -10,9 +10,9 @@
 //      command-line run (--update, --subscribe...) may hold: waited for up
 //      to install_lock_wait_ms with a line on standard error, then exit 3;
 //   5. with a window host that is available, host->run(); else headless:
-//      the program with a HeadlessFrontEnd until "-k", SIGINT or SIGTERM.
+//      the program with a HeadlessFrontEnd until "-k", SIGINT, SIGTERM or SIGHUP.
 // The instance publishes its id as soon as the program has opened its named
-// events. A start ended by SIGINT or SIGTERM ends as that signal would,
+// events. A start ended by SIGINT, SIGTERM or SIGHUP ends as that signal would,
 // after the program's stop.
 //
 // "-enews PATH" hands the file (made absolute against this start's folder)

@@ -92,6 +92,7 @@ class ProgramProcess {
     sigemptyset(&defaults);
     sigaddset(&defaults, SIGINT);
     sigaddset(&defaults, SIGTERM);
+    sigaddset(&defaults, SIGHUP);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     sigset_t none;
     sigemptyset(&none);

@@ -182,7 +182,7 @@ std::vector<std::string> names_in(const std::string& folder) {
   return names;
 }
 
-// Stopped by SIGINT or SIGTERM, the command removes its working folder and
+// Stopped by SIGINT, SIGTERM or SIGHUP, the command removes its working folder and
 // the hidden partial book, keeps the previous book and ends by the signal.
 TEST(QuickPublishTest, SignalsLeaveNoWorkingFilesAndKeepTheOldBook) {
   TempDir site;
@@ -191,7 +191,7 @@ TEST(QuickPublishTest, SignalsLeaveNoWorkingFilesAndKeepTheOldBook) {
   const std::string page = site.file("long.html");
   write_bytes(page, "<html><body>" + body + "</body></html>");
 
-  for (const int signal_number : {SIGTERM, SIGINT}) {
+  for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(signal_number);
     TempDir work;
     TempDir shelf;
@@ -216,6 +216,7 @@ TEST(QuickPublishTest, SignalsLeaveNoWorkingFilesAndKeepTheOldBook) {
     if (child == 0) {
       std::signal(SIGINT, SIG_DFL);
       std::signal(SIGTERM, SIG_DFL);
+      std::signal(SIGHUP, SIG_DFL);
       const int null = open("/dev/null", O_WRONLY);
       dup2(null, 1);
       dup2(null, 2);

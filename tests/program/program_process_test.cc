@@ -2,6 +2,8 @@
 // the later starts that talk to it.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -9,6 +11,7 @@
 #include "platform/instance_lock.h"
 #include "platform/process_handle.h"
 #include "tests/app/program_process.h"
+#include "tests/support/palm_books.h"
 #include "tests/support/temp_dir.h"
 
 namespace wayfetch {
@@ -31,6 +34,7 @@ class ProgramProcessTest : public ::testing::Test {
   // An instance left by a failed check must not outlive the test.
   ~ProgramProcessTest() override { (void)run({"-k"}); }
 
+  std::string settings_file() const { return program_.config_dir() + "/lorvane-wayfetch/settings"; }
   std::string enews_file() const { return dir_.file("my files/harbour news.enews"); }
   std::string other_file() const { return dir_.file("my files/not an enews.enews"); }
 
@@ -43,9 +47,19 @@ class ProgramProcessTest : public ::testing::Test {
     ++starts_;
     return program_.run(args);
   }
+  // `wayfetch-hotsync ARGS` in the same private folders as the program.
+  testing::ProgramResult hotsync(const std::vector<std::string>& args) {
+    ++starts_;
+    const pid_t pid = program_.start(args, "exec '" WAYFETCH_HOTSYNC "' \"$@\"");
+    return pid > 0 ? program_.wait(pid, 90s) : testing::ProgramResult{};
+  }
   // Bounded waits for the instance's id and for a text in its messages.
-  bool wait_for_instance() const {
-    return eventually([&] { return !read_bytes(dir_.file("run/wayfetch/wayfetch.lock")).empty(); });
+  // An ended instance leaves its id behind: with `id`, only that one counts.
+  bool wait_for_instance(pid_t id = 0) const {
+    return eventually([&] {
+      const std::string held = read_bytes(dir_.file("run/wayfetch/wayfetch.lock"));
+      return id == 0 ? !held.empty() : held == std::to_string(id);
+    });
   }
   bool wait_for_text(const std::string& text) const {
     return eventually([&] { return read_bytes(instance_err_).find(text) != std::string::npos; });
@@ -105,7 +119,7 @@ TEST_F(ProgramProcessTest, ForwardingStartsAnInstanceWhenNoneRuns) {
   EXPECT_EQ(run({"-enews", relative}).status, 1);
   // Installed: the program is started and the relative path made absolute
   // against the forwarding start's folder.
-  write_bytes(program_.config_dir() + "/lorvane-wayfetch/settings",
+  write_bytes(settings_file(),
               "[SOFTWARE\\Lorvane\\Wayfetch]\nWayfetch Exe=" WAYFETCH_PROGRAM "\n");
   const testing::ProgramResult forwarded = run({"-enews", relative});
   EXPECT_EQ(forwarded.status, 0) << forwarded.err;
@@ -130,6 +144,73 @@ TEST_F(ProgramProcessTest, KillNeverSignalsAStaleOrForeignId) {
   ASSERT_TRUE(lock.publish(id));
   EXPECT_EQ(run({"-k"}).status, 0);
   lock.unlock();
+}
+
+// SIGINT, SIGTERM and SIGHUP end the instance as Exit does: the list is
+// saved and the installation free again, then it ends by the signal.
+TEST_F(ProgramProcessTest, StopSignalsEndTheInstanceAsExitDoes) {
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal_number);
+    const pid_t instance = start({});
+    ASSERT_GT(instance, 0);
+    ASSERT_TRUE(wait_for_instance(instance));
+    ASSERT_EQ(run({"-enews", enews_file()}).status, 0);
+    ASSERT_TRUE(wait_for_text("Die E-News wurde gespeichert."));
+    ASSERT_EQ(kill(instance, signal_number), 0);
+    EXPECT_EQ(program_.wait(instance, 10s).status, 128 + signal_number);
+    const testing::ProgramResult list = run({"--list"});
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_NE(list.out.find("The Harbour Gazette"), std::string::npos) << list.out;
+    const testing::ProgramResult removed = run({"--unsubscribe", "harbour"});
+    ASSERT_EQ(removed.status, 0) << removed.err << list.out;
+  }
+}
+
+// A HotSync: the host runs the conduit the instance registered at its
+// start, the conduit starts "wayfetch -conduit", and the update that start
+// causes installs the book built before in the handheld folder. Once with
+// the instance running, once with none (the conduit's start becomes it).
+TEST_F(ProgramProcessTest, HotSyncInstallsTheBuiltBook) {
+  write_bytes(settings_file(), "[SOFTWARE\\Lorvane\\Wayfetch]\nAssume online=yes\n");
+  const std::string folder = std::string(WAYFETCH_SOURCE_DIR) + "/examples/enews";
+  std::string address = "file://";
+  for (const char c : folder) address += c == ' ' ? std::string("%20") : std::string(1, c);
+  std::string description = read_bytes(folder + "/harbour.enews");
+  for (std::size_t at = 0; (at = description.find("@EXAMPLE@", at)) != std::string::npos;) {
+    description.replace(at, 9, address);
+    at += address.size();
+  }
+  write_bytes(enews_file(), description);
+  ASSERT_EQ(run({"--subscribe", enews_file()}).status, 0);
+  const testing::ProgramResult update = run({"--update"});
+  ASSERT_EQ(update.status, 0) << update.err;
+  // "PATH (N bytes)", one line per book.
+  const std::size_t size_at = update.out.find(" (");
+  ASSERT_NE(size_at, std::string::npos) << update.out;
+  const std::string book = update.out.substr(0, size_at);
+
+  for (const bool running : {true, false}) {
+    SCOPED_TRACE(running ? "instance running" : "no instance");
+    const std::string palm = dir_.file(running ? "palm1" : "palm2");
+    std::filesystem::create_directories(palm);
+    pid_t instance = -1;
+    if (running) {
+      instance = start({});
+      ASSERT_GT(instance, 0);
+      ASSERT_TRUE(wait_for_instance());
+    }
+    const testing::ProgramResult sync = hotsync({"--handheld", palm, "--timeout", "60"});
+    EXPECT_EQ(sync.status, 0) << sync.out << sync.err;
+    EXPECT_NE(sync.out.find("HotSync finished"), std::string::npos) << sync.out;
+    testing::expect_same_database(book, palm + "/The Harbour Gazette.pdb", false);
+
+    EXPECT_EQ(run({"-k"}).status, 0);
+    if (running) {
+      EXPECT_EQ(program_.wait(instance, 5s).status, 0);
+    }
+    // Ended either way: the installation is free.
+    EXPECT_EQ(run({"--list"}).status, 0);
+  }
 }
 
 }  // namespace
