@@ -6,6 +6,7 @@
 
 #include "core/ascii.h"
 #include "core/file.h"
+#include "core/markup_text.h"
 #include "core/string_table.h"
 #include "ebook/intermediate_file.h"
 #include "ebook/local_link.h"
@@ -55,29 +56,6 @@ class WorkingFolder {
   std::string path_;
 };
 
-// Metadata values are text, not markup: a title such as "Q&A <draft>" must
-// neither open a tag in the book nor lose its characters.
-std::string escaped(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 std::string metadata_block(const EbookPackage& package) {
   std::string block = "<metadata>";
   block += crlf;
@@ -89,7 +67,7 @@ std::string metadata_block(const EbookPackage& package) {
     if (entry.state != EntryState::in_use) continue;
     block += '<' + entry.name;
     if (ascii::equals_ignoring_case(entry.name, "dc:Identifier")) block += " id=\"uid\"";
-    block += '>' + escaped(entry.value) + "</" + entry.name + '>';
+    block += '>' + markup_text(entry.value) + "</" + entry.name + '>';
     block += crlf;
   }
   block += "</dc-metadata>";
@@ -147,8 +125,8 @@ std::string info_page(const EbookPackage& package) {
   std::string page = "<html><body><h1 align=\"center\">eBook Info</h1><br>";
   for (const MetadataEntry& entry : package.metadata()) {
     if (entry.state != EntryState::in_use || entry.name.empty() || entry.value.empty()) continue;
-    page += "<b>" + escaped(info_label(entry.name)) + ":</b></br>";
-    page += "<blockquote>" + escaped(entry.value) + "</blockquote>";
+    page += "<b>" + markup_text(info_label(entry.name)) + ":</b></br>";
+    page += "<blockquote>" + markup_text(entry.value) + "</blockquote>";
     page += "<br>";
   }
   page += "</body></html>";

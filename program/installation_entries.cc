@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "config/settings_names.h"
+#include "core/markup_text.h"
 #include "core/string_table.h"
 #include "hotsync/conduit_registry.h"
 #include "platform/file_replacement.h"
@@ -45,32 +46,12 @@ bool write_when_changed(const std::string& path, const std::string& content) {
   return replacement.commit();
 }
 
-std::string xml_escaped(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 std::string mime_package() {
   std::ostringstream text;
   text << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
        << "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
        << "  <mime-type type=\"" << subscription_mime_type << "\">\n"
-       << "    <comment>" << xml_escaped(strings::text(strings::subscription_file_type))
+       << "    <comment>" << markup_text(strings::text(strings::subscription_file_type))
        << "</comment>\n"
        << "    <sub-class-of type=\"application/xml\"/>\n"
        << "    <icon name=\"" << entry_name << "\"/>\n"
