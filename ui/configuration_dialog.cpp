@@ -3,29 +3,22 @@
 #include <QPushButton>
 
 #include "config/application_core.h"
+#include "config/proxy_name.h"
 #include "core/string_table.h"
 #include "ui_configuration_dialog.h"
 
 namespace wayfetch {
 
 ProxyFields split_proxy_name(const QString& name) {
-  const qsizetype colon = name.indexOf(QLatin1Char(':'));
-  if (colon < 0) return {name, QString()};
-  return {name.left(colon), name.mid(colon + 1)};
+  const ProxyNameFields fields = split_proxy_name(std::string_view(name.toStdString()));
+  return {QString::fromStdString(fields.address), QString::fromStdString(fields.port)};
 }
 
 std::optional<QString> join_proxy_name(const ProxyFields& fields) {
-  const QString address = fields.address.trimmed();
-  const QString port_text = fields.port.trimmed();
-  // The address may not carry a port of its own: it would be "host:a:b".
-  if (address.contains(QLatin1Char(':'))) return std::nullopt;
-  if (port_text.isEmpty()) return address;
-  // A port the connector cannot use (text, 0, 99999) or a port without a
-  // host would be stored as a name no request can reach.
-  bool number = false;
-  const uint port = port_text.toUInt(&number, 10);
-  if (!number || port < 1 || port > 65535 || address.isEmpty()) return std::nullopt;
-  return address + QLatin1Char(':') + QString::number(port);
+  const std::optional<std::string> name =
+      join_proxy_name(fields.address.toStdString(), fields.port.toStdString());
+  if (!name) return std::nullopt;
+  return QString::fromStdString(*name);
 }
 
 ConfigurationDialog::ConfigurationDialog(ApplicationCore& core, QWidget* parent)
