@@ -37,7 +37,7 @@ int32_t XmlParser::detect_encoding(ParseMode mode, String& text) {
   if (mode == ParseMode::xml_prolog_encoding) {
     for (const XmlNode& candidate : nodes_) {
       if (candidate.kind != node_comment) continue;
-      TextScanner declaration(candidate.name);
+      TextScanner declaration(candidate.name.str());
       if (find_assignment(declaration, "encoding")) {
         declaration.read_value();
         found.assign(declaration);
@@ -65,7 +65,7 @@ int32_t XmlParser::detect_encoding(ParseMode mode, String& text) {
           continue;
         }
         if (!http_equiv_seen || !attribute.attr_name.equals("content")) continue;
-        TextScanner content(attribute.name);
+        TextScanner content(attribute.name.str());
         if (!find_assignment(content, "charset")) continue;
         content.read_name(nullptr, false);
         if (content.window_empty()) continue;

@@ -88,7 +88,7 @@ class ParseMachine {
   bool name_is(int32_t start, int32_t stop, std::string_view word, bool prefix) const;
   // The name [start, stop) as a lower-case ASCII key.
   std::string name_key(int32_t start, int32_t stop) const;
-  std::string name_key(const String& name) const;
+  std::string name_key(const NodeText& name) const;
   std::string_view bytes(int32_t start, int32_t stop) const {
     return std::string_view(reinterpret_cast<const char*>(data_) + start,
                             static_cast<std::size_t>(stop > start ? stop - start : 0));

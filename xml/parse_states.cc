@@ -288,7 +288,7 @@ void ParseMachine::state_attribute_value() {
     if (char_at(stored_stop, &width) == '"') break;
     stored_stop += width;
   }
-  const Storage<int32_t>& children = parser_.nodes_.get(parser_.current_).children;
+  const ChildList& children = parser_.nodes_.get(parser_.current_).children;
   int32_t last = children.size() > 0 ? children.get(children.size() - 1) : -1;
   if (!parser_.valid(last) || parser_.nodes_.get(last).kind != node_attribute) {
     parser_.raise_error(errors::parse_node_not_created, line(), context_);

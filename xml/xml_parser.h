@@ -36,6 +36,7 @@
 #include "core/storage.h"
 #include "core/string.h"
 #include "core/text_scanner.h"
+#include "xml/node_store.h"
 #include "xml/xml_node.h"
 
 namespace wayfetch {
@@ -114,7 +115,6 @@ class XmlParser : public ErrorState {
   // i is not in the table.
   const XmlNode& get(int32_t i) const { return nodes_.get(i); }
   bool valid(int32_t i) const { return i >= 0 && i < nodes_.size(); }
-  const Storage<XmlNode>& nodes() const { return nodes_; }
 
   // ---- building (error 27 and -1 when the parent is not in the table) ----
   // An element named by `name`'s window, with source offsets. It is not
@@ -198,7 +198,7 @@ class XmlParser : public ErrorState {
   void hold_context(const ContextLease& lease);
 
   ParseMode mode_ = ParseMode::xml;
-  Storage<XmlNode> nodes_{initial_nodes};
+  NodeStore nodes_;
   int32_t node_limit_ = default_node_limit;
   int32_t line_ = 1;
   Storage<int32_t> open_elements_;
