@@ -66,16 +66,27 @@ std::string scanner_state(const TextScanner& text) {
          " cp=" + std::to_string(text.code_page()) + "\n";
 }
 
-// Traps when the texts differ, after printing the first line where they do.
+// Traps when the texts differ, after printing the first line where they do
+// (control bytes as \xHH: the log is UTF-16).
 void same(const char* what, const std::string& current, const std::string& reference) {
   if (current == reference) return;
   size_t at = 0;
   while (at < current.size() && at < reference.size() && current[at] == reference[at]) ++at;
-  size_t line_start = current.rfind('\n', at == 0 ? 0 : at - 1);
-  line_start = line_start == std::string::npos || at == 0 ? 0 : line_start + 1;
+  size_t line_start = at == 0 ? std::string::npos : current.rfind('\n', at - 1);
+  line_start = line_start == std::string::npos ? 0 : line_start + 1;
   auto line_of = [line_start](const std::string& s) {
     if (line_start >= s.size()) return std::string("(ends here)");
-    return s.substr(line_start, s.find('\n', line_start) - line_start);
+    std::string line;
+    for (char c : s.substr(line_start, s.find('\n', line_start) - line_start)) {
+      if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) {
+        line += c;
+      } else {
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(c));
+        line += hex;
+      }
+    }
+    return line;
   };
   std::fprintf(stderr, "%s differs at byte %zu\ncurrent:   %s\nreference: %s\n", what, at,
                line_of(current).c_str(), line_of(reference).c_str());

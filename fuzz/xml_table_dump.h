@@ -39,8 +39,7 @@ template <class Text>
 void append_text(std::string& out, const Text& text) {
   append_escaped(out, text.window_bytes());
   out += "(enc=" + std::to_string(static_cast<int32_t>(text.encoding())) +
-         " cp=" + std::to_string(text.code_page()) + " ctx=" + std::to_string(text.context()) +
-         ")";
+         " cp=" + std::to_string(text.code_page()) + " ctx=" + std::to_string(text.context()) + ")";
 }
 
 // Every node from `first` on, then the parse state and status.
