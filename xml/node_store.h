@@ -1,10 +1,15 @@
 // NodeStore: the records of one node table, addressed by index.
 //
-// A growable array of XmlNode records. Reading outside the table gives an
-// empty text record; writing outside it gives a scratch record that is set
-// back to empty each time it is handed out, so a caller never writes into
-// another caller's node. The array grows by half again when full; a table
-// that cannot grow (no memory, or past 2 GB) refuses the new record.
+// Records live in segments of 1024 that never move once full, so a table
+// that grows to hundreds of thousands of nodes never copies its records
+// again; only the first segment starts small (16 records) and doubles up to
+// 1024, so the many small tables of single tags and file heads stay small.
+// A table wastes at most one segment's unused part.
+//
+// Reading outside the table gives an empty text record; writing outside it
+// gives a scratch record that is set back to empty each time it is handed
+// out, so a caller never writes into another caller's node. A table that
+// cannot grow (no memory, or past 2 GB of records) refuses the new record.
 // Not thread-safe.
 #ifndef WAYFETCH_XML_NODE_STORE_H
 #define WAYFETCH_XML_NODE_STORE_H
@@ -18,29 +23,33 @@ namespace wayfetch {
 
 class NodeStore {
  public:
-  int32_t size() const { return static_cast<int32_t>(records_.size()); }
+  static constexpr int32_t segment_bits = 10;
+  static constexpr int32_t segment_size = 1 << segment_bits;
+
+  int32_t size() const { return size_; }
   const XmlNode& get(int32_t i) const {
     static const XmlNode none{};
-    return i >= 0 && i < size() ? records_[static_cast<std::size_t>(i)] : none;
+    return i >= 0 && i < size_ ? record(i) : none;
   }
   XmlNode& at(int32_t i) {
-    if (i >= 0 && i < size()) return records_[static_cast<std::size_t>(i)];
+    if (i >= 0 && i < size_) return const_cast<XmlNode&>(record(i));
     scratch_ = XmlNode();
     return scratch_;
   }
   // A new empty record at the end; null when the table cannot grow.
   XmlNode* append();
-  // Removes the last record.
-  void remove_last() {
-    if (!records_.empty()) records_.pop_back();
-  }
-  const XmlNode* begin() const { return records_.data(); }
-  const XmlNode* end() const { return records_.data() + records_.size(); }
+  void remove_last();
   // Empties the table and gives back its memory.
-  void reset() { std::vector<XmlNode>().swap(records_); }
+  void reset();
 
  private:
-  std::vector<XmlNode> records_;
+  const XmlNode& record(int32_t i) const {
+    return segments_[static_cast<std::size_t>(i >> segment_bits)]
+                    [static_cast<std::size_t>(i & (segment_size - 1))];
+  }
+
+  std::vector<std::vector<XmlNode>> segments_;
+  int32_t size_ = 0;
   XmlNode scratch_;
 };
 

@@ -74,6 +74,8 @@ class ParseMachine {
     return char_at(pos, &width);
   }
   bool at_end(int32_t pos) const { return pos >= end_; }
+  // Every byte is a character: scans may run over bytes.
+  bool single_byte() const { return !unicode_ && !double_byte_; }
   int32_t advance(int32_t pos) const {
     int32_t width = 0;
     char_at(pos, &width);

@@ -235,7 +235,8 @@ class TreeWriter {
 bool XmlParser::write_file(const String& path, int32_t options, const String& header) {
   bool wide = (options & write_unicode) != 0;
   int32_t narrow_code_page = platform::system_code_page;
-  for (const XmlNode& node : nodes_) {
+  for (int32_t i = 0; i < nodes_.size(); ++i) {
+    const XmlNode& node = nodes_.get(i);
     const NodeText& text = !node.name.empty() ? node.name : node.attr_name;
     if (text.empty()) continue;
     if (text.encoding() == TextEncoding::Unicode) {
