@@ -42,9 +42,9 @@ void NodeText::set_text(std::string_view bytes, TextEncoding encoding, int32_t c
   auto length = static_cast<int32_t>(bytes.size() < INT32_MAX ? bytes.size() : INT32_MAX);
   if (length <= inline_capacity) {
     uint8_t copy[inline_capacity];
-    std::memcpy(copy, bytes.data(), static_cast<std::size_t>(length));
+    if (length > 0) std::memcpy(copy, bytes.data(), static_cast<std::size_t>(length));
     release();
-    std::memcpy(small_, copy, static_cast<std::size_t>(length));
+    if (length > 0) std::memcpy(small_, copy, static_cast<std::size_t>(length));
     length_ = length;
   } else {
     auto* block = static_cast<uint8_t*>(std::malloc(static_cast<std::size_t>(length)));
