@@ -9,15 +9,16 @@
 // which element contents are raw text, where the parse stops and whether the
 // text's encoding is detected afterwards (docs/xml_parser.md).
 //
-// The parser owns its node table (a Storage of XmlNode records, index 0 is
-// the document root). Nodes of successive parses are appended under the
+// The parser owns its node table (a NodeStore of XmlNode records, index 0
+// is the document root). Nodes of successive parses are appended under the
 // root; nodes are only removed by remove_last_node and reset. References
 // returned by node() stay valid only until the next node is created.
 //
 // Failures: error 17 (no such node: the root is used), 18 (bad tag name),
 // 21 (file not written), 22 (input failed, or an inconsistent table), 23
 // (end tag of no open element), 24 (unterminated comment or declaration), 25
-// (input already failed), 26 (file not loaded), 27 (node not created);
+// (input already failed), 26 (file not loaded), 27 (node not created), 12
+// (the table could not grow: no memory);
 // warnings 5, 8, 9, 10, 11, 12, 13, 14. Messages quote the current line and
 // the input's context slot. Modes 3, 6 and 8 record codes without logging
 // and then leave `silent` as the caller had set it.
@@ -56,7 +57,6 @@ enum class ParseMode : int32_t {
 
 class XmlParser : public ErrorState {
  public:
-  static constexpr int32_t initial_nodes = 51;
   // By default a table never grows beyond this many nodes: a parse that
   // would pass it stops with error 27. Real pages have about 40 000 nodes a
   // megabyte; the limit keeps hostile input (one node per byte) to a few
