@@ -89,8 +89,10 @@ double libxml2(const std::vector<Page>& pages, int rounds) {
 void quiet(void*, const char*, ...) {}
 #endif
 
+// Small blocks from the heap and large ones mapped on their own: both count.
 size_t heap_in_use() {
-  return mallinfo2().uordblks;
+  struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
 }
 
 void table_memory(const std::vector<Page>& pages) {

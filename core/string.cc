@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/node_text.h"
 #include "platform/code_page.h"
 
 namespace wayfetch {
@@ -38,6 +39,13 @@ bool is_double_byte_lead(int32_t code_page, uint8_t byte) {
 CharReader CharReader::window_of(const String& text) {
   return CharReader{text.data(), text.window_start(), text.window_end(), text.encoding(),
                     text.code_page()};
+}
+
+CharReader CharReader::literal(const char* text) {
+  auto length = text == nullptr ? std::size_t{0} : std::strlen(text);
+  return CharReader{reinterpret_cast<const uint8_t*>(text), 0,
+                    static_cast<int32_t>(length < INT32_MAX ? length : INT32_MAX),
+                    TextEncoding::SingleByte, -1};
 }
 
 uint16_t CharReader::next() {
@@ -90,6 +98,15 @@ String::String(const String& other) : ErrorState() {
   assign(other);
 }
 
+String::String(const NodeText& text) : ErrorState() {
+  text.copy_to(*this);
+}
+
+String& String::operator=(const NodeText& text) {
+  text.copy_to(*this);
+  return *this;
+}
+
 String::String(String&& other) noexcept
     : ErrorState(other),
       encoding_(other.encoding_),
@@ -137,15 +154,20 @@ String& String::operator=(String&& other) noexcept {
 
 void String::assign(const String& other) {
   if (this == &other) return;
+  assign_bytes(other.window_bytes(), other.encoding_, other.code_page_, other.context_);
+  context_lease_ = other.context_lease_;
+}
+
+void String::assign_bytes(std::string_view window, TextEncoding encoding, int32_t code_page,
+                          int32_t context) {
   // Pointer and size rather than a string_view: g++ 12 at -O3 with -fPIC
   // takes the view for a dangling pointer.
-  const std::string_view window = other.window_bytes();
   const char* const bytes = window.data();
   const auto size = static_cast<int32_t>(window.size());
-  encoding_ = other.encoding_;
-  code_page_ = other.code_page_;
-  context_ = other.context_;
-  context_lease_ = other.context_lease_;
+  encoding_ = encoding;
+  code_page_ = code_page;
+  context_ = context;
+  context_lease_.reset();
   clear_status();
   length_ = 0;
   if (size > 0) {

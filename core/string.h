@@ -29,6 +29,8 @@
 namespace wayfetch {
 
 class File;
+class NodeText;
+struct CharReader;
 
 // How the bytes of a String are read. Values other than these three are
 // invalid and make character operations fail with error 4.
@@ -57,6 +59,9 @@ class String : public ErrorState {
   explicit String(std::string_view text);
   // Copies the other's window (see assign).
   String(const String& other);
+  // Copies a node's text with its labels and context, as assign does.
+  String(const NodeText& text);  // NOLINT(google-explicit-constructor): a node text is a text
+  String& operator=(const NodeText& text);
   String(String&& other) noexcept;
   String& operator=(const String& other);
   String& operator=(String&& other) noexcept;
@@ -65,6 +70,10 @@ class String : public ErrorState {
   // Copies the other's window and takes its encoding, code page and context;
   // the window is then the whole text, cursor -1, status cleared.
   void assign(const String& other);
+  // The same from bytes outside any String (not this one's own), naming
+  // the context slot without holding it.
+  void assign_bytes(std::string_view window, TextEncoding encoding, int32_t code_page,
+                    int32_t context);
   // Replaces the content. nullptr with a non-zero length: error 3, unchanged.
   void set_text(const uint8_t* bytes, int32_t length, TextEncoding encoding, int32_t code_page);
   void set_text(std::string_view bytes, TextEncoding encoding, int32_t code_page);
@@ -116,6 +125,9 @@ class String : public ErrorState {
   // window is a prefix of this one, and 1 when this one ends first. An empty
   // window sorts before a non-empty one, also as a prefix.
   int compare(const String& other, bool prefix, bool case_sensitive) const;
+  // The same over two character readers (an empty range sorts first).
+  static int compare_readers(CharReader mine, CharReader theirs, bool prefix,
+                             bool case_sensitive);
   bool equals(const String& other) const { return compare(other, false, false) == 0; }
   bool equals(const char* text) const;
   bool starts_with(const char* text) const;
@@ -243,6 +255,8 @@ struct CharReader {
   int32_t code_page;
 
   static CharReader window_of(const String& text);
+  // C text up to its zero, read as String(text) reads it.
+  static CharReader literal(const char* text);
   bool at_end() const { return position >= end; }
   // The next character (lead*256+trail for a double-byte one) with
   // `position` moved past its bytes; 0 when at the end.

@@ -10,13 +10,17 @@ namespace wayfetch {
 
 int String::compare(const String& other, bool prefix, bool case_sensitive) const {
   if (this == &other) return 0;
-  bool mine_empty = window_empty();
-  bool theirs_empty = other.window_empty();
+  return compare_readers(CharReader::window_of(*this), CharReader::window_of(other), prefix,
+                         case_sensitive);
+}
+
+int String::compare_readers(CharReader mine, CharReader theirs, bool prefix,
+                            bool case_sensitive) {
+  bool mine_empty = mine.at_end();
+  bool theirs_empty = theirs.at_end();
   if (mine_empty && theirs_empty) return 0;
   if (mine_empty) return -1;
   if (theirs_empty) return 1;
-  CharReader mine = CharReader::window_of(*this);
-  CharReader theirs = CharReader::window_of(other);
   while (!mine.at_end() && !theirs.at_end()) {
     uint16_t a = mine.next();
     uint16_t b = theirs.next();

@@ -72,7 +72,7 @@ void ExtractionTemplate::index() {
   preorder_.push_back(0);
   while (!stack.empty()) {
     auto& [node, next] = stack.back();
-    const Storage<int32_t>& children = parser_.get(node).children;
+    const ChildList& children = parser_.get(node).children;
     if (next < children.size()) {
       int32_t child = children.get(next++);
       if (!parser_.valid(child) || order_[static_cast<std::size_t>(child)] >= 0) continue;

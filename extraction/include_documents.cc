@@ -68,7 +68,7 @@ bool ExtractionEngine::insert_document(const DownloadRequest& task, const XmlPar
     staged.push_back(std::move(copy));
     if (!documents_.can_hold(record, static_cast<int64_t>(staged.size()), bytes)) return false;
     const auto index = static_cast<int32_t>(staged.size()) - 1;
-    const Storage<int32_t>& children = original.children;
+    const ChildList& children = original.children;
     for (int32_t k = children.size() - 1; k >= 0; --k) {
       const int32_t child = children.get(k);
       // A child listed twice or pointing upwards would loop: only real children count.

@@ -235,7 +235,7 @@ class RequestEvaluator {
       walk_.emplace_back(x, 0);
       while (!walk_.empty()) {
         auto& [at, position] = walk_.back();
-        const Storage<int32_t>& children = data_.get(at).children;
+        const ChildList& children = data_.get(at).children;
         if (position >= children.size()) {
           walk_.pop_back();
           continue;

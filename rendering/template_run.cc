@@ -49,7 +49,7 @@ int32_t find_stylesheet(const XmlParser& tmpl) {
   walk.emplace_back(0, 0);
   while (!walk.empty()) {
     auto& [at, position] = walk.back();
-    const Storage<int32_t>& children = tmpl.get(at).children;
+    const ChildList& children = tmpl.get(at).children;
     if (position >= children.size()) {
       walk.pop_back();
       continue;
@@ -77,7 +77,7 @@ void TemplateRun::run(int32_t node, int32_t current) {
 
 void TemplateRun::advance() {
   Frame& frame = frames_.back();
-  const Storage<int32_t>& children = tmpl_.get(frame.element).children;
+  const ChildList& children = tmpl_.get(frame.element).children;
   if (frame.next_child < children.size()) {
     int32_t child = children.get(frame.next_child++);
     if (tmpl_.valid(child) && tmpl_.get(child).kind == node_attribute) return;

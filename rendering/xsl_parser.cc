@@ -135,7 +135,7 @@ void XslParser::prepare_template() {
   scope_ = &in_scope;
   while (!walk.empty()) {
     Frame& frame = walk.back();
-    const Storage<int32_t>& children = get(frame.node).children;
+    const ChildList& children = get(frame.node).children;
     if (frame.next_child >= children.size()) {
       for (const std::string& name : frame.names) in_scope[name].pop_back();
       walk.pop_back();

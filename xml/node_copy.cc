@@ -10,12 +10,12 @@ namespace wayfetch {
 namespace {
 
 // The number of characters in a text's window.
-int32_t char_count(const String& text) {
+int32_t char_count(const NodeText& text) {
   switch (text.encoding()) {
     case TextEncoding::Unicode:
       return text.window_length() / 2;
     case TextEncoding::Multibyte: {
-      CharReader reader = CharReader::window_of(text);
+      CharReader reader = text.reader();
       int32_t count = 0;
       while (!reader.at_end()) {
         reader.next();
@@ -38,7 +38,7 @@ void XmlParser::collect_texts(Storage<int32_t>& out, const XmlParser& source, in
   stack.emplace_back(i, 0);
   while (!stack.empty()) {
     auto& [node, next] = stack.back();
-    const Storage<int32_t>& children = source.get(node).children;
+    const ChildList& children = source.get(node).children;
     if (next >= children.size()) {
       stack.pop_back();
       continue;
@@ -82,9 +82,10 @@ int32_t XmlParser::import_nodes(const XmlParser& source, int32_t i, int32_t pare
       int32_t length = char_count(record.name);
       if (length > room) {
         // Every field of the record but the text travels with the cut copy.
+        String text = record.name.str();
+        text.select_chars(0, room);
         XmlNode cut;
-        cut.name.assign(record.name);
-        cut.name.select_chars(0, room);
+        cut.name = text;
         cut.kind = node_text;
         cut.closed = record.closed;
         cut.blank = record.blank;
@@ -112,7 +113,7 @@ int32_t XmlParser::import_nodes(const XmlParser& source, int32_t i, int32_t pare
   stack.push_back({i, 0, top});
   while (!stack.empty()) {
     Frame& frame = stack.back();
-    const Storage<int32_t>& children = source.get(frame.from).children;
+    const ChildList& children = source.get(frame.from).children;
     if (frame.next_child >= children.size()) {
       stack.pop_back();
       continue;

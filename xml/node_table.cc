@@ -7,35 +7,15 @@
 
 namespace wayfetch {
 
-XmlNode& XmlNode::operator=(XmlNode&& other) noexcept {
-  if (this == &other) return *this;
-  name = std::move(other.name);
-  attr_name = std::move(other.attr_name);
-  // Moving a Storage allocates a fresh array for the source; exchanging the
-  // two lists does not. The source is left with this node's former list,
-  // which is all a moved-from record needs to be: valid.
-  children.swap(other.children);
-  parent = other.parent;
-  kind = other.kind;
-  closed = other.closed;
-  blank = other.blank;
-  index_slot = other.index_slot;
-  request_id = other.request_id;
-  source_start = other.source_start;
-  source_end = other.source_end;
-  source_line = other.source_line;
-  iteration = other.iteration;
-  return *this;
-}
-
 XmlParser::XmlParser() {
   make_root();
 }
 
 void XmlParser::make_root() {
-  XmlNode& root = nodes_.at(0);
-  root.kind = node_root;
-  root.parent = -1;
+  XmlNode* root = nodes_.append();
+  if (root == nullptr) return;
+  root->kind = node_root;
+  root->parent = -1;
 }
 
 void XmlParser::hold_context(const ContextLease& lease) {
@@ -47,7 +27,7 @@ void XmlParser::hold_context(const ContextLease& lease) {
 }
 
 void XmlParser::reset() {
-  nodes_ = Storage<XmlNode>(initial_nodes);
+  nodes_.reset();
   make_root();
   open_elements_.clear();
   open_by_name_.clear();
@@ -75,14 +55,15 @@ int32_t XmlParser::add_node(int32_t parent, int32_t kind, std::string_view bytes
     return -1;
   }
   int32_t index = nodes_.size();
-  XmlNode& fresh = nodes_.at(index);
-  // A table that cannot grow answers with its sentinel (error 12 on the table).
-  if (&fresh == &nodes_.get(-1)) return -1;
-  fresh.name.set_text(bytes, like.encoding(), like.code_page());
-  fresh.name.set_context(like.context());
-  fresh.kind = kind;
-  fresh.parent = parent;
-  // The new slot was default-constructed, except for the texts set above.
+  XmlNode* fresh = nodes_.append();
+  if (fresh == nullptr) {
+    raise_error(errors::storage_allocation);
+    return -1;
+  }
+  fresh->name.set_text(bytes, like.encoding(), like.code_page());
+  fresh->name.set_context(like.context());
+  fresh->kind = kind;
+  fresh->parent = parent;
   nodes_.at(parent).children.push(index);
   return index;
 }
@@ -124,7 +105,7 @@ bool XmlParser::set_attribute_value(int32_t element, const String& value) {
     raise_error(errors::parse_node_not_created);
     return false;
   }
-  const Storage<int32_t>& children = nodes_.get(element).children;
+  const ChildList& children = nodes_.get(element).children;
   int32_t last = children.size() > 0 ? children.get(children.size() - 1) : -1;
   if (!valid(last) || nodes_.get(last).kind != node_attribute) {
     raise_error(errors::parse_node_not_created);
@@ -139,8 +120,8 @@ bool XmlParser::set_attribute_value(int32_t element, const String& value) {
 int32_t XmlParser::append_copy(int32_t parent, const XmlNode& record) {
   // `record` may live in this very table, which may move when it grows:
   // take what is needed before appending.
-  String name(record.name);
-  String attr_name(record.attr_name);
+  NodeText name(record.name);
+  NodeText attr_name(record.attr_name);
   XmlNode fields;
   fields.kind = record.kind;
   fields.closed = record.closed;
@@ -150,7 +131,7 @@ int32_t XmlParser::append_copy(int32_t parent, const XmlNode& record) {
   fields.source_start = record.source_start;
   fields.source_end = record.source_end;
   fields.source_line = record.source_line;
-  int32_t index = add_node(parent, fields.kind, std::string_view(), name);
+  int32_t index = add_node(parent, fields.kind, std::string_view(), String());
   if (index < 0) return -1;
   XmlNode& copy = nodes_.at(index);
   copy.name = std::move(name);
@@ -173,7 +154,7 @@ bool XmlParser::attribute(int32_t element, const String& name, String& out) {
   for (int32_t child : nodes_.get(element).children) {
     const XmlNode& candidate = nodes_.get(child);
     if (candidate.kind == node_attribute && candidate.attr_name.compare(name, false, false) == 0) {
-      out.assign(candidate.name);
+      candidate.name.copy_to(out);
       return true;
     }
   }
@@ -199,7 +180,7 @@ int32_t XmlParser::next_element_child(int32_t i) {
     return -1;
   }
   XmlNode& parent = nodes_.at(i);
-  const Storage<int32_t>& children = parent.children;
+  const ChildList& children = parent.children;
   for (int32_t position = parent.iteration + 1; position < children.size(); ++position) {
     int32_t child = children.get(position);
     if (valid(child) && nodes_.get(child).kind == node_element) {
@@ -245,7 +226,7 @@ bool XmlParser::is_descendant(int32_t i, int32_t ancestor) const {
 void XmlParser::unique_name(int32_t i, String& out) {
   out.clear();
   if (!valid(i) || nodes_.get(i).kind != node_element) return;
-  out.assign(nodes_.get(i).name);
+  nodes_.get(i).name.copy_to(out);
   int32_t at = i;
   for (int32_t steps = 0; steps < nodes_.size(); ++steps) {
     out.append_ascii("_");
@@ -253,7 +234,7 @@ void XmlParser::unique_name(int32_t i, String& out) {
     out.append_ascii("_");
     at = nodes_.get(at).parent;
     if (at <= 0 || !valid(at) || nodes_.get(at).kind != node_element) break;
-    String name(nodes_.get(at).name);
+    String name = nodes_.get(at).name.str();
     if (name.encoding() != out.encoding() || name.code_page() != out.code_page()) {
       name.match_encoding(out);
     }
@@ -273,11 +254,11 @@ bool XmlParser::remove_last_node() {
     raise_error(errors::parse_unknown);
     return false;
   }
-  Storage<int32_t>& siblings = nodes_.at(parent).children;
+  ChildList& siblings = nodes_.at(parent).children;
   for (int32_t position = siblings.size() - 1; position >= 0; --position) {
     if (siblings.get(position) == last) {
       siblings.remove(position);
-      nodes_.remove(last);
+      nodes_.remove_last();
       return true;
     }
   }

@@ -35,9 +35,10 @@ int32_t XmlParser::detect_encoding(ParseMode mode, String& text) {
   String found;
   bool have_name = false;
   if (mode == ParseMode::xml_prolog_encoding) {
-    for (const XmlNode& candidate : nodes_) {
+    for (int32_t i = 0; i < nodes_.size(); ++i) {
+      const XmlNode& candidate = nodes_.get(i);
       if (candidate.kind != node_comment) continue;
-      TextScanner declaration(candidate.name);
+      TextScanner declaration(candidate.name.str());
       if (find_assignment(declaration, "encoding")) {
         declaration.read_value();
         found.assign(declaration);
@@ -54,7 +55,8 @@ int32_t XmlParser::detect_encoding(ParseMode mode, String& text) {
   } else if (mode == ParseMode::html_head_charset) {
     // Every meta element with an http-equiv attribute may name a charset in
     // a later content attribute; the last one named wins.
-    for (const XmlNode& meta : nodes_) {
+    for (int32_t i = 0; i < nodes_.size(); ++i) {
+      const XmlNode& meta = nodes_.get(i);
       if (!is_named(meta, "meta")) continue;
       bool http_equiv_seen = false;
       for (int32_t child : meta.children) {
@@ -65,7 +67,7 @@ int32_t XmlParser::detect_encoding(ParseMode mode, String& text) {
           continue;
         }
         if (!http_equiv_seen || !attribute.attr_name.equals("content")) continue;
-        TextScanner content(attribute.name);
+        TextScanner content(attribute.name.str());
         if (!find_assignment(content, "charset")) continue;
         content.read_name(nullptr, false);
         if (content.window_empty()) continue;

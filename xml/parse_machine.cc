@@ -95,7 +95,7 @@ std::string ParseMachine::name_key(int32_t start, int32_t stop) const {
   return key;
 }
 
-std::string ParseMachine::name_key(const String& name) const {
+std::string ParseMachine::name_key(const NodeText& name) const {
   std::string_view view = name.window_bytes();
   std::string key;
   if (name.encoding() == TextEncoding::Unicode) {
@@ -201,7 +201,7 @@ void ParseMachine::pop_open() {
 
 int32_t ParseMachine::close_by_name(int32_t start, int32_t stop) {
   Storage<int32_t>& stack = parser_.open_elements_;
-  Storage<XmlNode>& nodes = parser_.nodes_;
+  NodeStore& nodes = parser_.nodes_;
   if (stack.top() <= 1) return -1;
   int32_t top = stack.top() - 2;
   int32_t last = stack.get(top);
@@ -223,7 +223,7 @@ int32_t ParseMachine::close_by_name(int32_t start, int32_t stop) {
     int32_t moved = stack.get(j);
     int32_t old_parent = nodes.get(moved).parent;
     if (parser_.valid(old_parent)) {
-      Storage<int32_t>& siblings = nodes.at(old_parent).children;
+      ChildList& siblings = nodes.at(old_parent).children;
       for (int32_t p = siblings.size() - 1; p >= 0; --p) {
         if (siblings.get(p) == moved) {
           siblings.remove(p);

@@ -74,6 +74,8 @@ class ParseMachine {
     return char_at(pos, &width);
   }
   bool at_end(int32_t pos) const { return pos >= end_; }
+  // Every byte is a character: scans may run over bytes.
+  bool single_byte() const { return !unicode_ && !double_byte_; }
   int32_t advance(int32_t pos) const {
     int32_t width = 0;
     char_at(pos, &width);
@@ -88,7 +90,7 @@ class ParseMachine {
   bool name_is(int32_t start, int32_t stop, std::string_view word, bool prefix) const;
   // The name [start, stop) as a lower-case ASCII key.
   std::string name_key(int32_t start, int32_t stop) const;
-  std::string name_key(const String& name) const;
+  std::string name_key(const NodeText& name) const;
   std::string_view bytes(int32_t start, int32_t stop) const {
     return std::string_view(reinterpret_cast<const char*>(data_) + start,
                             static_cast<std::size_t>(stop > start ? stop - start : 0));

@@ -1,4 +1,6 @@
 // The states of the parse, one operation each.
+#include <cstring>
+
 #include "xml/parse_machine.h"
 
 namespace wayfetch {
@@ -248,11 +250,15 @@ void ParseMachine::state_attribute_value() {
   if (!at_end(at) && (first == '"' || first == '\'')) {
     value_start = advance(at);
     int32_t scan = value_start;
-    int32_t width = 0;
-    while (true) {
-      uint16_t c = char_at(scan, &width);
-      if (width == 0 || c == first || c == '>') break;
-      scan += width;
+    if (single_byte()) {
+      while (scan < end_ && data_[scan] != first && data_[scan] != '>') ++scan;
+    } else {
+      int32_t width = 0;
+      while (true) {
+        uint16_t c = char_at(scan, &width);
+        if (width == 0 || c == first || c == '>') break;
+        scan += width;
+      }
     }
     if (at_end(scan)) {
       // A quoted value that runs to the end of the text selects nothing, and
@@ -266,11 +272,17 @@ void ParseMachine::state_attribute_value() {
     value_stop = scan;
     resume = value_start;
   } else {
-    int32_t width = 0;
-    while (true) {
-      uint16_t c = char_at(value_stop, &width);
-      if (width == 0 || ascii::is_blank(c) || c == '>') break;
-      value_stop += width;
+    if (single_byte()) {
+      while (value_stop < end_ && !ascii::is_blank(data_[value_stop]) && data_[value_stop] != '>') {
+        ++value_stop;
+      }
+    } else {
+      int32_t width = 0;
+      while (true) {
+        uint16_t c = char_at(value_stop, &width);
+        if (width == 0 || ascii::is_blank(c) || c == '>') break;
+        value_stop += width;
+      }
     }
   }
   if (value_stop == value_start) {
@@ -283,12 +295,19 @@ void ParseMachine::state_attribute_value() {
   }
   // The stored value ends at its first double quote.
   int32_t stored_stop = value_start;
-  int32_t width = 0;
-  while (stored_stop < value_stop) {
-    if (char_at(stored_stop, &width) == '"') break;
-    stored_stop += width;
+  if (single_byte()) {
+    const void* quote = std::memchr(data_ + value_start, '"',
+                                    static_cast<std::size_t>(value_stop - value_start));
+    stored_stop = quote == nullptr ? value_stop
+                                   : static_cast<int32_t>(static_cast<const uint8_t*>(quote) - data_);
+  } else {
+    int32_t width = 0;
+    while (stored_stop < value_stop) {
+      if (char_at(stored_stop, &width) == '"') break;
+      stored_stop += width;
+    }
   }
-  const Storage<int32_t>& children = parser_.nodes_.get(parser_.current_).children;
+  const ChildList& children = parser_.nodes_.get(parser_.current_).children;
   int32_t last = children.size() > 0 ? children.get(children.size() - 1) : -1;
   if (!parser_.valid(last) || parser_.nodes_.get(last).kind != node_attribute) {
     parser_.raise_error(errors::parse_node_not_created, line(), context_);

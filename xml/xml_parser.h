@@ -9,15 +9,16 @@
 // which element contents are raw text, where the parse stops and whether the
 // text's encoding is detected afterwards (docs/xml_parser.md).
 //
-// The parser owns its node table (a Storage of XmlNode records, index 0 is
-// the document root). Nodes of successive parses are appended under the
+// The parser owns its node table (a NodeStore of XmlNode records, index 0
+// is the document root). Nodes of successive parses are appended under the
 // root; nodes are only removed by remove_last_node and reset. References
 // returned by node() stay valid only until the next node is created.
 //
 // Failures: error 17 (no such node: the root is used), 18 (bad tag name),
 // 21 (file not written), 22 (input failed, or an inconsistent table), 23
 // (end tag of no open element), 24 (unterminated comment or declaration), 25
-// (input already failed), 26 (file not loaded), 27 (node not created);
+// (input already failed), 26 (file not loaded), 27 (node not created), 12
+// (the table could not grow: no memory);
 // warnings 5, 8, 9, 10, 11, 12, 13, 14. Messages quote the current line and
 // the input's context slot. Modes 3, 6 and 8 record codes without logging
 // and then leave `silent` as the caller had set it.
@@ -36,6 +37,7 @@
 #include "core/storage.h"
 #include "core/string.h"
 #include "core/text_scanner.h"
+#include "xml/node_store.h"
 #include "xml/xml_node.h"
 
 namespace wayfetch {
@@ -55,7 +57,6 @@ enum class ParseMode : int32_t {
 
 class XmlParser : public ErrorState {
  public:
-  static constexpr int32_t initial_nodes = 51;
   // By default a table never grows beyond this many nodes: a parse that
   // would pass it stops with error 27. Real pages have about 40 000 nodes a
   // megabyte; the limit keeps hostile input (one node per byte) to a few
@@ -114,7 +115,6 @@ class XmlParser : public ErrorState {
   // i is not in the table.
   const XmlNode& get(int32_t i) const { return nodes_.get(i); }
   bool valid(int32_t i) const { return i >= 0 && i < nodes_.size(); }
-  const Storage<XmlNode>& nodes() const { return nodes_; }
 
   // ---- building (error 27 and -1 when the parent is not in the table) ----
   // An element named by `name`'s window, with source offsets. It is not
@@ -198,7 +198,7 @@ class XmlParser : public ErrorState {
   void hold_context(const ContextLease& lease);
 
   ParseMode mode_ = ParseMode::xml;
-  Storage<XmlNode> nodes_{initial_nodes};
+  NodeStore nodes_;
   int32_t node_limit_ = default_node_limit;
   int32_t line_ = 1;
   Storage<int32_t> open_elements_;

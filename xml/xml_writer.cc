@@ -46,7 +46,7 @@ class Output {
   }
   // A text in the file's width; narrow files take narrow texts as they are
   // and UTF-16 texts converted to `narrow_code_page`.
-  void text(const String& value, int32_t narrow_code_page) {
+  void text(const NodeText& value, int32_t narrow_code_page) {
     std::string_view bytes = value.window_bytes();
     if (bytes.empty()) return;
     bool unicode = value.encoding() == TextEncoding::Unicode;
@@ -55,7 +55,7 @@ class Output {
       return;
     }
     if (wide_) {
-      std::u16string units = value.window_utf16();
+      std::u16string units = value.str().window_utf16();
       raw(std::string_view(reinterpret_cast<const char*>(units.data()), units.size() * 2));
       return;
     }
@@ -94,7 +94,7 @@ class Output {
 // reference: "&", at most 9 characters, ";", where the characters are "#"
 // and at least two more, or one of the entity names. An "&" with no ";"
 // anywhere after it is kept. Linear: the next ";" is searched once per run.
-void clean_ampersands(String& text) {
+void clean_ampersands(NodeText& text) {
   if (text.encoding() == TextEncoding::Unicode || text.empty()) return;
   uint8_t* data = text.mutable_data();
   int32_t length = text.length();
@@ -135,7 +135,7 @@ void clean_ampersands(String& text) {
 
 class TreeWriter {
  public:
-  TreeWriter(Storage<XmlNode>& nodes, Output& out, int32_t options, int32_t narrow_code_page)
+  TreeWriter(NodeStore& nodes, Output& out, int32_t options, int32_t narrow_code_page)
       : nodes_(nodes), out_(out), options_(options), narrow_code_page_(narrow_code_page) {}
 
   // Writes the subtree of the root; false when a node of unknown kind was met.
@@ -143,7 +143,7 @@ class TreeWriter {
     stack_.push_back({0, 0, false});
     while (!stack_.empty()) {
       Frame& frame = stack_.back();
-      const Storage<int32_t>& children = nodes_.get(frame.node).children;
+      const ChildList& children = nodes_.get(frame.node).children;
       if (frame.next_child < children.size()) {
         int32_t child = children.get(frame.next_child++);
         int32_t parent = frame.node;
@@ -222,7 +222,7 @@ class TreeWriter {
     stack_.push_back({index, 0, node.closed != 0});
   }
 
-  Storage<XmlNode>& nodes_;
+  NodeStore& nodes_;
   Output& out_;
   int32_t options_;
   int32_t narrow_code_page_;
@@ -235,8 +235,9 @@ class TreeWriter {
 bool XmlParser::write_file(const String& path, int32_t options, const String& header) {
   bool wide = (options & write_unicode) != 0;
   int32_t narrow_code_page = platform::system_code_page;
-  for (const XmlNode& node : nodes_) {
-    const String& text = !node.name.empty() ? node.name : node.attr_name;
+  for (int32_t i = 0; i < nodes_.size(); ++i) {
+    const XmlNode& node = nodes_.get(i);
+    const NodeText& text = !node.name.empty() ? node.name : node.attr_name;
     if (text.empty()) continue;
     if (text.encoding() == TextEncoding::Unicode) {
       wide = true;

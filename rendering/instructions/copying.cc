@@ -26,7 +26,7 @@ bool collect_texts(const XmlParser& data, int32_t top, std::vector<int32_t>& tex
   walk.emplace_back(top, 0);
   while (!walk.empty()) {
     auto& [at, position] = walk.back();
-    const Storage<int32_t>& children = data.get(at).children;
+    const ChildList& children = data.get(at).children;
     if (position >= children.size()) {
       walk.pop_back();
       continue;
@@ -87,7 +87,7 @@ Continuation run_value_of(TemplateRun& run, int32_t element, int32_t current) {
       // The first text is copied as a node and the others appended to it,
       // gathered first: a String grows by what it needs, not geometrically.
       XmlNode joined = data.get(texts.front());
-      joined.children = Storage<int32_t>();
+      joined.children.clear();
       std::string bytes(joined.name.window_bytes());
       auto limit = static_cast<std::size_t>(run.tmpl().limits().output_bytes);
       for (std::size_t k = 1; k < texts.size() && bytes.size() <= limit; ++k) {

@@ -36,7 +36,7 @@ String trimmed_copy(const String& text) {
 }
 
 // Turns every "/" of bytes [start, end) of `text` into "\".
-void slashes_to_backslashes(String& text, int32_t start, int32_t end) {
+void slashes_to_backslashes(NodeText& text, int32_t start, int32_t end) {
   uint8_t* bytes = text.mutable_data();
   if (bytes == nullptr) return;
   if (start < 0) start = 0;
